@@ -1,0 +1,33 @@
+# Set-up, build and test in one command each. Every target installs the Debian
+# packages it needs first (scripts/install-deps.sh; root on a fresh machine).
+
+.PHONY: deps build test run bench fuzz asan package clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake --preset release
+	cmake --build --preset release
+
+test: build
+	ctest --preset release
+
+run: build
+	@bash scripts/run.sh build/release/tessaline
+
+bench: build
+	@bash scripts/bench.sh build/release
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	@bash scripts/fuzz.sh build/fuzz $${FUZZ_RUNS:-20000}
+
+clean:
+	rm -rf build

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running, testing, fuzzing and
+# packaging Tessaline need. Idempotent: when everything is present it only checks.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev                      # Widgets, Test, uic/moc/rcc
+  xvfb xauth                        # a display for `make run` on headless machines
+  fonts-dejavu-core                 # the fonts the window renders with
+  binutils                          # objcopy, to extract embedded resources
+  dpkg-dev file                     # `make package` (CPack DEB)
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then SUDO=sudo; else
+    echo "install-deps: missing packages (${missing[*]}); run as root to install them" >&2
+    exit 1
+  fi
+else
+  SUDO=
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"

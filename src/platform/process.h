@@ -1,0 +1,21 @@
+// Facts about the running process that the Windows kernel interface would give:
+// the executable's path and the identity of the main thread.
+#pragma once
+
+#include <string>
+#include <thread>
+
+namespace tessaline {
+
+// Full path of the running executable (from /proc/self/exe). Empty if the
+// system cannot tell. Thread-safe.
+std::string ExecutablePath();
+
+// Identity of the thread that started the process, recorded before main()
+// runs. Thread-safe.
+std::thread::id MainThreadId();
+
+// True when called on the process's main thread.
+bool IsMainThread();
+
+}  // namespace tessaline
