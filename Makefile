@@ -29,5 +29,9 @@ fuzz: deps
 	cmake --build --preset fuzz
 	@bash scripts/fuzz.sh build/fuzz $${FUZZ_RUNS:-20000}
 
+package: build
+	cd build/release && cpack --config CPackConfig.cmake
+	@ls build/release/package/*.deb
+
 clean:
 	rm -rf build
