@@ -1,0 +1,67 @@
+// File failures of the installation, and the copy that puts the pack file in
+// place without ever leaving a partial file under the pack file's name.
+//
+// Thread use: any thread; no shared state. While copying, the calling
+// thread's SIGXFSZ is held back so that a file-size limit shows up as a write
+// error instead of ending the process.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "support/exception.h"
+
+namespace tessaline {
+
+// "Cannot open file %s": the source cannot be opened for reading.
+class EFOpenError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// "Cannot create file %s": the target cannot be created or replaced.
+class EFCreateError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// "Stream read error": the source gave fewer bytes than asked for.
+class EReadError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// "Stream write error": the target took fewer bytes than given.
+class EWriteError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Size of one piece of the plain read/write copy.
+inline constexpr std::size_t kCopyPieceSize = 61440;
+
+// Prefix and suffix of the names of the unfinished copies that
+// CopyFileReplacing may leave beside `target` if the process is killed at the
+// wrong moment: "." + target's file name + ".part-" + six characters.
+std::string PartialCopyPrefix(const std::string& target_file_name);
+
+// Copies every byte of the file `source` to the file `target`, replacing an
+// existing `target` only once the whole copy is written and synced. The new
+// file gets mode 0755 (less the umask): the pack is a copy of an executable.
+//
+// Errors (nothing is changed at `target` and no unfinished copy remains):
+//   EFOpenError("Cannot open file <source>") when `source` cannot be opened
+//     or is not a regular file;
+//   EFCreateError("Cannot create file <target>") when the new file cannot be
+//     created in target's folder, when `target` is a directory or another
+//     non-regular file, or when `target` is `source` itself (same device and
+//     inode, also through a link);
+//   EReadError("Stream read error") when reading `source` fails or it ends
+//     early;
+//   EWriteError("Stream write error") when writing, syncing or renaming the
+//     new file fails (full disk, file-size limit).
+// Unfinished copies of earlier runs that were killed (see PartialCopyPrefix)
+// and that no running copy holds are removed first.
+void CopyFileReplacing(const std::string& source, const std::string& target);
+
+}  // namespace tessaline

@@ -1,0 +1,31 @@
+// Folder services of the installer: the temporary folder, the directory part
+// of a path, and creating a folder with all its missing parents.
+//
+// Paths use "/" as the separator. Thread-safe (no shared state).
+#pragma once
+
+#include <string>
+
+namespace tessaline {
+
+// The system's folder for temporary files: $TMPDIR when set and not empty,
+// else "/tmp", always ending in exactly one "/".
+std::string TempFolder();
+
+// Everything up to and including the last "/" of `path`; empty when it has
+// none ("/a/b" -> "/a/", "/a/b/" -> "/a/b/", "b" -> "").
+std::string DirectoryPart(const std::string& path);
+
+// True when `path` names an existing directory (symbolic links followed).
+bool DirectoryExists(const std::string& path);
+
+// Creates the folder `path` and its missing parents, from the top down. One
+// trailing "/" is ignored. Creates nothing for the root, for an existing
+// directory, or for a path that equals its own directory part. A level that
+// cannot be created is passed over silently (a later file creation reports
+// it). Raises Exception("Unable to create directory") for an empty path and
+// for a relative path whose top level does not exist (its directory part
+// runs out before an existing level is found); nothing is created then.
+void CreateFolderPath(std::string path);
+
+}  // namespace tessaline
