@@ -1,0 +1,17 @@
+#include "installer/identity.h"
+
+namespace tessaline {
+
+std::int32_t PackNo = 0;
+std::string PackNameCyr = "Карты х";
+std::string PackName = "Pack x";
+
+void InstallerStartup() {}
+
+void InstallerShutdown() {
+  // Swapping with empty strings gives the memory back, not just the length.
+  std::string().swap(PackName);
+  std::string().swap(PackNameCyr);
+}
+
+}  // namespace tessaline

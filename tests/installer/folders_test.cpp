@@ -1,0 +1,145 @@
+#include "installer/folders.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "installer_test_util.h"
+#include "support/exception.h"
+
+namespace tessaline {
+namespace {
+
+using testing::ListDir;
+using testing::ScratchDir;
+using testing::WriteFile;
+
+// Sets or clears an environment variable for one test and puts it back.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Runs a test body with another current directory and restores it.
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::string& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~ScopedCwd() { std::filesystem::current_path(old_); }
+
+ private:
+  std::filesystem::path old_;
+};
+
+TEST(TempFolderTest, EndsInExactlyOneSlash) {
+  {
+    ScopedEnv env("TMPDIR", nullptr);
+    EXPECT_EQ(TempFolder(), "/tmp/");
+  }
+  {
+    ScopedEnv env("TMPDIR", "");
+    EXPECT_EQ(TempFolder(), "/tmp/");
+  }
+  {
+    ScopedEnv env("TMPDIR", "/var/tmp");
+    EXPECT_EQ(TempFolder(), "/var/tmp/");
+  }
+  {
+    ScopedEnv env("TMPDIR", "/var/tmp///");
+    EXPECT_EQ(TempFolder(), "/var/tmp/");
+  }
+  {
+    ScopedEnv env("TMPDIR", "/");
+    EXPECT_EQ(TempFolder(), "/");
+  }
+}
+
+TEST(DirectoryPartTest, KeepsEverythingUpToTheLastSlash) {
+  EXPECT_EQ(DirectoryPart("/games/packs/Tessaline.wpk"), "/games/packs/");
+  EXPECT_EQ(DirectoryPart("/games/packs/"), "/games/packs/");
+  EXPECT_EQ(DirectoryPart("/games"), "/");
+  EXPECT_EQ(DirectoryPart("name"), "");
+  EXPECT_EQ(DirectoryPart(""), "");
+  // ":" is an ordinary character here.
+  EXPECT_EQ(DirectoryPart("C:games"), "");
+}
+
+TEST(CreateFolderPathTest, CreatesEveryMissingLevel) {
+  ScratchDir scratch;
+  CreateFolderPath(scratch / "a/b/c");
+  EXPECT_TRUE(DirectoryExists(scratch / "a"));
+  EXPECT_TRUE(DirectoryExists(scratch / "a/b"));
+  EXPECT_TRUE(DirectoryExists(scratch / "a/b/c"));
+
+  // One trailing "/" is ignored; an existing path is left as it is.
+  CreateFolderPath(scratch / "a/b/c/d/");
+  EXPECT_TRUE(DirectoryExists(scratch / "a/b/c/d"));
+  CreateFolderPath(scratch / "a/b/c/d/");
+  EXPECT_EQ(ListDir(scratch / "a/b/c"), std::vector<std::string>{"d"});
+}
+
+TEST(CreateFolderPathTest, RootAndSeparatorsOnlyCreateNothing) {
+  EXPECT_NO_THROW(CreateFolderPath("/"));
+  EXPECT_NO_THROW(CreateFolderPath("//"));
+  EXPECT_NO_THROW(CreateFolderPath("///"));
+}
+
+TEST(CreateFolderPathTest, EmptyPathIsRefused) {
+  try {
+    CreateFolderPath("");
+    FAIL() << "no exception";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), "Unable to create directory");
+  }
+}
+
+TEST(CreateFolderPathTest, RelativePathNeedsAnExistingTopLevel) {
+  ScratchDir scratch;
+  ScopedCwd cwd(scratch.path());
+  EXPECT_THROW(CreateFolderPath("missing/deeper"), Exception);
+  EXPECT_THROW(CreateFolderPath("single"), Exception);
+  EXPECT_TRUE(ListDir(scratch.path()).empty()) << "nothing may be created before the refusal";
+
+  ::mkdir("top", 0777);
+  CreateFolderPath("top/x/y");
+  EXPECT_TRUE(DirectoryExists(scratch / "top/x/y"));
+}
+
+TEST(CreateFolderPathTest, LevelThatCannotBeMadeIsPassedOverSilently) {
+  ScratchDir scratch;
+  WriteFile(scratch / "plain", "data");
+  EXPECT_NO_THROW(CreateFolderPath(scratch / "plain/sub/deeper"));
+  EXPECT_EQ(testing::ReadFile(scratch / "plain"), "data");
+  EXPECT_FALSE(DirectoryExists(scratch / "plain/sub"));
+}
+
+TEST(CreateFolderPathTest, FollowsLinkedLevels) {
+  ScratchDir scratch;
+  ::mkdir((scratch / "real").c_str(), 0777);
+  ASSERT_EQ(::symlink((scratch / "real").c_str(), (scratch / "link").c_str()), 0);
+  CreateFolderPath(scratch / "link/inner");
+  EXPECT_TRUE(DirectoryExists(scratch / "real/inner"));
+}
+
+}  // namespace
+}  // namespace tessaline
