@@ -1,0 +1,161 @@
+#include "support/dictionary.h"
+
+#include <utility>
+
+#include "platform/compare.h"
+#include "platform/process.h"
+
+namespace tessaline {
+
+TDictionary* Dict = nullptr;
+TDictPage* CommonPage = nullptr;
+TDictPage* MessagePage = nullptr;
+
+// ---- TDictPage ----
+
+TDictPage::TDictPage(TDictionary* dictionary, std::string name)
+    : Dictionary(dictionary), PageName(std::move(name)) {}
+
+void TDictPage::LoadPage() {
+  if (Loaded) return;
+  try {
+    Dictionary->FillPage(*this);
+  } catch (...) {
+    // Leave no half-filled page behind; the next lookup tries again.
+    Clear();
+    throw;
+  }
+  Loaded = true;
+}
+
+void TDictPage::ClearPage() {
+  Clear();
+  Loaded = false;
+}
+
+bool TDictPage::Translate(std::string_view text, std::string& result) {
+  const std::string key = EscapeKey(text);
+  LoadPage();
+  int index = IndexOfName(key);
+  if (index >= 0) {
+    result = ValueOfLine(Strings(index));
+    return true;
+  }
+  // "=" is escaped to a core byte first, so prefix and suffix hold exactly the
+  // text's own leading and trailing characters.
+  Affixes parts = SplitAffixes(key);
+  if (!parts.ok) {
+    result = std::string(text);
+    return true;
+  }
+  if (IndexOfName(parts.core) < 0) return false;
+  std::string value = Values(parts.core);
+  if (value.empty()) value = parts.core;
+  result = parts.prefix + value + parts.suffix;
+  return true;
+}
+
+std::string TDictPage::TranslateOrSame(std::string_view text) {
+  std::string result;
+  if (!Translate(text, result)) result = std::string(text);
+  return result;
+}
+
+// ---- TDictionary ----
+
+TDictionary::~TDictionary() {
+  // Free the pages while the dictionary they refer to is still whole.
+  Clear();
+}
+
+TDictPage* TDictionary::GetPage(std::string_view name) {
+  int index = IndexOf(name);
+  if (index < 0) index = AddObject(std::string(name), new TDictPage(this, std::string(name)));
+  return static_cast<TDictPage*>(Objects(index));
+}
+
+std::string TDictionary::DictFileName() {
+  if (FileName.empty()) ResolveDictFileName();
+  return FileName;
+}
+
+void TDictionary::ResolveDictFileName() {
+  if (ExplicitName) return;
+  const std::string base = ExecutablePath();
+  // Without a known executable path there is no dictionary file; a bare
+  // ".dic" would name a file in whatever the working folder happens to be.
+  if (base.empty()) return;
+  SetDictFileName(ReplaceExtension(base, ".dic"));
+  ExplicitName = false;
+}
+
+void TDictionary::SetDictFileName(std::string_view name) {
+  if (AsciiUpper(FileName) == AsciiUpper(name)) return;
+  if (!FileName.empty()) {
+    for (int i = 0; i < Count(); ++i) static_cast<TDictPage*>(Objects(i))->ClearPage();
+  }
+  FileName = std::string(name);
+  ExplicitName = true;
+}
+
+void TDictionary::FillPage(TDictPage& page) {
+  const std::string path = DictFileName();
+  FillPageFrom(ProfileReader::Open(path), page);
+}
+
+void TDictionary::FillPageFrom(const ProfileReader& reader, TDictPage& page) {
+  for (const std::string& name : reader.KeyNames(page.PageName)) {
+    page.SetValue(name, reader.Value(page.PageName, name));
+  }
+}
+
+// ---- free-standing helpers ----
+
+std::string EscapeKey(std::string_view text) {
+  std::string key(text);
+  for (char& c : key) {
+    if (c == '=') c = kEscapedEquals;
+  }
+  return key;
+}
+
+const std::bitset<256>& AffixChars() {
+  static const std::bitset<256> kSet = [] {
+    std::bitset<256> set;
+    for (int b = 0; b <= 63; ++b) set.set(b);
+    for (int b = 91; b <= 96; ++b) set.set(b);
+    for (int b = 123; b <= 126; ++b) set.set(b);
+    return set;
+  }();
+  return kSet;
+}
+
+Affixes SplitAffixes(std::string_view text) {
+  const std::bitset<256>& affix = AffixChars();
+  auto is_affix = [&](char c) { return affix.test(static_cast<unsigned char>(c)); };
+  std::size_t begin = 0;
+  while (begin < text.size() && is_affix(text[begin])) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && is_affix(text[end - 1])) --end;
+  Affixes parts;
+  parts.prefix = std::string(text.substr(0, begin));
+  parts.core = std::string(text.substr(begin, end - begin));
+  parts.suffix = std::string(text.substr(end));
+  parts.ok = !parts.core.empty();
+  return parts;
+}
+
+std::string ValueOfLine(std::string_view line) {
+  std::size_t eq = line.find('=');
+  return std::string(eq == std::string_view::npos ? line : line.substr(eq + 1));
+}
+
+std::string ReplaceExtension(std::string_view path, std::string_view ext) {
+  std::size_t pos = path.find_last_of("./");
+  std::string out(
+      path.substr(0, pos != std::string_view::npos && path[pos] == '.' ? pos : path.size()));
+  out += ext;
+  return out;
+}
+
+}  // namespace tessaline
