@@ -1,0 +1,276 @@
+#include "support/messages.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/dictionary.h"
+#include "support/exception.h"
+#include "support/object.h"
+#include "support/toolkit.h"
+
+namespace tessaline {
+namespace {
+
+// Records what the facility asks of the toolkit.
+class RecordingToolkit : public Toolkit {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    std::int32_t flags;
+    int cursor_while_shown;
+  };
+
+  int MessageBox(const std::string& text, const std::string& caption, std::int32_t flags) override {
+    boxes.push_back({text, caption, flags, cursor});
+    return kIdOk;
+  }
+  void ShowPlainMessage(const std::string& text) override { plain.push_back(text); }
+  void ShowException(const std::string& message) override { exceptions.push_back(message); }
+  void Beep() override { ++beeps; }
+  int ScreenCursor() const override { return cursor; }
+  void SetScreenCursor(int c) override { cursor = c; }
+  void ProcessMessages() override {}
+  std::string Title() const override { return "Title"; }
+  void SetTitle(const std::string&) override {}
+
+  std::vector<Box> boxes;
+  std::vector<std::string> plain;
+  std::vector<std::string> exceptions;
+  int beeps = 0;
+  int cursor = kCursorDefault;
+};
+
+class MessagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SupportStartup();
+    // No dictionary file unless a test writes one.
+    Dict->SetDictFileName("/nonexistent/tessaline-test.dic");
+    SetToolkit(&toolkit_);
+  }
+  void TearDown() override {
+    SetToolkit(nullptr);
+    SupportShutdown();
+  }
+
+  void UseDictionary(const std::string& contents) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "msgtest.XXXXXX").string();
+    int fd = ::mkstemp(pattern.data());
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    dic_file_ = pattern;
+    std::ofstream(dic_file_, std::ios::binary) << contents;
+    Dict->SetDictFileName(dic_file_);
+  }
+  ~MessagesTest() override {
+    if (!dic_file_.empty()) std::filesystem::remove(dic_file_);
+  }
+
+  RecordingToolkit toolkit_;
+  std::string dic_file_;
+};
+
+MsgArg T(const char* text) {
+  return MsgArg::Text(text);
+}
+
+TEST_F(MessagesTest, SurplusArgumentsGoOnLinesOfTheirOwn) {
+  EXPECT_EQ(BuildMsg({T("Registry error 1"), T("/opt/x"), T("Pack")}),
+            "Registry error 1\r\n/opt/x\r\nPack");
+  EXPECT_EQ(BuildMsg({T("One % here"), T("a"), T("b"), T("c")}), "One a here\r\nb\r\nc");
+  EXPECT_EQ(BuildMsg({T("only pattern")}), "only pattern");
+}
+
+TEST_F(MessagesTest, PercentSignsAreFilledInOrderAfterLineBreaks) {
+  EXPECT_EQ(BuildMsg({T("Copy % to %|Done"), T("a"), T("b")}), "Copy a to b\r\nDone");
+  // Missing arguments leave their "%" in place.
+  EXPECT_EQ(BuildMsg({T("% and %"), T("x")}), "x and %");
+  // Each search restarts at the front: the "%" the first text brings in is
+  // the one the second argument fills.
+  EXPECT_EQ(BuildMsg({T("% and %"), T("50%"), T("x")}), "50x and %");
+  // A "|" inside an argument stays a "|".
+  EXPECT_EQ(BuildMsg({T("a|%"), T("b|c")}), "a\r\nb|c");
+  EXPECT_EQ(BuildMsg({T("||"), T("z")}), "\r\n\r\n\r\nz");
+}
+
+TEST_F(MessagesTest, PatternIsTranslatedBeforeSubstitution) {
+  UseDictionary(
+      "[Common]\nCopy % to %=Kopiere % nach %|fertig\n"
+      "Registry error=Registrierungsfehler\n");
+  EXPECT_EQ(BuildMsg({T("copy % to %"), T("a"), T("b")}), "Kopiere a nach b\r\nfertig");
+  EXPECT_EQ(BuildMsg({T("Registry error 2"), T("k")}), "Registrierungsfehler 2\r\nk");
+  // Arguments themselves are not translated.
+  EXPECT_EQ(BuildMsg({T("%"), T("Registry error")}), "Registry error");
+}
+
+TEST_F(MessagesTest, WithoutTheSupportLibraryPatternsStayUntranslated) {
+  SupportShutdown();
+  EXPECT_EQ(BuildMsg({T("Save %"), T("x")}), "Save x");
+  SupportStartup();
+}
+
+TEST_F(MessagesTest, ScalarArgumentTexts) {
+  EXPECT_EQ(ArgToText(MsgArg::Integer(-5)), "-5");
+  EXPECT_EQ(ArgToText(MsgArg::Integer(INT32_MIN)), "-2147483648");
+  EXPECT_EQ(ArgToText(MsgArg::Boolean(true)), "True");
+  EXPECT_EQ(ArgToText(MsgArg::Boolean(false)), "False");
+  EXPECT_EQ(ArgToText(MsgArg::Other(1, 7)), "True");  // any non-zero byte
+  EXPECT_EQ(ArgToText(MsgArg::Char('x')), "\"x\"");
+  long double third = 1.0L / 3.0L;
+  long double big = 1e20L;
+  long double whole = 42.0L;
+  EXPECT_EQ(ArgToText(MsgArg::Extended(&third)), "0.333333333333333");
+  EXPECT_EQ(ArgToText(MsgArg::Extended(&big)), "1e+20");
+  EXPECT_EQ(ArgToText(MsgArg::Extended(&whole)), "42");
+}
+
+TEST_F(MessagesTest, ReferenceArgumentTexts) {
+  const unsigned char short_string[] = {3, 'a', 'b', 'c', 'Z'};
+  EXPECT_EQ(ArgToText(MsgArg::ShortString(short_string)), "abc");
+  EXPECT_EQ(ArgToText(MsgArg::PChar("zero\0terminated")), "zero");
+  EXPECT_EQ(ArgToText(MsgArg::PChar(nullptr)), "");
+  EXPECT_EQ(ArgToText(MsgArg::Pointer(nullptr)), "nil");
+  EXPECT_EQ(ArgToText(MsgArg::Pointer(reinterpret_cast<const void*>(0xABCDEF))),
+            std::string(2 * sizeof(void*) - 6, '0') + "ABCDEF");
+  EXPECT_EQ(ArgToText(MsgArg::Text("as is %|")), "as is %|");
+  Variant null = Variant::Null();
+  Variant unassigned;
+  Variant number = 12;
+  Variant text = "words";
+  EXPECT_EQ(ArgToText(MsgArg::Variant(&null)), "");
+  EXPECT_EQ(ArgToText(MsgArg::Variant(&unassigned)), "");
+  EXPECT_EQ(ArgToText(MsgArg::Variant(&number)), "12");
+  EXPECT_EQ(ArgToText(MsgArg::Variant(&text)), "words");
+}
+
+class TForm1 : public TComponent {
+ public:
+  TESSALINE_CLASS(TForm1, TComponent)
+  using TComponent::TComponent;
+};
+
+TEST_F(MessagesTest, ObjectAndClassArgumentTexts) {
+  TForm1 form("Form1");
+  TForm1 unnamed;
+  TObject plain;
+  EXPECT_EQ(ArgToText(MsgArg::Object(&form)), "TForm1(Form1)");
+  EXPECT_EQ(ArgToText(MsgArg::Object(&unnamed)), "TForm1()");
+  EXPECT_EQ(ArgToText(MsgArg::Object(&plain)), "TObject");
+  EXPECT_EQ(ArgToText(MsgArg::Object(nullptr)), "nil");
+  EXPECT_EQ(ArgToText(MsgArg::Class(&TForm1::StaticClass())), "TForm1");
+  EXPECT_EQ(ArgToText(MsgArg::Class(nullptr)), "nil");
+  EXPECT_TRUE(TForm1::StaticClass().InheritsFrom(TComponent::StaticClass()));
+}
+
+TEST_F(MessagesTest, UnsupportedTagsShowNilOrTheirNumber) {
+  EXPECT_EQ(ArgToText(MsgArg::Other(9, 0x41)), " ?9");
+  EXPECT_EQ(ArgToText(MsgArg::Other(16, 0)), "nil");
+  EXPECT_EQ(ArgToText(MsgArg::Other(200, 1)), " ?200");
+}
+
+TEST_F(MessagesTest, ReplaceFirstReplacesOnlyTheFirstOccurrence) {
+  std::string text = "a%b%";
+  EXPECT_TRUE(ReplaceFirst('%', text, "%%"));
+  EXPECT_EQ(text, "a%%b%");
+  std::string none = "abc";
+  EXPECT_FALSE(ReplaceFirst('%', none, "x"));
+  EXPECT_EQ(none, "abc");
+}
+
+TEST_F(MessagesTest, ShowMsgShowsAnInformationBoxWithTheArrowCursor) {
+  toolkit_.cursor = kCursorWait;
+  ShowMsg({T("Registry error 2"), T("key")});
+  ASSERT_EQ(toolkit_.boxes.size(), 1u);
+  const RecordingToolkit::Box& box = toolkit_.boxes[0];
+  EXPECT_EQ(box.text, "Registry error 2\r\nkey");
+  EXPECT_EQ(box.caption, "");
+  EXPECT_EQ(box.flags, 64);
+  EXPECT_EQ(box.cursor_while_shown, kCursorDefault);
+  EXPECT_EQ(toolkit_.cursor, kCursorWait);
+}
+
+TEST_F(MessagesTest, MsgBoxRestoresTheCursorWhenTheBoxFails) {
+  class Failing : public RecordingToolkit {
+    int MessageBox(const std::string&, const std::string&, std::int32_t) override {
+      throw std::runtime_error("no display");
+    }
+  } failing;
+  failing.cursor = kCursorWait;
+  SetToolkit(&failing);
+  EXPECT_THROW(MsgBox("x", 0), std::runtime_error);
+  EXPECT_EQ(failing.cursor, kCursorWait);
+  SetToolkit(&toolkit_);
+}
+
+TEST_F(MessagesTest, ShowCurrentExceptionShowsOrBeeps) {
+  try {
+    throw Exception("Cannot create file");
+  } catch (...) {
+    ShowCurrentException();
+  }
+  try {
+    throw std::out_of_range("index");
+  } catch (...) {
+    ShowCurrentException();
+  }
+  try {
+    throw 42;
+  } catch (...) {
+    ShowCurrentException();
+  }
+  EXPECT_EQ(toolkit_.exceptions,
+            (std::vector<std::string>{"Cannot create file", "index", "Unknown error"}));
+  EXPECT_EQ(toolkit_.beeps, 0);
+  ShowCurrentException();
+  EXPECT_EQ(toolkit_.beeps, 1);
+  EXPECT_EQ(toolkit_.exceptions.size(), 3u);
+  EXPECT_TRUE(toolkit_.boxes.empty());
+}
+
+TEST(ToolkitTest, ExceptionDisplayTextAddsAFullStopAfterHigherBytes) {
+  EXPECT_EQ(ExceptionDisplayText("Stream read error"), "Stream read error.");
+  EXPECT_EQ(ExceptionDisplayText("Error 5"), "Error 5.");
+  EXPECT_EQ(ExceptionDisplayText("Why?"), "Why?.");
+  EXPECT_EQ(ExceptionDisplayText("Folder:"), "Folder:.");
+  EXPECT_EQ(ExceptionDisplayText("Done!"), "Done!");
+  EXPECT_EQ(ExceptionDisplayText("x."), "x.");
+  EXPECT_EQ(ExceptionDisplayText("(x)"), "(x)");
+  EXPECT_EQ(ExceptionDisplayText(""), "");
+  EXPECT_EQ(ExceptionDisplayText("Ошибка"), "Ошибка.");
+}
+
+TEST(ToolkitTest, ConsoleToolkitWritesBoxesAndDialogsToItsStreams) {
+  std::ostringstream out;
+  std::ostringstream err;
+  ConsoleToolkit console(out, err);
+  EXPECT_EQ(console.MessageBox("text", "", 64), kIdOk);
+  console.SetTitle("Pack");
+  console.ShowException("Disk full");
+  console.ShowPlainMessage("plain");
+  console.Beep();  // not a terminal: silent
+  EXPECT_EQ(err.str(), "text\nPack: Disk full.\n");
+  EXPECT_EQ(out.str(), "plain\n");
+  console.SetScreenCursor(kCursorWait);
+  EXPECT_EQ(console.ScreenCursor(), kCursorWait);
+}
+
+TEST(ToolkitTest, SetToolkitInstallsAndRestores) {
+  Toolkit& console = CurrentToolkit();
+  std::ostringstream out;
+  ConsoleToolkit mine(out, out);
+  SetToolkit(&mine);
+  EXPECT_EQ(&CurrentToolkit(), &mine);
+  SetToolkit(nullptr);
+  EXPECT_EQ(&CurrentToolkit(), &console);
+}
+
+}  // namespace
+}  // namespace tessaline
