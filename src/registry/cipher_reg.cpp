@@ -1,0 +1,84 @@
+#include "registry/cipher_reg.h"
+
+#include "platform/process.h"
+#include "support/dictionary.h"
+#include "support/messages.h"
+
+namespace tessaline {
+
+tCipherReg* CipherReg = nullptr;
+
+tCipherReg::tCipherReg(std::int32_t cipher_key) : cipher_key_(cipher_key) {
+  SetRootKey(HKEY_LOCAL_MACHINE);
+}
+
+tCipherReg::tCipherReg(std::int32_t cipher_key, std::string hive_path)
+    : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {
+  SetRootKey(HKEY_LOCAL_MACHINE);
+}
+
+bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
+  if (CurrentKey() != 0) {
+    const std::string stale = CurrentPath();
+    CloseKey();
+    ShowMsg({MsgArg::Text("Registry error 1"), MsgArg::Text(stale), MsgArg::Text(path)});
+  }
+  if (!IsMainThread()) {
+    ShowMsg({MsgArg::Text("Registry error 2"), MsgArg::Text(path)});
+    return false;
+  }
+  try {
+    return OpenKey(path, can_create);
+  } catch (...) {
+    ShowCurrentException();
+    return false;
+  }
+}
+
+void tCipherReg::CloseAndMark() {
+  CloseKey();
+  SetLazyWrite(true);
+}
+
+bool tCipherReg::WriteValue(const std::string& sub_key, const std::string& name,
+                            const std::string& data) {
+  if (!OpenGuarded(kProductKeyPath + sub_key, true)) return false;
+  WriteString(name, data);  // raising leaves the key open on purpose
+  CloseAndMark();
+  return true;
+}
+
+std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string& name,
+                                  const std::string& default_value) {
+  if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;
+  std::string result;
+  try {
+    result = ValueExists(name) ? ReadString(name) : default_value;
+  } catch (...) {
+    CloseAndMark();
+    throw;
+  }
+  CloseAndMark();
+  return result;
+}
+
+bool tCipherReg::SubKeyExists(const std::string& name) {
+  if (!OpenGuarded(kProductKeyPath, false)) return false;
+  bool exists;
+  try {
+    exists = KeyExists(name);
+  } catch (...) {
+    CloseAndMark();
+    throw;
+  }
+  CloseAndMark();
+  return exists;
+}
+
+void RegistryStartup() {
+  if (CipherReg == nullptr) CipherReg = new tCipherReg(52719);
+}
+
+void RegistryShutdown() { FreeAndClear(CipherReg); }
+
+}  // namespace tessaline

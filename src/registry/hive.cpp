@@ -1,0 +1,473 @@
+#include "registry/hive.h"
+
+#include <array>
+#include <charconv>
+
+#include "platform/compare.h"
+
+namespace tessaline {
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kRootNames = {
+    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
+    "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
+};
+
+// Lines of binary data are wrapped before they grow longer than this.
+constexpr std::size_t kWrapColumn = 76;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && SameTextAscii(s.substr(0, prefix.size()), prefix);
+}
+
+// Splits a "\"-separated key path; empty parts are kept (the caller rejects them).
+std::vector<std::string> SplitPath(std::string_view path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t slash = path.find('\\', start);
+    if (slash == std::string_view::npos) {
+      parts.emplace_back(path.substr(start));
+      return parts;
+    }
+    parts.emplace_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len;
+    std::uint32_t cp;
+    if (b >= 0xC2 && b <= 0xDF) {
+      len = 2;
+      cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      len = 3;
+      cp = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      len = 4;
+      cp = b & 0x07;
+    } else {
+      return false;
+    }
+    if (n - i < len) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+bool IsStorableValueName(std::string_view name) {
+  return name.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos &&
+         IsValidUtf8(name);
+}
+
+bool IsStorableKeyName(std::string_view name) {
+  return !name.empty() && name.find('\\') == std::string_view::npos && IsStorableValueName(name);
+}
+
+std::string_view CanonicalRootName(std::string_view name) {
+  for (std::string_view root : kRootNames) {
+    if (SameTextAscii(root, name)) return root;
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------------------
+// HiveKey
+
+HiveKey* HiveKey::FindSubKey(std::string_view name) {
+  auto it = subkey_index_.find(FoldCase(name));
+  return it == subkey_index_.end() ? nullptr : subkeys_[it->second].get();
+}
+
+const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
+  return const_cast<HiveKey*>(this)->FindSubKey(name);
+}
+
+HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
+  auto [it, inserted] = subkey_index_.try_emplace(FoldCase(name), subkeys_.size());
+  if (inserted) subkeys_.push_back(std::make_unique<HiveKey>(std::string(name)));
+  if (created != nullptr && inserted) *created = true;
+  return *subkeys_[it->second];
+}
+
+const HiveValue* HiveKey::FindValue(std::string_view name) const {
+  auto it = value_index_.find(FoldCase(name));
+  return it == value_index_.end() ? nullptr : &values_[it->second];
+}
+
+void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
+  auto [it, inserted] = value_index_.try_emplace(FoldCase(name), values_.size());
+  if (inserted) {
+    values_.push_back(HiveValue{std::string(name), type, std::move(data)});
+  } else {
+    HiveValue& value = values_[it->second];
+    value.type = type;
+    value.data = std::move(data);
+  }
+}
+
+bool HiveKey::SameAs(const HiveKey& other) const {
+  if (name_ != other.name_ || values_ != other.values_ ||
+      subkeys_.size() != other.subkeys_.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < subkeys_.size(); ++i) {
+    if (!subkeys_[i]->SameAs(*other.subkeys_[i])) return false;
+  }
+  return true;
+}
+
+std::unique_ptr<HiveKey> HiveKey::Clone() const {
+  auto copy = std::make_unique<HiveKey>(name_);
+  copy->values_ = values_;
+  copy->value_index_ = value_index_;
+  copy->subkey_index_ = subkey_index_;
+  copy->subkeys_.reserve(subkeys_.size());
+  for (const auto& sub : subkeys_) copy->subkeys_.push_back(sub->Clone());
+  return copy;
+}
+
+// ---------------------------------------------------------------------------
+// Hive
+
+HiveKey* Hive::FindKey(const std::vector<std::string>& path) {
+  HiveKey* key = top_.get();
+  for (const std::string& name : path) {
+    key = key->FindSubKey(name);
+    if (key == nullptr) return nullptr;
+  }
+  return path.empty() ? nullptr : key;
+}
+
+const HiveKey* Hive::FindKey(const std::vector<std::string>& path) const {
+  return const_cast<Hive*>(this)->FindKey(path);
+}
+
+const HiveKey* Hive::FindKey(std::string_view path) const {
+  return FindKey(SplitPath(path));
+}
+
+HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {
+  if (path.empty()) throw ERegistryException("Empty key path");
+  std::string_view root = CanonicalRootName(path.front());
+  if (root.empty()) throw ERegistryException("Unknown root key '" + path.front() + "'");
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    if (!IsStorableKeyName(path[i])) {
+      throw ERegistryException("Invalid key name '" + path[i] + "'");
+    }
+  }
+  HiveKey* key = &top_->AddSubKey(root, created);
+  for (std::size_t i = 1; i < path.size(); ++i) key = &key->AddSubKey(path[i], created);
+  return *key;
+}
+
+// ---------------------------------------------------------------------------
+// Text form
+
+HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
+    : ERegistryException("line " + std::to_string(line) + ": " + reason),
+      line_(line),
+      reason_(reason) {}
+
+namespace {
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      lines_.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+
+  Hive Parse() {
+    Hive hive;
+    if (lines_.empty()) return hive;
+    if (TrimBlanks(lines_[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
+    HiveKey* key = nullptr;
+    for (next_ = 1; next_ < lines_.size();) {
+      const std::size_t line_no = next_ + 1;
+      std::string_view line = TrimBlanks(lines_[next_++]);
+      if (line.empty() || line.front() == ';') continue;
+      if (line.front() == '[') {
+        key = &ParseKeyLine(hive, line, line_no);
+      } else if (key == nullptr) {
+        Fail(line_no, "a value outside of any key");
+      } else {
+        ParseValueLine(*key, line, line_no);
+      }
+    }
+    return hive;
+  }
+
+ private:
+  [[noreturn]] static void Fail(std::size_t line_no, const std::string& reason) {
+    throw HiveSyntaxError(line_no, reason);
+  }
+
+  static HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
+    if (line.size() < 2 || line.back() != ']') Fail(line_no, "a key line without its closing ']'");
+    std::vector<std::string> path = SplitPath(line.substr(1, line.size() - 2));
+    std::string_view root = CanonicalRootName(path.front());
+    if (root.empty()) Fail(line_no, "unknown root key '" + path.front() + "'");
+    path.front() = std::string(root);
+    for (std::size_t i = 1; i < path.size(); ++i) {
+      if (!IsStorableKeyName(path[i])) Fail(line_no, "an invalid key name");
+    }
+    return hive.CreateKey(path);
+  }
+
+  // A quoted text starting at line[pos] == '"'; leaves pos after its closing quote.
+  static std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no) {
+    std::string out;
+    for (++pos;; ++pos) {
+      if (pos >= line.size()) Fail(line_no, "a text without its closing quote");
+      char c = line[pos];
+      if (c == '"') {
+        ++pos;
+        break;
+      }
+      if (c == '\\') {
+        if (++pos >= line.size()) Fail(line_no, "a text without its closing quote");
+        c = line[pos];
+        if (c != '\\' && c != '"') Fail(line_no, std::string("an unknown escape '\\") + c + "'");
+      }
+      out.push_back(c);
+    }
+    if (!IsStorableValueName(out)) {
+      Fail(line_no, "a text with a line break, a NUL byte or bytes that are not UTF-8");
+    }
+    return out;
+  }
+
+  static void SkipBlanks(std::string_view line, std::size_t& pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+  }
+
+  void ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
+    std::size_t pos = 0;
+    std::string name;
+    if (line.front() == '@') {
+      pos = 1;
+    } else if (line.front() == '"') {
+      name = ParseQuoted(line, pos, line_no);
+    } else {
+      Fail(line_no, "a line that is neither a key, a value nor a comment");
+    }
+    SkipBlanks(line, pos);
+    if (pos >= line.size() || line[pos] != '=') Fail(line_no, "a value name without '='");
+    ++pos;
+    SkipBlanks(line, pos);
+    std::string_view rest = line.substr(pos);
+
+    std::uint32_t type;
+    std::string data;
+    if (!rest.empty() && rest.front() == '"') {
+      std::size_t end = 0;
+      data = ParseQuoted(rest, end, line_no);
+      if (end != rest.size()) Fail(line_no, "text after the closing quote");
+      data.push_back('\0');
+      type = kRegSz;
+    } else if (StartsWithNoCase(rest, "dword:")) {
+      rest.remove_prefix(6);
+      std::uint32_t v = ParseHexNumber(rest, line_no, "a dword that is not 1 to 8 hex digits");
+      type = kRegDword;
+      for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    } else if (StartsWithNoCase(rest, "hex")) {
+      rest.remove_prefix(3);
+      type = kRegBinary;
+      if (!rest.empty() && rest.front() == '(') {
+        std::size_t close = rest.find(')');
+        if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
+        type = ParseHexNumber(rest.substr(1, close - 1), line_no,
+                              "a value type that is not 1 to 8 hex digits");
+        rest.remove_prefix(close + 1);
+      }
+      if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
+      rest.remove_prefix(1);
+      data = ParseBytes(rest, line_no);
+    } else {
+      Fail(line_no, "a value of unknown form");
+    }
+    key.SetValue(name, type, std::move(data));
+  }
+
+  static std::uint32_t ParseHexNumber(std::string_view digits, std::size_t line_no,
+                                      const char* reason) {
+    if (digits.empty() || digits.size() > 8) Fail(line_no, reason);
+    std::uint32_t v = 0;
+    for (char c : digits) {
+      int d = HexDigit(c);
+      if (d < 0) Fail(line_no, reason);
+      v = (v << 4) | static_cast<std::uint32_t>(d);
+    }
+    return v;
+  }
+
+  // Comma-separated hex bytes, continued on the following lines while a line
+  // ends with "\".
+  std::string ParseBytes(std::string_view first, std::size_t line_no) {
+    std::string joined(first);
+    while (!joined.empty() && joined.back() == '\\') {
+      joined.pop_back();
+      if (next_ >= lines_.size()) Fail(line_no, "a continued value at the end of the file");
+      joined.append(TrimBlanks(lines_[next_++]));
+    }
+    std::string data;
+    std::string_view rest = TrimBlanks(joined);
+    if (rest.empty()) return data;
+    for (;;) {
+      std::size_t comma = rest.find(',');
+      std::string_view token = TrimBlanks(rest.substr(0, comma));
+      int hi = token.size() == 2 ? HexDigit(token[0]) : 0;
+      int lo = token.empty() || token.size() > 2 ? -1 : HexDigit(token.back());
+      if (hi < 0 || lo < 0) Fail(line_no, "a byte that is not 1 or 2 hex digits");
+      data.push_back(static_cast<char>(hi * 16 + lo));
+      if (comma == std::string_view::npos) return data;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+
+  std::vector<std::string_view> lines_;
+  std::size_t next_ = 0;
+};
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void AppendQuoted(std::string& out, std::string_view text) {
+  out.push_back('"');
+  for (char c : text) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+// Whether REG_SZ data can be written in the quoted form: text, one NUL at its
+// end and nowhere else, no line break, valid UTF-8.
+bool QuotableText(std::string_view data) {
+  return !data.empty() && data.back() == '\0' &&
+         IsStorableValueName(data.substr(0, data.size() - 1));
+}
+
+void AppendValue(std::string& out, const HiveValue& value) {
+  const std::size_t line_start = out.size();
+  if (value.name.empty()) {
+    out.push_back('@');
+  } else {
+    AppendQuoted(out, value.name);
+  }
+  out.push_back('=');
+  const std::string_view data = value.data;
+  if (value.type == kRegSz && QuotableText(data)) {
+    AppendQuoted(out, data.substr(0, data.size() - 1));
+  } else if (value.type == kRegDword && data.size() == 4) {
+    out.append("dword:");
+    for (int i = 3; i >= 0; --i) {
+      const auto b = static_cast<unsigned char>(data[i]);
+      out.push_back(kHexDigits[b >> 4]);
+      out.push_back(kHexDigits[b & 15]);
+    }
+  } else {
+    if (value.type == kRegBinary) {
+      out.append("hex:");
+    } else {
+      char buf[8];
+      auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value.type, 16);
+      (void)ec;
+      out.append("hex(").append(buf, end).append("):");
+    }
+    std::size_t column_start = line_start;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      const auto b = static_cast<unsigned char>(data[i]);
+      out.push_back(kHexDigits[b >> 4]);
+      out.push_back(kHexDigits[b & 15]);
+      if (i + 1 == data.size()) break;
+      out.push_back(',');
+      if (out.size() - column_start >= kWrapColumn) {
+        out.append("\\\n  ");
+        column_start = out.size() - 2;
+      }
+    }
+  }
+  out.push_back('\n');
+}
+
+void AppendKey(std::string& out, const HiveKey& key, std::string& path, bool is_root) {
+  // A root key line adds nothing when the root holds no values but has subkeys.
+  if (!is_root || !key.values().empty() || key.subkeys().empty()) {
+    out.push_back('[');
+    out.append(path);
+    out.append("]\n");
+    for (const HiveValue& value : key.values()) AppendValue(out, value);
+    out.push_back('\n');
+  }
+  for (const auto& sub : key.subkeys()) {
+    const std::size_t length = path.size();
+    path.push_back('\\');
+    path.append(sub->name());
+    AppendKey(out, *sub, path, false);
+    path.resize(length);
+  }
+}
+
+}  // namespace
+
+Hive ParseHive(std::string_view text) {
+  return Parser(text).Parse();
+}
+
+std::string SerializeHive(const Hive& hive) {
+  std::string out = "REGEDIT4\n\n";
+  std::string path;
+  for (const auto& root : hive.roots()) {
+    path = root->name();
+    AppendKey(out, *root, path, true);
+  }
+  return out;
+}
+
+}  // namespace tessaline

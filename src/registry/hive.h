@@ -1,0 +1,158 @@
+// The in-memory registry hive and its text form.
+//
+// A hive is a tree of keys; each key holds named values, each value a type and
+// its raw data bytes. The top-level keys are the root keys by their canonical
+// names (HKEY_LOCAL_MACHINE, ...). Key and value names compare ignoring case
+// (SameText); a name keeps the spelling it was first given. Keys and values
+// keep the order in which they were added.
+//
+// The text form is the registry-export syntax of "REGEDIT4" files, in UTF-8:
+//
+//   REGEDIT4
+//
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Wenlora\Pack]
+//   "Pack1"="/games/Tessaline.wpk"
+//   @=dword:0000002a
+//
+// ParseHive accepts exactly what SerializeHive writes plus the usual
+// liberties of hand-edited files (comments, CR LF, continuation lines, blanks).
+//
+// Thread use: a Hive is a plain value; no internal locking.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "registry/registry_exception.h"
+
+namespace tessaline {
+
+// Value types.
+inline constexpr std::uint32_t kRegNone = 0;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegQword = 11;
+
+struct HiveValue {
+  std::string name;  // empty: the key's default value ("@")
+  std::uint32_t type = kRegNone;
+  std::string data;  // raw bytes; REG_SZ data includes its terminating NUL
+
+  bool operator==(const HiveValue&) const = default;
+};
+
+// Whether `name` can be stored as a value name: valid UTF-8 without NUL, CR
+// or LF. The empty name (the default value) is storable.
+bool IsStorableValueName(std::string_view name);
+
+// Whether `name` can be stored as a key name: a non-empty storable value name
+// without "\".
+bool IsStorableKeyName(std::string_view name);
+
+// Whether `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+class HiveKey {
+ public:
+  explicit HiveKey(std::string name) : name_(std::move(name)) {}
+  HiveKey(const HiveKey&) = delete;
+  HiveKey& operator=(const HiveKey&) = delete;
+
+  const std::string& name() const { return name_; }
+
+  // The subkey named `name` (ignoring case), or nullptr.
+  HiveKey* FindSubKey(std::string_view name);
+  const HiveKey* FindSubKey(std::string_view name) const;
+  // The subkey named `name`, added (with that spelling) when missing. The
+  // caller ensures IsStorableKeyName(name).
+  HiveKey& AddSubKey(std::string_view name, bool* created = nullptr);
+
+  // The value named `name` (ignoring case), or nullptr.
+  const HiveValue* FindValue(std::string_view name) const;
+  // Sets the value `name`, keeping the spelling and position of an existing
+  // one. The caller ensures IsStorableValueName(name).
+  void SetValue(std::string_view name, std::uint32_t type, std::string data);
+
+  const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
+  const std::vector<HiveValue>& values() const { return values_; }
+
+  // Exact equality: names spelt the same, values and subkeys in the same order.
+  bool SameAs(const HiveKey& other) const;
+
+  // A deep copy.
+  std::unique_ptr<HiveKey> Clone() const;
+
+ private:
+  std::string name_;
+  std::vector<std::unique_ptr<HiveKey>> subkeys_;
+  std::vector<HiveValue> values_;
+  // Folded name -> position, so that lookups stay cheap in large keys.
+  std::unordered_map<std::string, std::size_t> subkey_index_;
+  std::unordered_map<std::string, std::size_t> value_index_;
+};
+
+// The canonical name of a root key for any spelling of it ("hkey_local_machine"
+// -> "HKEY_LOCAL_MACHINE"), or empty when `name` names no root key.
+std::string_view CanonicalRootName(std::string_view name);
+
+class Hive {
+ public:
+  Hive() : top_(std::make_unique<HiveKey>(std::string())) {}
+  Hive(const Hive& other) : top_(other.top_->Clone()) {}
+  Hive& operator=(const Hive& other) {
+    if (this != &other) top_ = other.top_->Clone();
+    return *this;
+  }
+  Hive(Hive&&) = default;
+  Hive& operator=(Hive&&) = default;
+
+  // The key at `path`, a sequence of names whose first is a root key name
+  // ("HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"); nullptr when missing.
+  HiveKey* FindKey(const std::vector<std::string>& path);
+  const HiveKey* FindKey(const std::vector<std::string>& path) const;
+  // Same with a "\"-separated path ("HKEY_LOCAL_MACHINE\SOFTWARE").
+  const HiveKey* FindKey(std::string_view path) const;
+
+  // The key at `path`, created with every missing key on the way. Raises
+  // ERegistryException when the first name is no root key or a name cannot
+  // be stored. `created` tells whether any key was added.
+  HiveKey& CreateKey(const std::vector<std::string>& path, bool* created = nullptr);
+
+  // The root keys present, in order of appearance.
+  const std::vector<std::unique_ptr<HiveKey>>& roots() const { return top_->subkeys(); }
+
+  bool operator==(const Hive& other) const { return top_->SameAs(*other.top_); }
+
+ private:
+  std::unique_ptr<HiveKey> top_;  // unnamed; its subkeys are the root keys
+};
+
+// A hive text that does not parse: the line (from 1) and what is wrong there.
+class HiveSyntaxError : public ERegistryException {
+ public:
+  HiveSyntaxError(std::size_t line, const std::string& reason);
+  std::size_t line() const { return line_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::size_t line_;
+  std::string reason_;
+};
+
+// Parses a hive text. An empty text is an empty hive. Raises HiveSyntaxError
+// at the first line that does not parse.
+Hive ParseHive(std::string_view text);
+
+// The text form of `hive`; ParseHive of it gives a hive equal to `hive`, with
+// every value's bytes unchanged.
+std::string SerializeHive(const Hive& hive);
+
+}  // namespace tessaline

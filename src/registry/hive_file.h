@@ -1,0 +1,78 @@
+// The hive file on disk: where it is, reading it under a shared lock, changing
+// it under an exclusive lock, replacing it atomically.
+//
+// Durability and sharing: a change is written to "<hive>.tmp" (created
+// exclusively, with the old file's mode, 0644 for a new hive), synced and
+// renamed over the hive, so a crash at any moment leaves the old hive or the
+// new one and other processes see the change as soon as Modify returns. Every
+// read holds a shared flock and every read-modify-write an exclusive flock on
+// "<hive>.lock" beside the hive; Modify re-reads the hive under its lock, so
+// concurrent writers lose nothing. When the hive is a symbolic link, these
+// files sit beside the file it points to.
+//
+// Thread use: one HiveFile per thread; separate HiveFile objects (also in one
+// process) on the same path are safe to use at the same time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "registry/hive.h"
+
+namespace tessaline {
+
+// The local-machine hive file: $WENLORA_REGISTRY when set and not empty, else
+// $XDG_DATA_HOME/wenlora/system.reg, XDG_DATA_HOME defaulting to
+// $HOME/.local/share. Reads the environment at each call. Empty when neither
+// the environment nor the password database gives a home folder.
+std::string DefaultHivePath();
+
+class HiveFile {
+ public:
+  explicit HiveFile(std::string path);
+  HiveFile(const HiveFile&) = delete;
+  HiveFile& operator=(const HiveFile&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // Whether this process may change the hive: the file and its folder are
+  // writable, or for a missing hive the nearest existing folder on its way.
+  bool Writable() const;
+
+  // The hive as it is on disk now (a missing file is an empty hive). The
+  // reference stays valid until the next call on this object. Raises
+  // ERegistryException, naming the file (and the line for a damaged one),
+  // when the file cannot be read or does not parse.
+  const Hive& Read();
+
+  // Under the exclusive lock: reads the hive, lets `change` modify it and,
+  // when `change` returns true, replaces the file with the result. Creates
+  // the hive's folder when missing. Raises ERegistryException when the hive
+  // cannot be read, does not parse or cannot be replaced; the file then keeps
+  // its old content. An exception from `change` passes through unchanged
+  // (nothing is written).
+  void Modify(const std::function<bool(Hive&)>& change);
+
+  // Makes finished changes durable by syncing the hive's folder. Errors are
+  // ignored, as there is nobody to tell.
+  void Flush();
+
+  // How many times Flush ran on this object.
+  std::uint64_t flush_count() const { return flush_count_; }
+
+ private:
+  std::string Target() const;
+  void LoadLocked(const std::string& target);
+  void Replace(const std::string& target, const std::string& text);
+
+  std::string path_;
+  // The file's last text as read or written, and the hive parsed from it:
+  // when the file still holds these bytes, parsing is skipped.
+  bool cache_valid_ = false;
+  std::string cached_text_;
+  Hive cached_hive_;
+  std::uint64_t flush_count_ = 0;
+};
+
+}  // namespace tessaline

@@ -1,0 +1,156 @@
+#include "registry/registry.h"
+
+#include <utility>
+
+namespace tessaline {
+
+std::string_view RootKeyName(HKEY root) {
+  switch (root) {
+    case HKEY_CLASSES_ROOT:
+      return "HKEY_CLASSES_ROOT";
+    case HKEY_CURRENT_USER:
+      return "HKEY_CURRENT_USER";
+    case HKEY_LOCAL_MACHINE:
+      return "HKEY_LOCAL_MACHINE";
+    case HKEY_USERS:
+      return "HKEY_USERS";
+    case HKEY_CURRENT_CONFIG:
+      return "HKEY_CURRENT_CONFIG";
+    default:
+      return {};
+  }
+}
+
+TRegistry::TRegistry() : TRegistry(DefaultHivePath()) {}
+
+TRegistry::TRegistry(std::string hive_path) : hive_(std::move(hive_path)) {}
+
+TRegistry::~TRegistry() {
+  CloseKey();
+}
+
+bool TRegistry::Resolve(std::string_view key, std::vector<std::string>& path) const {
+  const bool relative = key.empty() || key.front() != '\\';
+  if (!relative) key.remove_prefix(1);
+  if (relative && current_key_ != 0) {
+    path = current_full_path_;
+  } else {
+    std::string_view root = RootKeyName(root_key_);
+    if (root.empty()) return false;
+    path.assign(1, std::string(root));
+  }
+  if (!key.empty() && key.back() == '\\') key.remove_suffix(1);
+  if (key.empty()) return true;
+  for (;;) {
+    const std::size_t slash = key.find('\\');
+    std::string_view name = key.substr(0, slash);
+    if (!IsStorableKeyName(name)) return false;
+    path.emplace_back(name);
+    if (slash == std::string_view::npos) return true;
+    key.remove_prefix(slash + 1);
+  }
+}
+
+bool TRegistry::Present(const Hive& hive, const std::vector<std::string>& path) {
+  // A root key always exists, even while the hive holds nothing below it.
+  return path.size() == 1 || hive.FindKey(path) != nullptr;
+}
+
+bool TRegistry::OpenKey(const std::string& key, bool can_create) {
+  std::vector<std::string> path;
+  if (!Resolve(key, path) || !hive_.Writable()) return false;
+  if (can_create) {
+    hive_.Modify([&](Hive& hive) {
+      bool created = false;
+      hive.CreateKey(path, &created);
+      return created;
+    });
+  } else if (!Present(hive_.Read(), path)) {
+    return false;
+  }
+  const bool relative = key.empty() || key.front() != '\\';
+  std::string new_path;
+  if (relative && current_key_ != 0) {
+    new_path = current_path_ + "\\" + key;
+  } else {
+    new_path = relative ? key : key.substr(1);
+  }
+  CloseKey();
+  current_key_ = next_handle_++;
+  current_path_ = std::move(new_path);
+  current_full_path_ = std::move(path);
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  if (current_key_ == 0) return;
+  if (!lazy_write_) hive_.Flush();
+  current_key_ = 0;
+  current_path_.clear();
+  current_full_path_.clear();
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& value) {
+  const std::string failed = "Failed to set data for '" + name + "'";
+  if (current_key_ == 0 || !IsStorableValueName(name)) throw ERegistryException(failed);
+  std::string data = value;
+  data.push_back('\0');
+  try {
+    hive_.Modify([&](Hive& hive) {
+      HiveKey* key = current_full_path_.size() == 1 ? &hive.CreateKey(current_full_path_)
+                                                    : hive.FindKey(current_full_path_);
+      if (key == nullptr) throw ERegistryException(failed);  // removed meanwhile
+      const HiveValue* old = key->FindValue(name);
+      if (old != nullptr && old->type == kRegSz && old->data == data) return false;
+      key->SetValue(name, kRegSz, std::move(data));
+      return true;
+    });
+  } catch (const ERegistryException&) {
+    throw ERegistryException(failed);
+  }
+}
+
+bool TRegistry::ValueExists(const std::string& name) {
+  if (current_key_ == 0) return false;
+  try {
+    const HiveKey* key = hive_.Read().FindKey(current_full_path_);
+    return key != nullptr && key->FindValue(name) != nullptr;
+  } catch (const ERegistryException&) {
+    return false;
+  }
+}
+
+std::string TRegistry::ReadString(const std::string& name) {
+  if (current_key_ == 0) return {};
+  const Hive* hive;
+  try {
+    hive = &hive_.Read();
+  } catch (const ERegistryException&) {
+    throw ERegistryException("Failed to get data for '" + name + "'");
+  }
+  const HiveKey* key = hive->FindKey(current_full_path_);
+  const HiveValue* value = key != nullptr ? key->FindValue(name) : nullptr;
+  if (value == nullptr || value->data.empty()) return {};
+  if (value->type != kRegSz && value->type != kRegExpandSz) {
+    throw ERegistryException("Invalid data type for '" + name + "'");
+  }
+  return value->data.substr(0, value->data.find('\0'));
+}
+
+bool TRegistry::KeyExists(const std::string& key) {
+  std::vector<std::string> path;
+  if (!Resolve(key, path) || !hive_.Writable()) return false;
+  try {
+    return Present(hive_.Read(), path);
+  } catch (const ERegistryException&) {
+    return false;
+  }
+}
+
+void TRegistry::SetRootKey(HKEY root) {
+  if (root == root_key_) return;
+  root_key_ = root;
+  CloseKey();
+}
+
+}  // namespace tessaline

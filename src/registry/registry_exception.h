@@ -1,0 +1,16 @@
+// The exception raised by the registry: a value that cannot be written or read,
+// a hive file that cannot be read, written or parsed.
+#pragma once
+
+#include <string>
+
+#include "support/exception.h"
+
+namespace tessaline {
+
+class ERegistryException : public Exception {
+ public:
+  explicit ERegistryException(const std::string& message) : Exception(message) {}
+};
+
+}  // namespace tessaline
