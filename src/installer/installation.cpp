@@ -1,0 +1,57 @@
+#include "installer/installation.h"
+
+#include "installer/file_stream.h"
+#include "installer/folders.h"
+#include "installer/identity.h"
+#include "registry/cipher_reg.h"
+#include "registry/registry_exception.h"
+
+namespace tessaline {
+
+namespace {
+
+// Writes one value of the pack record. The store writes nothing when it
+// cannot open or create the key; that must not pass for a recorded pack.
+void WriteRecordValue(const std::string& name, const std::string& data) {
+  if (!CipherReg->WriteValue("Pack", name, data))
+    throw ERegistryException("Failed to set data for '" + name + "'");
+}
+
+}  // namespace
+
+std::string PackFolderFor(const std::string& dir_n) {
+  const std::string part = DirectoryPart(dir_n);
+  std::string folder = part;
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  // A directory part of separators only is the root, which stands where a
+  // bare drive would.
+  if (folder.empty() && !part.empty()) return "/";
+  return folder;
+}
+
+std::string PackPathFor(const std::string& dir_n, const std::string& pack_name) {
+  const std::string folder = PackFolderFor(dir_n);
+  if (folder.empty()) return {};
+  return (folder == "/" ? folder : folder + "/") + pack_name + ".wpk";
+}
+
+std::string PackPathFor(const std::string& dir_n) {
+  return PackPathFor(dir_n, PackName);
+}
+
+std::string InstallPack(const std::string& dir_n, const std::string& source_path) {
+  const std::string folder = PackFolderFor(dir_n);
+  CreateFolderPath(folder);
+  const std::string pack_path = PackPathFor(dir_n);
+  CopyFileReplacing(source_path, pack_path);
+  WriteRecordValue("Pack" + std::to_string(PackNo), pack_path);
+  WriteRecordValue("Comm" + std::to_string(PackNo), PackName);
+  WriteRecordValue("Cir" + std::to_string(PackNo), PackNameCyr);
+  return pack_path;
+}
+
+std::string CompletionText(const std::string& pack_path) {
+  return "Pack installation finished\r\n" + pack_path;
+}
+
+}  // namespace tessaline

@@ -1,0 +1,175 @@
+#include "installer/installation.h"
+
+#include <gtest/gtest.h>
+
+#include "installer/file_stream.h"
+#include "installer/folders.h"
+#include "registry_fixture.h"
+
+namespace tessaline {
+namespace {
+
+using testing::ListDir;
+using testing::PatternBytes;
+using testing::ReadFile;
+using testing::WriteFile;
+
+using Names = std::vector<std::string>;
+
+TEST(PackPathForTest, FolderIsTheDirectoryPartWithoutTrailingSlashes) {
+  struct Case {
+    std::string dir_n, folder, pack_path;
+  };
+  const Case cases[] = {
+      {"/games/packs/", "/games/packs", "/games/packs/Tessaline.wpk"},
+      // The path of an installed pack file: its folder stays.
+      {"/games/packs/Tessaline.wpk", "/games/packs", "/games/packs/Tessaline.wpk"},
+      // Without a trailing "/" the last name is taken for a file name.
+      {"/games/packs", "/games", "/games/Tessaline.wpk"},
+      {"/games///", "/games", "/games/Tessaline.wpk"},
+      // The root stands where a bare drive would.
+      {"/", "/", "/Tessaline.wpk"},
+      {"///", "/", "/Tessaline.wpk"},
+      {"/name", "/", "/Tessaline.wpk"},
+      {"rel/dir/", "rel/dir", "rel/dir/Tessaline.wpk"},
+      // No folder at all.
+      {"", "", ""},
+      {"C:", "", ""},
+      {"Tessaline.wpk", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dir_n);
+    EXPECT_EQ(PackFolderFor(c.dir_n), c.folder);
+    EXPECT_EQ(PackPathFor(c.dir_n, "Tessaline"), c.pack_path);
+  }
+}
+
+TEST(CompletionTextTest, PathOnTheSecondLine) {
+  EXPECT_EQ(CompletionText("/games/Tessaline.wpk"),
+            "Pack installation finished\r\n/games/Tessaline.wpk");
+}
+
+class InstallPackTest : public testing::RegistryTest {
+ protected:
+  void SetUp() override {
+    RegistryTest::SetUp();
+    exe_data_ = PatternBytes(3 * kCopyPieceSize + 5);
+    WriteFile(exe(), exe_data_);
+  }
+
+  std::string exe() const { return scratch() / "tessaline"; }
+  const std::string& exe_data() const { return exe_data_; }
+
+  // Expects `dir_n` to fail with `message` and to leave no pack record.
+  void ExpectFailureWithoutRecord(const std::string& dir_n, const std::string& message,
+                                  const std::string& source = {}) {
+    try {
+      InstallPack(dir_n, source.empty() ? exe() : source);
+      ADD_FAILURE() << "no exception";
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.Message(), message);
+    }
+    EXPECT_FALSE(CipherReg->SubKeyExists(""));
+  }
+
+ private:
+  std::string exe_data_;
+};
+
+TEST_F(InstallPackTest, CreatesMissingFoldersCopiesAndRecords) {
+  const std::string dest = scratch() / "a/b/c";
+  EXPECT_FALSE(CipherReg->SubKeyExists(""));
+
+  EXPECT_EQ(InstallPack(dest + "/", exe()), dest + "/Tessaline.wpk");
+  EXPECT_TRUE(ReadFile(dest + "/Tessaline.wpk") == exe_data());
+  EXPECT_EQ(ListDir(dest), Names{"Tessaline.wpk"});
+  // The product key and its subkey did not exist: the store made them.
+  EXPECT_TRUE(CipherReg->SubKeyExists(""));
+  EXPECT_TRUE(CipherReg->SubKeyExists("Pack"));
+  EXPECT_EQ(PackValue("Pack1"), dest + "/Tessaline.wpk");
+  EXPECT_EQ(PackValue("Comm1"), "Tessaline");
+  EXPECT_EQ(PackValue("Cir1"), "Тесселин");
+}
+
+TEST_F(InstallPackTest, ReinstallingReplacesTheFileAndTheRecordOnly) {
+  CipherReg->WriteValue("Pack", "Pack2", "/elsewhere/Other.wpk");
+  const std::string dest = scratch() / "packs/";
+  const std::string path = InstallPack(dest, exe());
+  WriteFile(exe(), "a newer installer");
+  // Start-up offers the installed file's path; its folder is used again.
+  EXPECT_EQ(InstallPack(path, exe()), path);
+
+  EXPECT_EQ(ReadFile(path), "a newer installer");
+  EXPECT_EQ(ListDir(dest), Names{"Tessaline.wpk"});
+  EXPECT_EQ(PackValue("Pack1"), path);
+  EXPECT_EQ(PackValue("Comm1"), "Tessaline");
+  EXPECT_EQ(PackValue("Pack2"), "/elsewhere/Other.wpk");
+}
+
+TEST_F(InstallPackTest, PackNumberNamesTheValues) {
+  PackNo = 12;
+  const std::string path = InstallPack(scratch() / "d/", exe());
+  EXPECT_EQ(PackValue("Pack12"), path);
+  EXPECT_EQ(PackValue("Comm12"), "Tessaline");
+  EXPECT_EQ(PackValue("Cir12"), "Тесселин");
+  EXPECT_EQ(PackValue("Pack1"), "<none>");
+}
+
+TEST_F(InstallPackTest, LastNameWithoutSlashIsAFileName) {
+  ::mkdir((scratch() / "games").c_str(), 0777);
+  EXPECT_EQ(InstallPack(scratch() / "games/packs", exe()), scratch() / "games/Tessaline.wpk");
+  EXPECT_EQ(ListDir(scratch() / "games"), Names{"Tessaline.wpk"});
+}
+
+TEST_F(InstallPackTest, EmptyDestinationIsRefused) {
+  ExpectFailureWithoutRecord("", "Unable to create directory");
+  ExpectFailureWithoutRecord("no-folder-here", "Unable to create directory");
+}
+
+TEST_F(InstallPackTest, DestinationUnderAPlainFile) {
+  WriteFile(scratch() / "plain", "x");
+  ExpectFailureWithoutRecord(scratch() / "plain/sub/",
+                             "Cannot create file " + (scratch() / "plain/sub/Tessaline.wpk"));
+  EXPECT_EQ(ReadFile(scratch() / "plain"), "x");
+}
+
+TEST_F(InstallPackTest, MissingExecutable) {
+  ExpectFailureWithoutRecord(scratch() / "d/", "Cannot open file " + (scratch() / "missing"),
+                             scratch() / "missing");
+  // The folder is made before the executable is opened, and stays.
+  EXPECT_EQ(ListDir(scratch() / "d"), Names{});
+}
+
+TEST_F(InstallPackTest, PackPathThatIsTheExecutableItself) {
+  PackName = "tessaline";
+  const std::string source = exe() + ".wpk";
+  ::rename(exe().c_str(), source.c_str());
+  ExpectFailureWithoutRecord(scratch() / "", "Cannot create file " + source, source);
+  EXPECT_TRUE(ReadFile(source) == exe_data());
+
+  // The same through a link in another folder.
+  ::mkdir((scratch() / "linked").c_str(), 0777);
+  ::symlink(source.c_str(), (scratch() / "linked/tessaline.wpk").c_str());
+  ExpectFailureWithoutRecord(scratch() / "linked/",
+                             "Cannot create file " + (scratch() / "linked/tessaline.wpk"), source);
+  EXPECT_TRUE(ReadFile(source) == exe_data());
+}
+
+TEST_F(InstallPackTest, RecordThatCannotBeWrittenIsAnError) {
+  // The hive's folder cannot be created under a plain file: the store
+  // writes nothing, which must not pass for success.
+  WriteFile(scratch() / "blocker", "x");
+  RegistryShutdown();
+  ::setenv("WENLORA_REGISTRY", (scratch() / "blocker/system.reg").c_str(), 1);
+  RegistryStartup();
+  try {
+    InstallPack(scratch() / "d/", exe());
+    ADD_FAILURE() << "no exception";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), "Failed to set data for 'Pack1'");
+  }
+  EXPECT_TRUE(ReadFile(scratch() / "d/Tessaline.wpk") == exe_data());
+}
+
+}  // namespace
+}  // namespace tessaline

@@ -1,0 +1,92 @@
+#include "installer/panel_state.h"
+
+#include <gtest/gtest.h>
+
+#include "registry/registry_exception.h"
+#include "registry_fixture.h"
+
+namespace tessaline {
+namespace {
+
+class PanelStateTest : public testing::RegistryTest {
+ protected:
+  // The design texts, for the fields creation did not reach.
+  static void ExpectDesignTexts(const PanelState& state) {
+    EXPECT_EQ(state.install_caption, "Install pack");
+    EXPECT_EQ(state.prompt, "Select directory to Pack:");
+    EXPECT_EQ(state.title, "Install pack");
+    EXPECT_EQ(state.caption, "Form1");
+    EXPECT_FALSE(state.application_title.has_value());
+  }
+
+  static void ExpectTitledAfterThePack(const PanelState& state) {
+    EXPECT_EQ(state.title, "Tessaline");
+    EXPECT_EQ(state.caption, "Tessaline");
+    EXPECT_EQ(state.application_title, "Tessaline");
+  }
+};
+
+TEST_F(PanelStateTest, WithoutProductOffersTheTemporaryFolder) {
+  PanelState state;
+  state.Create();
+  EXPECT_EQ(state.dir_n, scratch() / "tmp/");
+  EXPECT_FALSE(state.installed());
+  EXPECT_EQ(state.install_caption, "Install pack");
+  EXPECT_EQ(state.prompt, "Select directory to Pack:");
+  ExpectTitledAfterThePack(state);
+}
+
+TEST_F(PanelStateTest, OffersTheProductFolder) {
+  CipherReg->WriteValue("", "Wenlora", "/opt/wenlora/");
+  // Another pack's record, and this pack's record left empty, do not count.
+  CipherReg->WriteValue("Pack", "Pack2", "/opt/wenlora/Other.wpk");
+  CipherReg->WriteValue("Pack", "Pack1", "");
+  PanelState state;
+  state.Create();
+  EXPECT_EQ(state.dir_n, "/opt/wenlora/");
+  EXPECT_FALSE(state.installed());
+  EXPECT_EQ(state.prompt, "Select directory to Pack:");
+  ExpectTitledAfterThePack(state);
+}
+
+TEST_F(PanelStateTest, ProductKeyWithoutFolderGivesAnEmptyDestination) {
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n");
+  PanelState state;
+  state.Create();
+  EXPECT_EQ(state.dir_n, "");
+  ExpectTitledAfterThePack(state);
+}
+
+TEST_F(PanelStateTest, InstalledPackOffersReinstalling) {
+  CipherReg->WriteValue("", "Wenlora", "/opt/wenlora/");
+  PackNo = 7;
+  CipherReg->WriteValue("Pack", "Pack7", "/games/Tessaline.wpk");
+  PanelState state;
+  state.Create();
+  EXPECT_EQ(state.dir_n, "/games/Tessaline.wpk");
+  EXPECT_TRUE(state.installed());
+  EXPECT_EQ(state.install_caption, "Reinstall pack");
+  EXPECT_EQ(state.prompt, "Pack allready installed.");
+  ExpectTitledAfterThePack(state);
+}
+
+TEST_F(PanelStateTest, RecordThatIsNotTextStopsAfterTheProductFolder) {
+  WriteHive(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n\"Wenlora\"=\"/opt/wenlora/\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\"Pack1\"=dword:00000001\r\n");
+  PanelState state;
+  EXPECT_THROW(state.Create(), ERegistryException);
+  EXPECT_EQ(state.dir_n, "/opt/wenlora/");
+  ExpectDesignTexts(state);
+}
+
+TEST_F(PanelStateTest, ProductFolderThatIsNotTextKeepsEveryDesignText) {
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n\"Wenlora\"=dword:00000001\r\n");
+  PanelState state;
+  EXPECT_THROW(state.Create(), ERegistryException);
+  EXPECT_EQ(state.dir_n, "DirN");
+  ExpectDesignTexts(state);
+}
+
+}  // namespace
+}  // namespace tessaline
