@@ -1,0 +1,323 @@
+#include "platform/canvas.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <limits>
+
+namespace tessaline {
+
+namespace {
+
+// Applies a copy mode to a run of pixels; the top byte of the result is 0xff.
+void CopyPixels(CopyMode mode, std::uint32_t* dest, const std::uint32_t* source, int count) {
+  switch (mode) {
+    case CopyMode::kSrcCopy:
+      std::memcpy(dest, source, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+      return;
+    case CopyMode::kNotSrcCopy:
+      for (int i = 0; i < count; ++i) dest[i] = ~source[i] | 0xff000000u;
+      return;
+    case CopyMode::kSrcInvert:
+      for (int i = 0; i < count; ++i) dest[i] = (dest[i] ^ source[i]) | 0xff000000u;
+      return;
+    case CopyMode::kSrcAnd:
+      for (int i = 0; i < count; ++i) dest[i] = dest[i] & source[i];
+      return;
+    case CopyMode::kSrcPaint:
+      for (int i = 0; i < count; ++i) dest[i] = dest[i] | source[i];
+      return;
+    case CopyMode::kBlackness:
+      std::fill_n(dest, count, 0xff000000u);
+      return;
+    case CopyMode::kWhiteness:
+      std::fill_n(dest, count, 0xffffffffu);
+      return;
+  }
+  std::memcpy(dest, source, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+}
+
+int ClampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+Canvas::Canvas(std::uint32_t* pixels, int width, int height, int stride_bytes)
+    : bytes_(reinterpret_cast<unsigned char*>(pixels)),
+      width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      stride_(stride_bytes) {
+  assert(stride_bytes >= 4 * width_ && stride_bytes % 4 == 0);
+}
+
+Canvas::Canvas(int width, int height)
+    : owned_(static_cast<std::size_t>(std::max(width, 0)) *
+                 static_cast<std::size_t>(std::max(height, 0)),
+             0xff000000u),
+      bytes_(reinterpret_cast<unsigned char*>(owned_.data())),
+      width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      stride_(std::ptrdiff_t{width_} * 4) {}
+
+Canvas::Canvas(const Canvas& other) : Canvas(other.width_, other.height_) {
+  for (int y = 0; y < height_; ++y) std::copy_n(other.Row(y), width_, Row(y));
+  state_ = other.state_;
+  saved_ = other.saved_;
+}
+
+Canvas& Canvas::operator=(const Canvas& other) {
+  if (this != &other) *this = Canvas(other);
+  return *this;
+}
+
+Canvas::Canvas(Canvas&& other) noexcept
+    : owned_(std::move(other.owned_)),
+      bytes_(other.bytes_),
+      width_(other.width_),
+      height_(other.height_),
+      stride_(other.stride_),
+      state_(std::move(other.state_)),
+      saved_(std::move(other.saved_)) {
+  // A moved vector keeps its buffer, so bytes_ stays valid for an owning canvas.
+  other.bytes_ = nullptr;
+  other.width_ = other.height_ = 0;
+  other.stride_ = 0;
+}
+
+Canvas& Canvas::operator=(Canvas&& other) noexcept {
+  if (this != &other) {
+    owned_ = std::move(other.owned_);
+    bytes_ = other.bytes_;
+    width_ = other.width_;
+    height_ = other.height_;
+    stride_ = other.stride_;
+    state_ = std::move(other.state_);
+    saved_ = std::move(other.saved_);
+    other.bytes_ = nullptr;
+    other.width_ = other.height_ = 0;
+    other.stride_ = 0;
+  }
+  return *this;
+}
+
+template <typename Fn>
+void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
+  if (y < 0 || y >= height_) return;
+  x0 = std::max(x0, 0);
+  x1 = std::min(x1, width_);
+  if (x1 <= x0) return;
+  if (!state_.has_clip) {
+    fn(x0, x1);
+    return;
+  }
+  for (const Span& span : state_.clip.Row(y)) {
+    if (span.x0 >= x1) break;
+    int a = std::max(x0, span.x0);
+    int b = std::min(x1, span.x1);
+    if (a < b) fn(a, b);
+  }
+}
+
+void Canvas::FillSpan(int y, int x0, int x1, std::uint32_t pixel) {
+  std::uint32_t* row = Row(y);
+  ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(row + a, row + b, pixel); });
+}
+
+void Canvas::FillRect(const IntRect& rect, const Brush& brush) {
+  if (brush.style == BrushStyle::kClear) return;
+  IntRect r = rect.Intersected(Bounds());
+  if (r.IsEmpty()) return;
+  std::uint32_t pixel = brush.color.ToPixel();
+  if (!state_.has_clip) {
+    for (int y = r.top; y < r.bottom; ++y) std::fill(Row(y) + r.left, Row(y) + r.right, pixel);
+    return;
+  }
+  for (int y = r.top; y < r.bottom; ++y) FillSpan(y, r.left, r.right, pixel);
+}
+
+void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
+  top = std::max(top, 0);
+  bottom = std::min(bottom, height_);
+  for (int y = top; y < bottom; ++y) {
+    std::uint32_t* row = Row(y);
+    if (!state_.has_clip) {
+      for (const ColorRun& run : runs) {
+        int a = std::max(run.x0, 0);
+        int b = std::min(run.x1, width_);
+        if (a < b) std::fill(row + a, row + b, run.pixel);
+      }
+    } else {
+      for (const ColorRun& run : runs) FillSpan(y, run.x0, run.x1, run.pixel);
+    }
+  }
+}
+
+int Canvas::SaveDC() {
+  saved_.push_back(state_);
+  return static_cast<int>(saved_.size());
+}
+
+bool Canvas::RestoreDC(int saved) {
+  std::int64_t index =
+      saved < 0 ? static_cast<std::int64_t>(saved_.size()) + saved : std::int64_t{saved} - 1;
+  if (saved == 0 || index < 0 || index >= static_cast<std::int64_t>(saved_.size())) return false;
+  state_ = std::move(saved_[static_cast<std::size_t>(index)]);
+  saved_.resize(static_cast<std::size_t>(index));
+  return true;
+}
+
+void Canvas::SelectClipRgn(const Region* region) {
+  if (region == nullptr) {
+    state_.has_clip = false;
+    state_.clip = Region();
+    return;
+  }
+  state_.has_clip = true;
+  state_.clip = *region;
+}
+
+void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
+  if (dest.IsEmpty() || source_rect.IsEmpty()) return;
+  assert(&source != this);
+  CopyMode mode = state_.copy_mode;
+  std::int64_t dw = dest.Width(), dh = dest.Height();
+  std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
+  if (dw == sw && dh == sh) {
+    // One for one: the destination part whose source lies inside `source`.
+    std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
+    std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
+    IntRect visible = dest.Intersected(Bounds());
+    visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
+                                   ClampToInt(source.height_ - dy)});
+    if (visible.IsEmpty()) return;
+    for (int y = visible.top; y < visible.bottom; ++y) {
+      std::uint32_t* row = Row(y);
+      const std::uint32_t* from = source.Row(static_cast<int>(y + dy)) + dx;
+      ForEachVisible(y, visible.left, visible.right,
+                     [&](int a, int b) { CopyPixels(mode, row + a, from + a, b - a); });
+    }
+    return;
+  }
+  // Scaled: each destination pixel takes the source pixel at the same relative
+  // position, rounded down.
+  IntRect visible = dest.Intersected(Bounds());
+  if (visible.IsEmpty()) return;
+  std::vector<std::uint32_t> line;
+  for (int y = visible.top; y < visible.bottom; ++y) {
+    std::int64_t sy = source_rect.top + (std::int64_t{y} - dest.top) * sh / dh;
+    if (sy < 0 || sy >= source.height_) continue;
+    const std::uint32_t* from = source.Row(static_cast<int>(sy));
+    std::uint32_t* row = Row(y);
+    ForEachVisible(y, visible.left, visible.right, [&](int a, int b) {
+      int x = a;
+      while (x < b) {
+        // The longest run from x whose source pixels all exist.
+        line.clear();
+        int start = x;
+        for (; x < b; ++x) {
+          std::int64_t sx = source_rect.left + (std::int64_t{x} - dest.left) * sw / dw;
+          if (sx < 0 || sx >= source.width_) break;
+          line.push_back(from[sx]);
+        }
+        if (line.empty()) {
+          ++x;  // no source pixel for this one: it stays
+        } else {
+          CopyPixels(mode, row + start, line.data(), static_cast<int>(line.size()));
+        }
+      }
+    });
+  }
+}
+
+void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height) {
+  if (rect.IsEmpty()) return;
+  // The figure covers columns left..right-1 and rows top..bottom-1; the
+  // corner ellipse cannot be larger than the figure.
+  std::int64_t width = rect.Width(), height = rect.Height();
+  std::int64_t ew = std::clamp<std::int64_t>(ellipse_width, 1, width);
+  std::int64_t eh = std::clamp<std::int64_t>(ellipse_height, 1, height);
+
+  // The top-left quarter of the corner ellipse as offsets from (left, top),
+  // traced from its top end (x = (ew-1)/2, y = 0) to the left edge (x = 0).
+  // The ellipse has semi-axes (ew-1)/2 and (eh-1)/2 around ((ew-1)/2,
+  // (eh-1)/2); working in doubled coordinates keeps half pixels exact. Each
+  // step moves left, down or diagonally to the candidate closest to the curve.
+  std::vector<IntPoint> arc;
+  std::int64_t a2 = ew - 1, b2 = eh - 1;  // doubled semi-axes
+  auto error = [&](std::int64_t x, std::int64_t y) {
+    std::int64_t u = 2 * x - a2, v = 2 * y - b2;
+    std::int64_t e = b2 * b2 * u * u + a2 * a2 * v * v - a2 * a2 * b2 * b2;
+    return e < 0 ? -e : e;
+  };
+  std::int64_t x = a2 / 2, y = 0;
+  arc.push_back({static_cast<int>(x), 0});
+  if (a2 > 0 && b2 > 0) {
+    while (x > 0) {
+      std::int64_t left = error(x - 1, y), diag = error(x - 1, y + 1), down = error(x, y + 1);
+      if (y >= b2 / 2) {
+        --x;  // at the ellipse's middle row: only leftwards remains
+      } else if (diag <= left && diag <= down) {
+        --x, ++y;
+      } else if (left < down) {
+        --x;
+      } else {
+        ++y;
+      }
+      arc.push_back({static_cast<int>(x), static_cast<int>(y)});
+    }
+  }
+  // Where the straight edges start: the top row from left + top_inset, the
+  // left column from top + side_inset (both mirrored at the far sides).
+  int top_inset = arc.front().x;
+  int side_inset = arc.back().y;
+  for (const IntPoint& p : arc) {
+    if (p.y == 0) top_inset = p.x;
+    if (p.x == 0) side_inset = std::min(side_inset, p.y);
+  }
+
+  std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
+               b = std::int64_t{rect.bottom} - 1;
+
+  // The inside, filled row by row between the outline's left and right ends.
+  if (state_.brush.style != BrushStyle::kClear) {
+    std::uint32_t pixel = state_.brush.color.ToPixel();
+    std::vector<std::int64_t> inset(static_cast<std::size_t>(side_inset) + 1, 0);
+    for (const IntPoint& p : arc) {
+      auto& in = inset[static_cast<std::size_t>(std::min(p.y, side_inset))];
+      in = std::max<std::int64_t>(in, p.x);
+    }
+    for (std::int64_t row = t + 1; row < b; ++row) {
+      std::int64_t from_edge = std::min(row - t, b - row);
+      std::int64_t in = from_edge < side_inset ? inset[static_cast<std::size_t>(from_edge)] : 0;
+      FillSpan(ClampToInt(row), ClampToInt(l + in + 1), ClampToInt(r - in), pixel);
+    }
+  }
+
+  // The outline, each pixel a pen-wide square centred on it.
+  int pen = std::max(state_.pen.width, 1);
+  int before = (pen - 1) / 2, after = pen - before;
+  std::uint32_t ink = state_.pen.color.ToPixel();
+  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
+    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
+    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
+      FillSpan(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after), ink);
+    }
+  };
+  dot_row(t, l + top_inset, r - top_inset);
+  if (b != t) dot_row(b, l + top_inset, r - top_inset);
+  for (std::int64_t row = t + side_inset; row <= b - side_inset; ++row) {
+    dot_row(row, l, l);
+    if (r != l) dot_row(row, r, r);
+  }
+  for (const IntPoint& p : arc) {
+    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
+    dot_row(t + p.y, l + p.x, l + p.x);
+    dot_row(t + p.y, r - p.x, r - p.x);
+    dot_row(b - p.y, l + p.x, l + p.x);
+    dot_row(b - p.y, r - p.x, r - p.x);
+  }
+}
+
+}  // namespace tessaline

@@ -1,0 +1,126 @@
+// Small value types of the drawing layer: points, sizes, rectangles and
+// colours. All are plain values, cheap to copy, safe to share between threads.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tessaline {
+
+struct IntPoint {
+  int x = 0;
+  int y = 0;
+
+  friend bool operator==(const IntPoint&, const IntPoint&) = default;
+};
+
+struct IntSize {
+  int width = 0;
+  int height = 0;
+
+  friend bool operator==(const IntSize&, const IntSize&) = default;
+};
+
+// A rectangle (left, top, right, bottom) whose right and bottom are exclusive:
+// it covers the columns left..right-1 and the rows top..bottom-1. One whose
+// right is not greater than its left, or whose bottom is not greater than its
+// top, covers nothing.
+struct IntRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+
+  static constexpr IntRect FromSize(int x, int y, int width, int height) {
+    return {x, y, x + width, y + height};
+  }
+
+  // Width and height as 64-bit values: right - left may not fit in an int.
+  constexpr std::int64_t Width() const { return std::int64_t{right} - left; }
+  constexpr std::int64_t Height() const { return std::int64_t{bottom} - top; }
+  constexpr bool IsEmpty() const { return right <= left || bottom <= top; }
+  constexpr bool Contains(IntPoint p) const {
+    return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+  }
+  // The common part of both rectangles (empty when they do not meet).
+  constexpr IntRect Intersected(const IntRect& other) const {
+    return {std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
+            std::min(bottom, other.bottom)};
+  }
+
+  friend bool operator==(const IntRect&, const IntRect&) = default;
+};
+
+// A colour as the platform passes it: a 32-bit signed value. A value of 0 or
+// more is RGB with red in the low byte (red + 256 * green + 65536 * blue); a
+// negative value names a system colour by its low byte, resolved through
+// GetSysColor.
+class Color {
+ public:
+  constexpr Color() = default;
+  constexpr explicit Color(std::int32_t value) : value_(value) {}
+
+  static constexpr Color FromRgb(int red, int green, int blue) {
+    return Color((red & 0xff) | (green & 0xff) << 8 | (blue & 0xff) << 16);
+  }
+  // The colour of a pixel of a canvas (0xffRRGGBB).
+  static constexpr Color FromPixel(std::uint32_t pixel) {
+    return FromRgb((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
+  }
+
+  constexpr std::int32_t Value() const { return value_; }
+  constexpr bool IsSystemColor() const { return value_ < 0; }
+
+  // Channels of an RGB colour (meaningless for a system colour; resolve first).
+  constexpr int Red() const { return value_ & 0xff; }
+  constexpr int Green() const { return (value_ >> 8) & 0xff; }
+  constexpr int Blue() const { return (value_ >> 16) & 0xff; }
+
+  // The RGB value: itself, or for a system colour the system's colour.
+  constexpr Color ToRgb() const;
+  // The canvas pixel of this colour (0xffRRGGBB), system colours resolved.
+  std::uint32_t ToPixel() const {
+    Color rgb = ToRgb();
+    return 0xff000000u | static_cast<std::uint32_t>(rgb.Red()) << 16 |
+           static_cast<std::uint32_t>(rgb.Green()) << 8 | static_cast<std::uint32_t>(rgb.Blue());
+  }
+
+  friend constexpr bool operator==(const Color&, const Color&) = default;
+
+ private:
+  std::int32_t value_ = 0;
+};
+
+// Named colours of the toolkit.
+inline constexpr Color clBlack = Color::FromRgb(0, 0, 0);
+inline constexpr Color clGreen = Color::FromRgb(0, 128, 0);
+inline constexpr Color clNavy = Color::FromRgb(0, 0, 128);
+inline constexpr Color clBlue = Color::FromRgb(0, 0, 255);
+inline constexpr Color clWhite = Color::FromRgb(255, 255, 255);
+
+// System colour indices used by the window, and their toolkit colour values.
+inline constexpr int kColorWindow = 5;
+inline constexpr int kColorWindowText = 8;
+inline constexpr int kColorBtnFace = 15;
+inline constexpr Color clBtnFace = Color(static_cast<std::int32_t>(0xff000000u | kColorBtnFace));
+inline constexpr Color clWindow = Color(static_cast<std::int32_t>(0xff000000u | kColorWindow));
+inline constexpr Color clWindowText =
+    Color(static_cast<std::int32_t>(0xff000000u | kColorWindowText));
+
+// The system's colour for a system colour index: the classic Windows default
+// colour scheme. Indices without a colour give black.
+constexpr Color GetSysColor(int index) {
+  constexpr std::int32_t kRgb[] = {
+      0xc8d0d4, 0xa56e3a, 0x6a240a, 0x808080, 0xc8d0d4, 0xffffff, 0x000000, 0x000000,
+      0x000000, 0xffffff, 0xc8d0d4, 0xc8d0d4, 0x808080, 0x6a240a, 0xffffff, 0xc8d0d4,
+      0x808080, 0x808080, 0x000000, 0xc8d0d4, 0xffffff, 0x404040, 0xc8d0d4, 0x000000,
+      0xe1ffff, 0xb5b5b5, 0x800000, 0xf0caa6, 0xc0c0c0, 0xc56a31, 0xc8d0d4};
+  if (index < 0 || index >= static_cast<int>(sizeof(kRgb) / sizeof(kRgb[0]))) return Color(0);
+  return Color(kRgb[index]);
+}
+
+constexpr Color Color::ToRgb() const {
+  return value_ < 0 ? GetSysColor(value_ & 0xff) : *this;
+}
+
+}  // namespace tessaline

@@ -1,0 +1,137 @@
+#include "platform/region.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace tessaline {
+
+namespace {
+
+// Smallest integer not less than num / den, for den > 0.
+std::int64_t CeilDiv(std::int64_t num, std::int64_t den) {
+  std::int64_t q = num / den;
+  if (num % den != 0 && num > 0) ++q;
+  return q;
+}
+
+int ClampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
+
+struct Crossing {
+  std::int64_t x;  // first pixel column at or right of the crossing point
+  int direction;   // +1 for an edge going down, -1 going up
+};
+
+}  // namespace
+
+Region Region::FromRect(const IntRect& rect) {
+  Region region;
+  if (rect.IsEmpty()) return region;
+  region.bounds_ = rect;
+  region.spans_.push_back({rect.left, rect.right});
+  region.bands_.push_back({rect.top, rect.bottom, 0, 1});
+  return region;
+}
+
+Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) {
+  Region region;
+  if (points.size() < 3) return region;
+  int top = points[0].y;
+  int bottom = points[0].y;
+  for (const IntPoint& p : points) {
+    top = std::min(top, p.y);
+    bottom = std::max(bottom, p.y);
+  }
+  // Rows top..bottom-1 are sampled at their integer y; a point on the lowest
+  // vertex row lies on a bottom edge and so outside.
+  std::vector<Crossing> crossings;
+  std::vector<Span> row;
+  for (int y = top; y < bottom; ++y) {
+    crossings.clear();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const IntPoint& a = points[i];
+      const IntPoint& b = points[(i + 1) % points.size()];
+      if (a.y == b.y) continue;  // horizontal edges cross no sampled row
+      const IntPoint& upper = a.y < b.y ? a : b;
+      const IntPoint& lower = a.y < b.y ? b : a;
+      if (y < upper.y || y >= lower.y) continue;  // upper end counts, lower end not
+      // x of the edge at row y is upper.x + (y - upper.y) * dx / dy, exactly.
+      std::int64_t dy = std::int64_t{lower.y} - upper.y;
+      std::int64_t num = std::int64_t{upper.x} * dy +
+                         (std::int64_t{y} - upper.y) * (std::int64_t{lower.x} - upper.x);
+      crossings.push_back({CeilDiv(num, dy), a.y < b.y ? 1 : -1});
+    }
+    std::sort(crossings.begin(), crossings.end(),
+              [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+    row.clear();
+    int winding = 0;
+    for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
+      winding += mode == PolyFillMode::kWinding ? crossings[i].direction : 1;
+      bool inside = mode == PolyFillMode::kWinding ? winding != 0 : (winding & 1) != 0;
+      if (!inside) continue;
+      int x0 = ClampToInt(crossings[i].x);
+      int x1 = ClampToInt(crossings[i + 1].x);
+      if (x1 <= x0) continue;
+      if (!row.empty() && row.back().x1 >= x0) {
+        row.back().x1 = std::max(row.back().x1, x1);  // joins the previous span
+      } else {
+        row.push_back({x0, x1});
+      }
+    }
+    region.AppendRow(y, row);
+  }
+  return region;
+}
+
+void Region::AppendRow(int y, const std::vector<Span>& spans) {
+  if (spans.empty()) return;
+  if (!bands_.empty()) {
+    Band& last = bands_.back();
+    if (last.bottom == y && std::equal(spans_.begin() + last.first, spans_.begin() + last.last,
+                                       spans.begin(), spans.end())) {
+      last.bottom = y + 1;
+      bounds_.bottom = y + 1;
+      return;
+    }
+  }
+  std::size_t first = spans_.size();
+  spans_.insert(spans_.end(), spans.begin(), spans.end());
+  bands_.push_back({y, y + 1, first, spans_.size()});
+  if (bands_.size() == 1) {
+    bounds_ = {spans.front().x0, y, spans.back().x1, y + 1};
+  } else {
+    bounds_.left = std::min(bounds_.left, spans.front().x0);
+    bounds_.right = std::max(bounds_.right, spans.back().x1);
+    bounds_.bottom = y + 1;
+  }
+}
+
+std::span<const Span> Region::Row(int y) const {
+  if (y < bounds_.top || y >= bounds_.bottom) return {};
+  auto band = std::upper_bound(bands_.begin(), bands_.end(), y,
+                               [](int value, const Band& b) { return value < b.bottom; });
+  if (band == bands_.end() || y < band->top) return {};
+  return std::span<const Span>(spans_).subspan(band->first, band->last - band->first);
+}
+
+bool Region::Contains(IntPoint p) const {
+  for (const Span& s : Row(p.y)) {
+    if (p.x >= s.x0 && p.x < s.x1) return true;
+  }
+  return false;
+}
+
+std::int64_t Region::PixelCount() const {
+  std::int64_t count = 0;
+  for (const Band& band : bands_) {
+    for (std::size_t i = band.first; i < band.last; ++i) {
+      count += (std::int64_t{spans_[i].x1} - spans_[i].x0) * (std::int64_t{band.bottom} - band.top);
+    }
+  }
+  return count;
+}
+
+}  // namespace tessaline

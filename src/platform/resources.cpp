@@ -1,0 +1,178 @@
+#include "platform/resources.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "support/exception.h"
+
+namespace tessaline {
+
+namespace {
+
+// The table of embedded resources. Filled during static initialisation by the
+// executable's generated registration code, read afterwards.
+std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
+  static std::map<std::string, std::span<const std::byte>, std::less<>> table;
+  return table;
+}
+
+[[noreturn]] void ThrowNotFound(std::string_view name) {
+  throw Exception("Resource " + std::string(name) + " not found");
+}
+
+// Bounded reads from an ELF file of a known size; every read outside the file
+// is reported as damage instead of being attempted.
+class ElfFile {
+ public:
+  explicit ElfFile(const std::string& path) : path_(path) {
+    stream_.open(path, std::ios::binary);
+    if (!stream_) {
+      int error = errno;
+      throw Exception("Cannot open file \"" + path + "\". " + std::strerror(error));
+    }
+    stream_.seekg(0, std::ios::end);
+    std::streamoff end = stream_.tellg();
+    if (end < 0) Damaged();
+    size_ = static_cast<std::uint64_t>(end);
+  }
+
+  [[noreturn]] void Damaged() const {
+    throw Exception("File " + path_ + " is not a valid executable");
+  }
+
+  std::uint64_t size() const { return size_; }
+
+  // Reads `count` bytes at `offset`; damage if they are not all in the file.
+  void Read(std::uint64_t offset, void* out, std::uint64_t count) {
+    if (offset > size_ || count > size_ - offset) Damaged();
+    stream_.seekg(static_cast<std::streamoff>(offset));
+    stream_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
+    if (!stream_) Damaged();
+  }
+
+  // An unsigned little- or big-endian integer of `width` bytes from `bytes`.
+  std::uint64_t Field(const unsigned char* bytes, int width) const {
+    std::uint64_t v = 0;
+    for (int i = 0; i < width; ++i) {
+      int shift = big_endian_ ? 8 * (width - 1 - i) : 8 * i;
+      v |= std::uint64_t{bytes[i]} << shift;
+    }
+    return v;
+  }
+  void set_big_endian(bool big) { big_endian_ = big; }
+
+ private:
+  std::string path_;
+  std::ifstream stream_;
+  std::uint64_t size_ = 0;
+  bool big_endian_ = false;
+};
+
+struct Section {
+  std::uint64_t name = 0;  // offset in the section name table
+  std::uint64_t type = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  std::uint64_t link = 0;
+};
+
+constexpr std::uint64_t kSectionNoBits = 8;
+
+}  // namespace
+
+std::string ResourceSectionName(std::string_view name) {
+  return ".rsrc." + std::string(name);
+}
+
+void RegisterResource(std::string_view name, std::span<const std::byte> bytes) {
+  auto& table = Table();
+  auto it = table.find(name);
+  if (it != table.end()) {
+    it->second = bytes;
+  } else {
+    table.emplace(std::string(name), bytes);
+  }
+}
+
+bool HasResource(std::string_view name) {
+  return Table().find(name) != Table().end();
+}
+
+std::span<const std::byte> FindResource(std::string_view name) {
+  auto it = Table().find(name);
+  if (it == Table().end()) ThrowNotFound(name);
+  return it->second;
+}
+
+std::vector<std::byte> ReadResourceFromFile(const std::string& path, std::string_view name) {
+  ElfFile file(path);
+  unsigned char ident[64] = {};
+  file.Read(0, ident, 16);
+  if (std::memcmp(ident,
+                  "\x7f"
+                  "ELF",
+                  4) != 0)
+    file.Damaged();
+  bool wide = ident[4] == 2;
+  if (ident[4] != 1 && ident[4] != 2) file.Damaged();
+  if (ident[5] != 1 && ident[5] != 2) file.Damaged();
+  file.set_big_endian(ident[5] == 2);
+  file.Read(0, ident, wide ? 64 : 52);
+
+  std::uint64_t table_offset = wide ? file.Field(ident + 0x28, 8) : file.Field(ident + 0x20, 4);
+  std::uint64_t entry_size = file.Field(ident + (wide ? 0x3a : 0x2e), 2);
+  std::uint64_t count = file.Field(ident + (wide ? 0x3c : 0x30), 2);
+  std::uint64_t names_index = file.Field(ident + (wide ? 0x3e : 0x32), 2);
+  const std::uint64_t min_entry = wide ? 64 : 40;
+  if (table_offset == 0) ThrowNotFound(name);  // no section table at all
+  if (entry_size < min_entry) file.Damaged();
+
+  auto read_section = [&](std::uint64_t index) {
+    if (index >= (file.size() - std::min(file.size(), table_offset)) / entry_size) file.Damaged();
+    unsigned char raw[64];
+    file.Read(table_offset + index * entry_size, raw, min_entry);
+    Section s;
+    s.name = file.Field(raw, 4);
+    s.type = file.Field(raw + 4, 4);
+    s.offset = wide ? file.Field(raw + 24, 8) : file.Field(raw + 16, 4);
+    s.size = wide ? file.Field(raw + 32, 8) : file.Field(raw + 20, 4);
+    s.link = wide ? file.Field(raw + 40, 4) : file.Field(raw + 24, 4);
+    return s;
+  };
+
+  // Files with many sections keep the true count and name table index in the
+  // first section header.
+  if (count == 0 || names_index == 0xffff) {
+    Section first = read_section(0);
+    if (count == 0) count = first.size;
+    if (names_index == 0xffff) names_index = first.link;
+  }
+  if (count > (file.size() - std::min(file.size(), table_offset)) / entry_size) file.Damaged();
+  if (names_index >= count) file.Damaged();
+
+  Section names = read_section(names_index);
+  if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
+  const std::string wanted = ResourceSectionName(name);
+  std::string candidate(wanted.size() + 1, '\0');
+  for (std::uint64_t i = 0; i < count; ++i) {
+    Section s = read_section(i);
+    // The name must fit, with its terminating zero, inside the name table.
+    if (s.name >= names.size || names.size - s.name < wanted.size() + 1) continue;
+    file.Read(names.offset + s.name, candidate.data(), wanted.size() + 1);
+    if (candidate.compare(0, wanted.size(), wanted) != 0 || candidate[wanted.size()] != '\0') {
+      continue;
+    }
+    if (s.type == kSectionNoBits) return {};
+    if (s.offset > file.size() || s.size > file.size() - s.offset) file.Damaged();
+    std::vector<std::byte> bytes(static_cast<std::size_t>(s.size));
+    if (!bytes.empty()) file.Read(s.offset, bytes.data(), s.size);
+    return bytes;
+  }
+  ThrowNotFound(name);
+}
+
+}  // namespace tessaline
