@@ -300,11 +300,11 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
       (!S_ISREG(target_info.st_mode) || SameFile(target_info, source_info)))
     throw cannot_create();
 
-  std::string folder = DirectoryPart(target);
+  const std::string folder = DirectoryPart(target);
   const std::string file_name = target.substr(folder.size());
-  if (folder.empty()) folder = ".";
   if (file_name.empty()) throw cannot_create();
-  UniqueFd dir(OpenAt(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(
+      OpenAt(AT_FDCWD, folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir.valid()) throw cannot_create();
 
   const std::string prefix = PartialCopyPrefix(file_name);
