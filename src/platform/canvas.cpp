@@ -63,6 +63,9 @@ Canvas::Canvas(int width, int height)
 
 Canvas::Canvas(const Canvas& other) : Canvas(other.width_, other.height_) {
   for (int y = 0; y < height_; ++y) std::copy_n(other.Row(y), width_, Row(y));
+  pen_ = other.pen_;
+  brush_ = other.brush_;
+  copy_mode_ = other.copy_mode_;
   state_ = other.state_;
   saved_ = other.saved_;
 }
@@ -78,6 +81,9 @@ Canvas::Canvas(Canvas&& other) noexcept
       width_(other.width_),
       height_(other.height_),
       stride_(other.stride_),
+      pen_(other.pen_),
+      brush_(other.brush_),
+      copy_mode_(other.copy_mode_),
       state_(std::move(other.state_)),
       saved_(std::move(other.saved_)) {
   // A moved vector keeps its buffer, so bytes_ stays valid for an owning canvas.
@@ -93,6 +99,9 @@ Canvas& Canvas::operator=(Canvas&& other) noexcept {
     width_ = other.width_;
     height_ = other.height_;
     stride_ = other.stride_;
+    pen_ = other.pen_;
+    brush_ = other.brush_;
+    copy_mode_ = other.copy_mode_;
     state_ = std::move(other.state_);
     saved_ = std::move(other.saved_);
     other.bytes_ = nullptr;
@@ -181,7 +190,7 @@ void Canvas::SelectClipRgn(const Region* region) {
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
   if (dest.IsEmpty() || source_rect.IsEmpty()) return;
   assert(&source != this);
-  CopyMode mode = state_.copy_mode;
+  CopyMode mode = copy_mode_;
   std::int64_t dw = dest.Width(), dh = dest.Height();
   std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
   if (dw == sw && dh == sh) {
@@ -253,7 +262,7 @@ void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_heigh
   };
   std::int64_t x = a2 / 2, y = 0;
   arc.push_back({static_cast<int>(x), 0});
-  if (a2 > 0 && b2 > 0) {
+  if (a2 > 0) {
     while (x > 0) {
       std::int64_t left = error(x - 1, y), diag = error(x - 1, y + 1), down = error(x, y + 1);
       if (y >= b2 / 2) {
@@ -281,8 +290,8 @@ void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_heigh
                b = std::int64_t{rect.bottom} - 1;
 
   // The inside, filled row by row between the outline's left and right ends.
-  if (state_.brush.style != BrushStyle::kClear) {
-    std::uint32_t pixel = state_.brush.color.ToPixel();
+  if (brush_.style != BrushStyle::kClear) {
+    std::uint32_t pixel = brush_.color.ToPixel();
     std::vector<std::int64_t> inset(static_cast<std::size_t>(side_inset) + 1, 0);
     for (const IntPoint& p : arc) {
       auto& in = inset[static_cast<std::size_t>(std::min(p.y, side_inset))];
@@ -296,9 +305,9 @@ void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_heigh
   }
 
   // The outline, each pixel a pen-wide square centred on it.
-  int pen = std::max(state_.pen.width, 1);
+  int pen = std::max(pen_.width, 1);
   int before = (pen - 1) / 2, after = pen - before;
-  std::uint32_t ink = state_.pen.color.ToPixel();
+  std::uint32_t ink = pen_.color.ToPixel();
   auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
     // Pixels px0..px1 (inclusive) of row py, widened by the pen.
     for (std::int64_t yy = py - before; yy < py + after; ++yy) {

@@ -91,30 +91,31 @@ class Canvas {
   Color PixelColor(int x, int y) const { return Color::FromPixel(Pixel(x, y)); }
 
   // The canvas's current drawing objects, as the toolkit's canvas offers them.
-  Brush& brush() { return state_.brush; }
-  const Brush& brush() const { return state_.brush; }
-  Pen& pen() { return state_.pen; }
-  const Pen& pen() const { return state_.pen; }
-  CopyMode copy_mode() const { return state_.copy_mode; }
-  void set_copy_mode(CopyMode mode) { state_.copy_mode = mode; }
+  Brush& brush() { return brush_; }
+  const Brush& brush() const { return brush_; }
+  Pen& pen() { return pen_; }
+  const Pen& pen() const { return pen_; }
+  CopyMode copy_mode() const { return copy_mode_; }
+  void set_copy_mode(CopyMode mode) { copy_mode_ = mode; }
 
   // Fills the rectangle with the brush; a clear brush or an empty rectangle
   // draws nothing.
   void FillRect(const IntRect& rect, const Brush& brush);
   // The same with the canvas's own brush.
-  void FillRect(const IntRect& rect) { FillRect(rect, state_.brush); }
+  void FillRect(const IntRect& rect) { FillRect(rect, brush_); }
 
   // On every row top..bottom-1, fills each run: the same pixels as one
   // FillRect per run, run after run, but written row by row.
   void FillRuns(int top, int bottom, std::span<const ColorRun> runs);
 
-  // Saves the drawing state (pen, brush, copy mode, clip region); returns the
-  // number of saved states (1 for the first save).
+  // Saves the device context's clip region; returns the number of saved
+  // states (1 for the first save). Pen, brush and copy mode are the canvas's
+  // own settings, as on the toolkit's canvas, and are not saved.
   int SaveDC();
-  // Restores a saved state: a negative `saved` counts back from the latest
-  // (-1 restores the most recent save), a positive one is the number SaveDC
-  // returned. States saved after it are dropped. False when there is no such
-  // saved state (nothing changes).
+  // Restores a saved clip region: a negative `saved` counts back from the
+  // latest (-1 restores the most recent save), a positive one is the number
+  // SaveDC returned. States saved after it are dropped. False when there is no
+  // such saved state (nothing changes).
   bool RestoreDC(int saved);
 
   // Makes a copy of the region the clip region, replacing the previous one;
@@ -142,10 +143,8 @@ class Canvas {
   void RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height);
 
  private:
+  // What SaveDC saves.
   struct State {
-    Pen pen;
-    Brush brush;
-    CopyMode copy_mode = CopyMode::kSrcCopy;
     bool has_clip = false;
     Region clip;
   };
@@ -162,6 +161,9 @@ class Canvas {
   int width_ = 0;
   int height_ = 0;
   std::ptrdiff_t stride_ = 0;
+  Pen pen_;
+  Brush brush_;
+  CopyMode copy_mode_ = CopyMode::kSrcCopy;
   State state_;
   std::vector<State> saved_;
 };
