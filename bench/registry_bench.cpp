@@ -1,0 +1,81 @@
+// The store's reads and writes on a hive holding 1,000 pack records (3,000
+// values) against the same on a hive holding one record, in one run. Hives
+// live in a scratch folder under the temporary folder, removed at exit.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "registry/cipher_reg.h"
+#include "registry/hive_file.h"
+
+namespace tessaline {
+namespace {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tessaline-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The hive file holding `records` pack records, made on first use.
+const std::string& HiveWith(int records) {
+  static ScratchFolder folder;
+  static std::map<int, std::string> hives;
+  auto [it, made] = hives.try_emplace(records);
+  if (made) {
+    it->second = folder.path() + "/hive" + std::to_string(records) + ".reg";
+    HiveFile file(it->second);
+    file.Modify([&](Hive& hive) {
+      HiveKey& pack = hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
+      for (int n = 1; n <= records; ++n) {
+        const std::string no = std::to_string(n);
+        pack.SetValue("Pack" + no, kRegSz, "/opt/wenlora/packs/Pack number " + no + ".wpk" + '\0');
+        pack.SetValue("Comm" + no, kRegSz, "Pack number " + no + '\0');
+        pack.SetValue("Cir" + no, kRegSz, "Колода номер " + no + '\0');
+      }
+      return true;
+    });
+  }
+  return it->second;
+}
+
+void BM_ReadValue(benchmark::State& state) {
+  const int records = static_cast<int>(state.range(0));
+  tCipherReg store(52719, HiveWith(records));
+  const std::string name = "Comm" + std::to_string((records + 1) / 2);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(store.ReadValue("Pack", name, ""));
+  }
+}
+BENCHMARK(BM_ReadValue)->ArgName("records")->Arg(1)->Arg(1000);
+
+void BM_WriteValue(benchmark::State& state) {
+  const int records = static_cast<int>(state.range(0));
+  tCipherReg store(52719, HiveWith(records));
+  const std::string name = "Comm" + std::to_string((records + 1) / 2);
+  bool flip = false;
+  for (auto _ : state) {
+    // Alternate the text so that every write really changes the hive.
+    flip = !flip;
+    benchmark::DoNotOptimize(store.WriteValue("Pack", name, flip ? "Tessaline" : "Tessaline 2"));
+  }
+}
+BENCHMARK(BM_WriteValue)->ArgName("records")->Arg(1)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tessaline

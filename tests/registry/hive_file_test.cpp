@@ -1,0 +1,283 @@
+#include "registry/hive_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <set>
+
+#include "registry/cipher_reg.h"
+#include "registry_test_util.h"
+
+namespace tessaline {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::RecordingToolkit;
+using testing::ScratchDir;
+using testing::WriteFileBytes;
+
+const std::vector<std::string> kPack = {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"};
+
+void Put(HiveFile& file, const std::string& name, const std::string& text) {
+  file.Modify([&](Hive& hive) {
+    hive.CreateKey(kPack).SetValue(name, kRegSz, text + '\0');
+    return true;
+  });
+}
+
+std::optional<std::string> Get(const Hive& hive, const std::string& name) {
+  const HiveKey* key = hive.FindKey(kPack);
+  const HiveValue* value = key != nullptr ? key->FindValue(name) : nullptr;
+  if (value == nullptr) return std::nullopt;
+  return value->data.substr(0, value->data.size() - 1);
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Sets or clears environment variables for one test and puts them back after.
+class EnvOverride {
+ public:
+  void Set(const char* name, const char* value) {
+    if (!saved_.count(name)) {
+      const char* old = getenv(name);
+      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~EnvOverride() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        unsetenv(name.c_str());
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(HiveLocationTest, FollowsTheEnvironment) {
+  EnvOverride env;
+  env.Set("WENLORA_REGISTRY", "/srv/hive.reg");
+  env.Set("XDG_DATA_HOME", "/data");
+  env.Set("HOME", "/home/ann");
+  EXPECT_EQ(DefaultHivePath(), "/srv/hive.reg");
+  env.Set("WENLORA_REGISTRY", "");
+  EXPECT_EQ(DefaultHivePath(), "/data/wenlora/system.reg");
+  env.Set("XDG_DATA_HOME", "relative/ignored");
+  EXPECT_EQ(DefaultHivePath(), "/home/ann/.local/share/wenlora/system.reg");
+  env.Set("XDG_DATA_HOME", nullptr);
+  EXPECT_EQ(DefaultHivePath(), "/home/ann/.local/share/wenlora/system.reg");
+}
+
+TEST(HiveFileTest, WritesCompleteFilesWithTheRightModeAndNothingBeside) {
+  ScratchDir dir;
+  const std::string path = dir / "a/b/system.reg";
+  HiveFile file(path);
+  EXPECT_TRUE(file.Read().roots().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "a"));  // reading creates nothing
+  const mode_t old_mask = umask(077);
+  Put(file, "Pack1", "one");
+  umask(old_mask);
+  EXPECT_EQ(ModeOf(path), 0644u);
+  EXPECT_EQ(ParseHive(ReadFileBytes(path)), file.Read());
+  // An existing hive keeps its mode.
+  chmod(path.c_str(), 0600);
+  Put(file, "Pack2", "two");
+  EXPECT_EQ(ModeOf(path), 0600u);
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "a/b")) {
+    names.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"system.reg", "system.reg.lock"}));
+  // A change that changes nothing writes nothing.
+  const auto stamp = std::filesystem::last_write_time(path);
+  file.Modify([](Hive&) { return false; });
+  EXPECT_EQ(std::filesystem::last_write_time(path), stamp);
+}
+
+TEST(HiveFileTest, SeesEveryChangeOtherWritersMake) {
+  ScratchDir dir;
+  HiveFile mine(dir / "system.reg"), theirs(dir / "system.reg");
+  Put(mine, "A", "1");
+  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+  // Same size, same moment: only the content tells the difference.
+  Put(theirs, "A", "2");
+  EXPECT_EQ(Get(mine.Read(), "A"), "2");
+  Put(mine, "B", "3");  // re-reads before changing, so theirs is kept
+  EXPECT_EQ(Get(theirs.Read(), "A"), "2");
+  EXPECT_EQ(Get(theirs.Read(), "B"), "3");
+}
+
+TEST(HiveFileTest, DamagedOrOddFilesRaiseAndStayAsTheyAre) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  const std::string damaged = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n";
+  WriteFileBytes(path, damaged);
+  HiveFile file(path);
+  bool called = false;
+  try {
+    file.Modify([&](Hive&) { return called = true; });
+    ADD_FAILURE() << "a damaged hive was changed";
+  } catch (const ERegistryException& e) {
+    EXPECT_NE(std::string(e.what()).find("'" + path + "'"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(called);
+  EXPECT_THROW(file.Read(), ERegistryException);
+  EXPECT_EQ(ReadFileBytes(path), damaged);
+
+  // A folder or a FIFO in the hive's place is refused, without hanging.
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  EXPECT_THROW(file.Read(), ERegistryException);
+  EXPECT_FALSE(file.Writable());
+  std::filesystem::remove(path);
+  ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+  EXPECT_THROW(file.Read(), ERegistryException);
+  EXPECT_THROW(Put(file, "A", "x"), ERegistryException);
+}
+
+TEST(HiveFileTest, FailedReplaceKeepsTheOldFileAndForgetsTheChange) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  HiveFile file(path);
+  Put(file, "A", "kept");
+  const std::string before = ReadFileBytes(path);
+  // Something that cannot be removed sits where the new file goes.
+  std::filesystem::create_directories(path + ".tmp/inside");
+  EXPECT_THROW(Put(file, "B", "lost"), ERegistryException);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_EQ(Get(file.Read(), "B"), std::nullopt);
+  std::filesystem::remove_all(path + ".tmp");
+  // A file left there by a writer that crashed is simply replaced.
+  WriteFileBytes(path + ".tmp", "half a hi");
+  Put(file, "B", "written");
+  EXPECT_EQ(Get(HiveFile(path).Read(), "B"), "written");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(HiveFileTest, ALinkedHiveIsUpdatedWhereItLives) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir / "real");
+  const std::string real = dir / "real/system.reg";
+  HiveFile direct(real);
+  Put(direct, "A", "1");
+  std::filesystem::create_symlink(real, dir / "link.reg");
+  HiveFile linked(dir / "link.reg");
+  Put(linked, "B", "2");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.reg"));
+  EXPECT_EQ(Get(direct.Read(), "B"), "2");
+  EXPECT_TRUE(std::filesystem::exists(dir / "real/system.reg.lock"));
+}
+
+// Fork-based tests: the children use only async-signal-safe calls besides
+// the store itself and leave with _exit.
+TEST(HiveSharingTest, TwoProcessesWritingAtOnceLoseNothing) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  constexpr int kEach = 200;
+  std::vector<pid_t> children;
+  for (int child = 0; child < 2; ++child) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      tCipherReg store(1, path);
+      for (int i = 0; i < kEach; ++i) {
+        const std::string n = std::to_string(child) + "_" + std::to_string(i);
+        if (!store.WriteValue("Pack", "Pack" + n, "/games/" + n + ".wpk")) _exit(1);
+      }
+      _exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const Hive hive = ParseHive(ReadFileBytes(path));
+  ASSERT_NE(hive.FindKey(kPack), nullptr);
+  EXPECT_EQ(hive.FindKey(kPack)->values().size(), 2u * kEach);
+  for (int child = 0; child < 2; ++child) {
+    for (int i = 0; i < kEach; ++i) {
+      const std::string n = std::to_string(child) + "_" + std::to_string(i);
+      EXPECT_EQ(Get(hive, "Pack" + n), "/games/" + n + ".wpk");
+    }
+  }
+}
+
+TEST(HiveSharingTest, KilledWritersNeverLeaveABrokenHiveOrLoseAFinishedWrite) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  {
+    // A hive of some size, so that a kill can land in the middle of writing it.
+    HiveFile file(path);
+    file.Modify([](Hive& hive) {
+      HiveKey& key = hive.CreateKey(kPack);
+      for (int i = 0; i < 300; ++i) {
+        key.SetValue("Seed" + std::to_string(i), kRegSz, std::string(40, 'x') + '\0');
+      }
+      return true;
+    });
+  }
+  std::mt19937 rng(7);
+  std::vector<std::string> finished;
+  for (int round = 0; round < 50; ++round) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(fds[0]);
+      tCipherReg store(1, path);
+      for (int i = 0;; ++i) {
+        if (!store.WriteValue("Pack", "R" + std::to_string(round) + "_" + std::to_string(i), "v")) {
+          _exit(1);
+        }
+        // Reported only once the write has returned.
+        if (write(fds[1], &i, sizeof i) != sizeof i) _exit(2);
+      }
+    }
+    close(fds[1]);
+    usleep(std::uniform_int_distribution<int>(0, 30000)(rng));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself, status " << status;
+    int done;
+    while (read(fds[0], &done, sizeof done) == sizeof done) {
+      finished.push_back("R" + std::to_string(round) + "_" + std::to_string(done));
+    }
+    close(fds[0]);
+
+    Hive hive;
+    ASSERT_NO_THROW(hive = ParseHive(ReadFileBytes(path))) << "round " << round;
+    for (const std::string& name : finished) {
+      ASSERT_EQ(Get(hive, name), "v") << name << " lost in round " << round;
+    }
+    ASSERT_EQ(Get(hive, "Seed299"), std::string(40, 'x'));
+  }
+  // Most rounds get some writes done; the test means nothing without them.
+  EXPECT_GT(finished.size(), 25u);
+}
+
+}  // namespace
+}  // namespace tessaline

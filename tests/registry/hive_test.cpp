@@ -1,0 +1,241 @@
+#include "registry/hive.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace tessaline {
+namespace {
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string out;
+  for (int b : bytes) out.push_back(static_cast<char>(b));
+  return out;
+}
+
+HiveKey& Key(Hive& hive, std::vector<std::string> path) {
+  return hive.CreateKey(path);
+}
+
+TEST(HiveTextTest, WritesEveryKeyAndEachTypeInItsForm) {
+  Hive hive;
+  Key(hive, {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Empty"});
+  HiveKey& product = Key(hive, {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"});
+  product.SetValue("Wenlora", kRegSz, std::string("C:\\games \"cards\"\0", 17));
+  product.SetValue("", kRegSz, std::string("Колода\0", 13));
+  product.SetValue("Count", kRegDword, Bytes({0x2a, 0, 0, 0}));
+  product.SetValue("Short", kRegDword, Bytes({1, 2}));
+  product.SetValue("Blob", kRegBinary, Bytes({0, 0xff, 0x10}));
+  product.SetValue("Path", kRegExpandSz, std::string("%HOME%\0", 7));
+  product.SetValue("Big", 0xfffffff0u, "");
+  // REG_SZ data that the quoted form cannot carry exactly.
+  product.SetValue("Inner", kRegSz, std::string("a\0b\0", 4));
+  product.SetValue("Lines", kRegSz, std::string("a\nb\0", 4));
+  product.SetValue("Latin1", kRegSz, std::string("\xe9\0", 2));
+  product.SetValue("Bare", kRegSz, "ab");
+  product.SetValue("Nothing", kRegSz, "");
+  product.SetValue("Blank", kRegSz, std::string("\0", 1));
+
+  EXPECT_EQ(SerializeHive(hive),
+            "REGEDIT4\n"
+            "\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+            "\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Empty]\n"
+            "\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\n"
+            "\"Wenlora\"=\"C:\\\\games \\\"cards\\\"\"\n"
+            "@=\"Колода\"\n"
+            "\"Count\"=dword:0000002a\n"
+            "\"Short\"=hex(4):01,02\n"
+            "\"Blob\"=hex:00,ff,10\n"
+            "\"Path\"=hex(2):25,48,4f,4d,45,25,00\n"
+            "\"Big\"=hex(fffffff0):\n"
+            "\"Inner\"=hex(1):61,00,62,00\n"
+            "\"Lines\"=hex(1):61,0a,62,00\n"
+            "\"Latin1\"=hex(1):e9,00\n"
+            "\"Bare\"=hex(1):61,62\n"
+            "\"Nothing\"=hex(1):\n"
+            "\"Blank\"=\"\"\n"
+            "\n");
+  EXPECT_EQ(ParseHive(SerializeHive(hive)), hive);
+}
+
+TEST(HiveTextTest, ReadsHandEditedFiles) {
+  const Hive hive = ParseHive(
+      "\xEF\xBB\xBFREGEDIT4\r\n"
+      "; written by hand\r\n"
+      "  \r\n"
+      "[hkey_local_machine\\Software\\Wenlora]\r\n"
+      "\"A\" = \"one\"\r\n"
+      "  ; a comment between values\r\n"
+      "\"B\"=HEX(B):1,2,3,4,\\\r\n"
+      "    05,06,07,08\r\n"
+      "\"C\"=DWORD:FF\n"
+      "\"\"=\"default\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WENLORA\\Pack]\n"
+      "\"a\"=\"two\"\n"
+      "\"x\"=hex(3):\n");
+  const HiveKey* product = hive.FindKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora");
+  ASSERT_NE(product, nullptr);
+  // The spelling first met is kept; a repeated value replaces the data in place.
+  EXPECT_EQ(product->name(), "Wenlora");
+  EXPECT_EQ(hive.roots()[0]->name(), "HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(hive.roots()[0]->subkeys()[0]->name(), "Software");
+  ASSERT_EQ(product->values().size(), 4u);
+  EXPECT_EQ(*product->FindValue("a"), (HiveValue{"A", kRegSz, std::string("one\0", 4)}));
+  EXPECT_EQ(product->FindValue("B")->type, kRegQword);
+  EXPECT_EQ(product->FindValue("B")->data, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(product->FindValue("c")->data, Bytes({0xff, 0, 0, 0}));
+  EXPECT_EQ(product->values()[3].name, "");
+  const HiveKey* pack = hive.FindKey("HKEY_LOCAL_MACHINE\\software\\wenlora\\PACK");
+  ASSERT_NE(pack, nullptr);
+  EXPECT_EQ(pack->FindValue("X")->type, kRegBinary);
+  EXPECT_EQ(pack->FindValue("X")->data, "");
+  EXPECT_TRUE(ParseHive("").roots().empty());
+}
+
+TEST(HiveTextTest, NamesIgnoreCaseIncludingCyrillic) {
+  Hive hive;
+  HiveKey& key = Key(hive, {"HKEY_LOCAL_MACHINE", "Колода"});
+  key.SetValue("Имя", kRegSz, "1");
+  key.SetValue("ИМЯ", kRegSz, "2");
+  EXPECT_EQ(key.values().size(), 1u);
+  EXPECT_EQ(key.values()[0].name, "Имя");
+  EXPECT_EQ(key.values()[0].data, "2");
+  EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\КОЛОДА"), &key);
+  EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\Колодa"), nullptr);  // Latin "a"
+  EXPECT_EQ(key.FindValue("Ёмя"), nullptr);
+}
+
+TEST(HiveTextTest, LongDataIsWrappedAndReadBack) {
+  Hive hive;
+  std::string data;
+  for (int i = 0; i < 1000; ++i) data.push_back(static_cast<char>(i * 7));
+  Key(hive, {"HKEY_LOCAL_MACHINE", "K"}).SetValue("Long", kRegBinary, data);
+  const std::string text = SerializeHive(hive);
+  std::size_t start = 0, longest = 0, lines = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    longest = std::max(longest, end - start);
+    ++lines;
+    start = end + 1;
+  }
+  EXPECT_LE(longest, 80u);
+  EXPECT_GT(lines, 30u);
+  EXPECT_EQ(ParseHive(text).FindKey("HKEY_LOCAL_MACHINE\\K")->FindValue("Long")->data, data);
+}
+
+// Random names from characters that are hard for the text form.
+std::string RandomName(std::mt19937& rng, bool key) {
+  static const std::vector<std::string> kPieces = {"a", "Z", " ",  "\"", "\\", "[", "]", "=", ";",
+                                                   "@", ",", "\t", "é",  "Ё",  "ж", "😀", "%"};
+  std::uniform_int_distribution<int> length(key ? 1 : 0, 6);
+  std::uniform_int_distribution<std::size_t> piece(0, kPieces.size() - 1);
+  std::string name;
+  for (int n = length(rng); n > 0; --n) {
+    std::string p = kPieces[piece(rng)];
+    if (key && p == "\\") p = "/";
+    name += p;
+  }
+  return name;
+}
+
+TEST(HiveTextTest, RandomHivesSurviveWritingAndReadingUnchanged) {
+  std::mt19937 rng(20240611);
+  const std::vector<std::uint32_t> types = {0, 1, 1, 1, 2, 3, 4, 4, 7, 11, 0x12345678};
+  for (int round = 0; round < 200; ++round) {
+    Hive hive;
+    std::vector<std::vector<std::string>> keys;
+    for (int k = std::uniform_int_distribution<int>(0, 6)(rng); k > 0; --k) {
+      std::vector<std::string> path = {rng() % 4 ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER"};
+      if (!keys.empty() && rng() % 2) path = keys[rng() % keys.size()];
+      path.push_back(RandomName(rng, true));
+      keys.push_back(path);
+      HiveKey& key = hive.CreateKey(path);
+      for (int v = std::uniform_int_distribution<int>(0, 5)(rng); v > 0; --v) {
+        const std::uint32_t type = types[rng() % types.size()];
+        std::string data;
+        if (type == kRegSz && rng() % 2) {
+          data = RandomName(rng, false) + '\0';  // mostly quotable text
+        } else {
+          for (int n = std::uniform_int_distribution<int>(0, 90)(rng); n > 0; --n) {
+            data.push_back(static_cast<char>(rng()));
+          }
+          if (type == kRegDword && rng() % 2) data.resize(4);
+        }
+        key.SetValue(RandomName(rng, false), type, data);
+      }
+    }
+    const std::string text = SerializeHive(hive);
+    Hive again;
+    ASSERT_NO_THROW(again = ParseHive(text)) << text;
+    ASSERT_EQ(again, hive) << text;
+    ASSERT_EQ(SerializeHive(again), text);
+  }
+}
+
+struct Damage {
+  const char* what;
+  std::string text;
+  std::size_t line;
+};
+
+TEST(HiveTextTest, DamagedTextsNameTheLineAtFault) {
+  const std::string head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\n\"A\"=\"ok\"\n";
+  const std::vector<Damage> cases = {
+      {"cut in the header", "REGED", 1},
+      {"another format", "Windows Registry Editor Version 5.00\n", 1},
+      {"binary garbage",
+       std::string("\x7f"
+                   "ELF\x02\x01\x01\0\0\0",
+                   10),
+       1},
+      {"garbage after the header", "REGEDIT4\n\n\x01\x02\xff\xfe\x00zz", 3},
+      {"cut inside a text", head + "\"B\"=\"/games/Tess", 5},
+      {"cut inside a name", head + "\"Pa", 5},
+      {"cut after a continuation", head + "\"B\"=hex:01,02,\\\n", 5},
+      {"a bad escape", head + "\"B\"=\"C:\\games\"\n", 5},
+      {"an unclosed key line", head + "[HKEY_LOCAL_MACHINE\\SOFTWARE\n\"B\"=\"x\"\n", 5},
+      {"an unknown root", head + "[HKEY_NOWHERE\\SOFTWARE]\n", 5},
+      {"an empty key name", head + "[HKEY_LOCAL_MACHINE\\\\SOFTWARE]\n", 5},
+      {"a value before any key", "REGEDIT4\n\n\"A\"=\"x\"\n", 3},
+      {"text after the value", head + "\"B\"=\"x\" y\n", 5},
+      {"no equals sign", head + "\"B\" \"x\"\n", 5},
+      {"a bad byte", head + "\"B\"=hex:01,2g\n", 5},
+      {"a dangling comma", head + "\"B\"=hex:01,\n", 5},
+      {"an overlong dword", head + "\"B\"=dword:123456789\n", 5},
+      {"an unknown form", head + "\"B\"=qword:1\n", 5},
+      {"a deletion", head + "\"B\"=-\n", 5},
+      {"bytes that are not UTF-8", head + "\"B\"=\"\xe9t\xe9\"\n", 5},
+      {"a carriage return inside a text", head + "\"B\"=\"a\rb\"\n", 5},
+      {"a NUL inside a name", head + std::string("\"B\0\"=\"x\"\n", 9), 5},
+      {"a bad type", head + "\"B\"=hex(zz):00\n", 5},
+  };
+  for (const Damage& c : cases) {
+    try {
+      ParseHive(c.text);
+      ADD_FAILURE() << c.what << ": parsed";
+    } catch (const HiveSyntaxError& e) {
+      EXPECT_EQ(e.line(), c.line) << c.what << ": " << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind("line " + std::to_string(c.line) + ": ", 0), 0u)
+          << e.what();
+    }
+  }
+}
+
+TEST(HiveTextTest, CreateKeyRefusesNamesTheFileCannotHold) {
+  Hive hive;
+  EXPECT_THROW(hive.CreateKey({"HKEY_NOWHERE", "A"}), ERegistryException);
+  EXPECT_THROW(hive.CreateKey({"HKEY_LOCAL_MACHINE", ""}), ERegistryException);
+  EXPECT_THROW(hive.CreateKey({"HKEY_LOCAL_MACHINE", "a\nb"}), ERegistryException);
+  EXPECT_THROW(hive.CreateKey({"HKEY_LOCAL_MACHINE", "\xff"}), ERegistryException);
+  EXPECT_TRUE(hive.roots().empty());
+  EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));          // overlong "/"
+  EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));      // a surrogate
+  EXPECT_FALSE(IsValidUtf8("\xf4\x90\x80\x80"));  // past U+10FFFF
+  EXPECT_TRUE(IsValidUtf8("Колода 😀"));
+}
+
+}  // namespace
+}  // namespace tessaline
