@@ -79,6 +79,8 @@ void RegistryStartup() {
   if (CipherReg == nullptr) CipherReg = new tCipherReg(52719);
 }
 
-void RegistryShutdown() { FreeAndClear(CipherReg); }
+void RegistryShutdown() {
+  FreeAndClear(CipherReg);
+}
 
 }  // namespace tessaline
