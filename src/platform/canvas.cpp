@@ -149,6 +149,28 @@ void Canvas::FillRect(const IntRect& rect, const Brush& brush) {
 void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
   top = std::max(top, 0);
   bottom = std::min(bottom, height_);
+  if (top >= bottom || runs.empty()) return;
+  // Runs that follow on from each other without a gap cover one stretch of
+  // every row completely: without a clip, the first row is filled run by run
+  // and the others copy its stretch, which is much cheaper than many short fills.
+  bool contiguous = true;
+  for (std::size_t i = 1; i < runs.size() && contiguous; ++i) {
+    contiguous = runs[i].x0 == runs[i - 1].x1 && runs[i].x1 >= runs[i].x0;
+  }
+  if (!state_.has_clip && contiguous && runs.front().x1 >= runs.front().x0) {
+    int a = std::max(runs.front().x0, 0);
+    int b = std::min(runs.back().x1, width_);
+    if (a >= b) return;
+    std::uint32_t* first = Row(top);
+    for (const ColorRun& run : runs) {
+      int x0 = std::max(run.x0, a), x1 = std::min(run.x1, b);
+      if (x0 < x1) std::fill(first + x0, first + x1, run.pixel);
+    }
+    for (int y = top + 1; y < bottom; ++y) {
+      std::memcpy(Row(y) + a, first + a, static_cast<std::size_t>(b - a) * sizeof(std::uint32_t));
+    }
+    return;
+  }
   for (int y = top; y < bottom; ++y) {
     std::uint32_t* row = Row(y);
     if (!state_.has_clip) {

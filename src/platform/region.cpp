@@ -45,24 +45,46 @@ Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) 
     top = std::min(top, p.y);
     bottom = std::max(bottom, p.y);
   }
-  // Rows top..bottom-1 are sampled at their integer y; a point on the lowest
-  // vertex row lies on a bottom edge and so outside.
+  // The edges that cross rows: from their upper end (included) to their
+  // lower end (excluded), so a point on the lowest vertex row lies on a
+  // bottom edge and outside.
+  struct Edge {
+    std::int64_t top, bottom, x, dx, dy;  // x at row `top`; dx, dy along the edge
+    int direction;                        // +1 going down, -1 going up
+  };
+  std::vector<Edge> edges;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const IntPoint& a = points[i];
+    const IntPoint& b = points[(i + 1) % points.size()];
+    if (a.y == b.y) continue;  // horizontal edges cross no sampled row
+    const IntPoint& upper = a.y < b.y ? a : b;
+    const IntPoint& lower = a.y < b.y ? b : a;
+    edges.push_back({upper.y, lower.y, upper.x, std::int64_t{lower.x} - upper.x,
+                     std::int64_t{lower.y} - upper.y, a.y < b.y ? 1 : -1});
+  }
   std::vector<Crossing> crossings;
   std::vector<Span> row;
+  // Rows between two vertex rows that meet only vertical edges repeat the row
+  // above them; only the rows where something changes are computed.
   for (int y = top; y < bottom; ++y) {
     crossings.clear();
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      const IntPoint& a = points[i];
-      const IntPoint& b = points[(i + 1) % points.size()];
-      if (a.y == b.y) continue;  // horizontal edges cross no sampled row
-      const IntPoint& upper = a.y < b.y ? a : b;
-      const IntPoint& lower = a.y < b.y ? b : a;
-      if (y < upper.y || y >= lower.y) continue;  // upper end counts, lower end not
-      // x of the edge at row y is upper.x + (y - upper.y) * dx / dy, exactly.
-      std::int64_t dy = std::int64_t{lower.y} - upper.y;
-      std::int64_t num = std::int64_t{upper.x} * dy +
-                         (std::int64_t{y} - upper.y) * (std::int64_t{lower.x} - upper.x);
-      crossings.push_back({CeilDiv(num, dy), a.y < b.y ? 1 : -1});
+    std::int64_t next_change = bottom;
+    bool all_vertical = true;
+    for (const Edge& e : edges) {
+      if (e.top > y) {
+        next_change = std::min(next_change, e.top);
+        continue;
+      }
+      if (e.bottom <= y) continue;
+      next_change = std::min(next_change, e.bottom);
+      // x of the edge at row y is x + (y - top) * dx / dy, exactly; a pixel
+      // belongs to the inside from the first column at or right of it.
+      std::int64_t x = e.x;
+      if (e.dx != 0) {
+        all_vertical = false;
+        x = CeilDiv(e.x * e.dy + (y - e.top) * e.dx, e.dy);
+      }
+      crossings.push_back({x, e.direction});
     }
     std::sort(crossings.begin(), crossings.end(),
               [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
@@ -81,31 +103,34 @@ Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) 
         row.push_back({x0, x1});
       }
     }
-    region.AppendRow(y, row);
+    // Up to the next vertex row, vertical edges give the same row again.
+    int end = all_vertical ? static_cast<int>(next_change) : y + 1;
+    region.AppendRows(y, end, row);
+    y = end - 1;
   }
   return region;
 }
 
-void Region::AppendRow(int y, const std::vector<Span>& spans) {
-  if (spans.empty()) return;
+void Region::AppendRows(int y0, int y1, const std::vector<Span>& spans) {
+  if (spans.empty() || y1 <= y0) return;
   if (!bands_.empty()) {
     Band& last = bands_.back();
-    if (last.bottom == y && std::equal(spans_.begin() + last.first, spans_.begin() + last.last,
-                                       spans.begin(), spans.end())) {
-      last.bottom = y + 1;
-      bounds_.bottom = y + 1;
+    if (last.bottom == y0 && std::equal(spans_.begin() + last.first, spans_.begin() + last.last,
+                                        spans.begin(), spans.end())) {
+      last.bottom = y1;
+      bounds_.bottom = y1;
       return;
     }
   }
   std::size_t first = spans_.size();
   spans_.insert(spans_.end(), spans.begin(), spans.end());
-  bands_.push_back({y, y + 1, first, spans_.size()});
+  bands_.push_back({y0, y1, first, spans_.size()});
   if (bands_.size() == 1) {
-    bounds_ = {spans.front().x0, y, spans.back().x1, y + 1};
+    bounds_ = {spans.front().x0, y0, spans.back().x1, y1};
   } else {
     bounds_.left = std::min(bounds_.left, spans.front().x0);
     bounds_.right = std::max(bounds_.right, spans.back().x1);
-    bounds_.bottom = y + 1;
+    bounds_.bottom = y1;
   }
 }
 

@@ -35,7 +35,9 @@ class Region {
   static Region FromRect(const IntRect& rect);
 
   // The pixels of a polygon with the given vertices (closed from the last back
-  // to the first). A pixel (x, y) belongs to it when the point (x, y) lies
+  // to the first). Costs one step per row that meets a slanted edge or a
+  // vertex, and one per stretch of rows between them that meets only vertical
+  // edges. A pixel (x, y) belongs to it when the point (x, y) lies
   // inside the outline, a point on a left or top edge counting as inside and
   // one on a right or bottom edge as outside, so the rectangle's four corners
   // as a polygon give exactly the rectangle's pixels.
@@ -64,8 +66,9 @@ class Region {
     friend bool operator==(const Band&, const Band&) = default;
   };
 
-  // Appends row y with the given spans (rows must come in increasing order).
-  void AppendRow(int y, const std::vector<Span>& spans);
+  // Appends rows y0..y1-1, all with the given spans (rows must come in
+  // increasing order).
+  void AppendRows(int y0, int y1, const std::vector<Span>& spans);
 
   IntRect bounds_;
   std::vector<Band> bands_;
