@@ -1,0 +1,147 @@
+// Process start to the installer window's first painted frame (offscreen, on a
+// 1920x1080 screen), against a bare Qt application that starts and quits, in
+// the same run. Each iteration spawns the program and waits for it; wait4()
+// gives the child's peak resident memory. After the benchmarks the ratios are
+// printed: time (target at most 1.5) and peak memory (target at most 1.3).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Totals {
+  double seconds = 0;
+  long runs = 0;
+  long peak_kb = 0;
+};
+Totals bare_totals, window_totals;
+
+// A temporary folder with the offscreen screen's description and an empty
+// registry hive, removed at exit.
+struct Scene {
+  fs::path dir;
+  std::vector<std::string> env;
+
+  Scene() {
+    dir = fs::temp_directory_path() / ("tessaline-startup-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path screen = dir / "screen.json";
+    std::ofstream(screen) << R"({"windowFrameMargins": false, "screens": [{"name": "s", "x": 0,)"
+                          << R"( "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96,)"
+                          << R"( "logicalBaseDpi": 96, "dpr": 1}]})";
+    // The caller's environment without its display and registry.
+    auto replaced = [](const std::string& entry) {
+      for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=",
+                               "WENLORA_REGISTRY=", "XDG_RUNTIME_DIR="}) {
+        if (entry.rfind(name, 0) == 0) return true;
+      }
+      return false;
+    };
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (!replaced(*e)) env.push_back(*e);
+    }
+    env.push_back("QT_QPA_PLATFORM=offscreen:configfile=" + screen.string());
+    env.push_back("WENLORA_REGISTRY=" + (dir / "system.reg").string());
+    env.push_back("XDG_RUNTIME_DIR=" + dir.string());
+    env.push_back("TESSALINE_EXIT_AFTER_FIRST_PAINT=1");
+    fs::permissions(dir, fs::perms::owner_all);
+  }
+  ~Scene() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+};
+
+Scene& TheScene() {
+  static Scene scene;
+  return scene;
+}
+
+// Runs `program` to its end with its output discarded; its peak resident
+// memory in KiB, or -1 when it could not be run or failed.
+long RunChild(const char* program) {
+  std::vector<char*> envp;
+  for (std::string& entry : TheScene().env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(program), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
+void RunProgram(benchmark::State& state, const char* program, Totals& totals) {
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const long peak = RunChild(program);
+    const auto end = std::chrono::steady_clock::now();
+    if (peak < 0) {
+      state.SkipWithError("the program failed");
+      return;
+    }
+    totals.seconds += std::chrono::duration<double>(end - start).count();
+    ++totals.runs;
+    totals.peak_kb = std::max(totals.peak_kb, peak);
+  }
+  state.counters["peak_rss_kb"] = static_cast<double>(totals.peak_kb);
+}
+
+void BM_BareQtApplication(benchmark::State& state) {
+  RunProgram(state, BARE_QT_APP, bare_totals);
+}
+BENCHMARK(BM_BareQtApplication)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_InstallerToFirstPaint(benchmark::State& state) {
+  RunProgram(state, TESSALINE_EXECUTABLE, window_totals);
+}
+BENCHMARK(BM_InstallerToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (bare_totals.runs > 0 && window_totals.runs > 0) {
+    const double bare_ms = 1000 * bare_totals.seconds / bare_totals.runs;
+    const double window_ms = 1000 * window_totals.seconds / window_totals.runs;
+    std::printf(
+        "start-up: window to first paint %.1f ms, bare application %.1f ms, ratio %.2f "
+        "(target at most 1.5)\n",
+        window_ms, bare_ms, window_ms / bare_ms);
+    std::printf(
+        "peak memory: window %ld KiB, bare application %ld KiB, ratio %.2f "
+        "(target at most 1.3)\n",
+        window_totals.peak_kb, bare_totals.peak_kb,
+        static_cast<double>(window_totals.peak_kb) / bare_totals.peak_kb);
+  }
+  return 0;
+}

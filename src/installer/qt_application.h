@@ -1,0 +1,23 @@
+// The installer's application object: a QApplication whose default exception
+// display catches every exception that escapes an event handler, shows it
+// through the toolkit's exception display (ShowCurrentException) and lets the
+// event loop go on, so that a failed handler never ends the program.
+//
+// Thread use: created, run and destroyed on the user-interface thread.
+#pragma once
+
+#include <QApplication>
+
+namespace tessaline {
+
+class QtApplication : public QApplication {
+  Q_OBJECT
+
+ public:
+  // `argc` and `argv` must outlive the application, as QApplication requires.
+  QtApplication(int& argc, char** argv);
+
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace tessaline

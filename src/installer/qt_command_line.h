@@ -1,0 +1,39 @@
+// The installer's command line. Without options the installer opens its
+// window; the options serve runs without a display and scripts:
+//   --install [DIR]              install without a window (into DIR)
+//   --screenshot FILE [--size WIDTHxHEIGHT]
+//                                write a PNG picture of the window and exit
+//   --help, --version            print and exit
+// "--opt=value" is accepted for every option that takes a value.
+//
+// Thread use: no shared state.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+struct CommandLine {
+  enum class Mode { kWindow, kHelp, kVersion, kScreenshot, kInstall, kError };
+
+  Mode mode = Mode::kWindow;
+  std::string screenshot_path;  // kScreenshot
+  int width = 688;              // kScreenshot: the client size
+  int height = 453;
+  std::optional<std::string> install_dir;  // kInstall: the destination, if given
+  std::string error;                       // kError: what is wrong, one line
+};
+
+// The largest client size a screenshot may ask for, each way.
+inline constexpr int kMaxScreenshotSide = 16384;
+
+// Parses the arguments after the program name. Never fails: a bad command
+// line gives Mode::kError with the reason.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text for the program named `program`, ending in a line break.
+std::string UsageText(const std::string& program);
+
+}  // namespace tessaline

@@ -1,0 +1,185 @@
+#include "installer/window.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <exception>
+#include <span>
+
+#include "installer/backdrop.h"
+#include "installer/folders.h"
+#include "installer/installation.h"
+#include "installer/panel_state.h"
+#include "installer/qt_directory_chooser.h"
+#include "installer/qt_paint_box.h"
+#include "platform/canvas.h"
+#include "platform/process.h"
+#include "platform/resources.h"
+#include "support/messages.h"
+#include "support/toolkit.h"
+#include "ui_window.h"
+
+namespace tessaline {
+namespace {
+
+// DirN after Browse: the directory followed by exactly one "/".
+std::string WithOneTrailingSlash(std::string dir) {
+  while (!dir.empty() && dir.back() == '/') dir.pop_back();
+  return dir + "/";
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()), directory_prompt_(ChooseDirectory) {
+  ui_->setupUi(this);
+  // A fixed frame with only the system menu and the close button.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  ApplyDesignProperties();
+  LoadPictures();
+  connect(ui_->PB, &PaintBox::paint, this, &TForm1::PBPaint, Qt::DirectConnection);
+  connect(ui_->btInstall, &QPushButton::clicked, this, &TForm1::btInstallClick);
+  connect(ui_->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+  connect(ui_->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::SetDirectoryPrompt(DirectoryPrompt prompt) {
+  directory_prompt_ = std::move(prompt);
+}
+
+// The layout gives font heights in pixels and text colours as dynamic
+// properties (a .ui font knows only whole points, and palettes set there
+// would spread to the children).
+void TForm1::ApplyDesignProperties() {
+  QList<QWidget*> widgets = findChildren<QWidget*>();
+  widgets.prepend(this);
+  for (QWidget* widget : widgets) {
+    if (const QVariant height = widget->property("fontHeight"); height.isValid()) {
+      QFont font = widget->font();
+      font.setPixelSize(-height.toInt());
+      widget->setFont(font);
+    }
+    if (const QVariant color = widget->property("fontColor"); color.isValid()) {
+      QPalette palette = widget->palette();
+      for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(role, color.value<QColor>());
+      }
+      widget->setPalette(palette);
+    }
+  }
+}
+
+// The logos come from the executable's resources, named by each picture's
+// "resourceName" property. A picture that cannot be loaded stays empty; the
+// failure is shown like any other.
+void TForm1::LoadPictures() {
+  for (QLabel* label : findChildren<QLabel*>()) {
+    const QVariant name = label->property("resourceName");
+    if (!name.isValid()) continue;
+    try {
+      const auto bytes = FindResource(name.toString().toStdString());
+      QPixmap picture;
+      picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                           static_cast<uint>(bytes.size()));
+      label->setPixmap(picture);
+      // Pictures size themselves to their contents.
+      if (!picture.isNull()) label->resize(picture.size());
+    } catch (...) {
+      ShowCurrentException();
+    }
+  }
+}
+
+void TForm1::ShowState(const PanelState& state) {
+  ui_->DirN->setText(QString::fromStdString(state.dir_n));
+  ui_->btInstall->setText(QString::fromStdString(state.install_caption));
+  ui_->Label2->setText(QString::fromStdString(state.prompt));
+  ui_->Label2->resize(ui_->Label2->sizeHint());  // labels size themselves to their text
+  ui_->Label1->setText(QString::fromStdString(state.title));
+  setWindowTitle(QString::fromStdString(state.caption));
+  if (state.application_title) CurrentToolkit().SetTitle(*state.application_title);
+}
+
+void TForm1::FormCreate() {
+  PanelState state;
+  try {
+    state.Create();
+  } catch (...) {
+    // The texts set before the failure stay; the rest keep their design texts.
+    ShowState(state);
+    ShowCurrentException();
+    return;
+  }
+  ShowState(state);
+}
+
+void TForm1::FormResize() {
+  // C++ division truncates toward zero, as the centring wants (-5 / 2 == -2).
+  QWidget* panel = ui_->Panel1;
+  const int left = (width() - panel->width()) / 2;
+  const int top = (height() - panel->height()) / 2;
+  panel->setGeometry(left, top, panel->width(), panel->height());
+}
+
+void TForm1::FormClose() {
+  showMinimized();
+}
+
+void TForm1::Button2Click() {
+  showMinimized();
+  close();
+}
+
+void TForm1::Button3Click() {
+  const std::optional<std::string> chosen =
+      directory_prompt_(this, ui_->DirN->text().toStdString());
+  if (!chosen) return;
+  if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
+  ui_->DirN->setText(QString::fromStdString(WithOneTrailingSlash(*chosen)));
+}
+
+void TForm1::btInstallClick() {
+  const std::string pack_path = InstallPack(ui_->DirN->text().toStdString(), ExecutablePath());
+  CurrentToolkit().ShowPlainMessage(CompletionText(pack_path));
+  CurrentToolkit().ProcessMessages();
+  close();
+}
+
+void TForm1::PBPaint(Canvas& canvas) {
+  try {
+    ::tessaline::PBPaint(canvas);
+  } catch (...) {
+    // A failure (a missing or damaged card sheet) would come back with every
+    // paint, and an error box raised from inside a paint brings more paints:
+    // report it once, from the event loop rather than from the paint.
+    if (paint_failure_reported_) return;
+    paint_failure_reported_ = true;
+    QTimer::singleShot(0, this,
+                       [failure = std::current_exception()] { std::rethrow_exception(failure); });
+  }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ui_->PB->setGeometry(rect());  // the paint box fills the client area
+  FormResize();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void ShowMaximizedOnScreen(QWidget& window) {
+  if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
+  window.showMaximized();
+}
+
+}  // namespace tessaline

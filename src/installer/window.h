@@ -1,0 +1,82 @@
+// The installer window, TForm1: the backdrop paint box PB filling the client
+// area and the centred control panel Panel1 with the product heading, the
+// pack title, the destination DirN and the buttons Install (btInstall), Exit
+// (Button2) and Browse (Button3). The layout comes from window.ui; the
+// controls keep their form names (QObject::objectName), so tests find them
+// with findChild.
+//
+// What the window shows at creation is decided by PanelState; the
+// installation is InstallPack. The handlers only move data between those and
+// the widgets. Exceptions from handlers go to the application's default
+// exception display (QtApplication); the window stays open.
+//
+// Thread use: user-interface thread only.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Ui {
+class TForm1;
+}
+
+namespace tessaline {
+
+class Canvas;
+struct PanelState;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the window from its layout and runs FormCreate. A failure while
+  // filling it is shown through the exception display; the window is usable
+  // all the same.
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // How Browse asks for a directory: the chosen one, or nothing on Cancel.
+  // ChooseDirectory (the Qt directory chooser) unless replaced, e.g. by tests.
+  using DirectoryPrompt =
+      std::function<std::optional<std::string>(QWidget* parent, const std::string& start)>;
+  void SetDirectoryPrompt(DirectoryPrompt prompt);
+
+ public slots:
+  // Fills the window from the product's registry values (PanelState::Create).
+  void FormCreate();
+  // Centres Panel1 in the client area.
+  void FormResize();
+  // Every way of closing passes here: the window is minimised, then closes.
+  void FormClose();
+  // Exit: minimise, then close.
+  void Button2Click();
+  // Browse: replaces DirN with a chosen directory followed by one "/".
+  void Button3Click();
+  // Install: installs the pack into DirN's folder, reports it and closes.
+  void btInstallClick();
+  // Draws the backdrop on the paint box's canvas.
+  void PBPaint(tessaline::Canvas& canvas);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ApplyDesignProperties();
+  void LoadPictures();
+  void ShowState(const PanelState& state);
+
+  std::unique_ptr<Ui::TForm1> ui_;
+  DirectoryPrompt directory_prompt_;
+  bool paint_failure_reported_ = false;
+};
+
+// Shows `window` maximised on its screen. Without a window manager (Xvfb)
+// Qt would leave a small window that only claims to be maximised, so the
+// geometry is set to the screen's available area first.
+void ShowMaximizedOnScreen(QWidget& window);
+
+}  // namespace tessaline

@@ -1,0 +1,94 @@
+// Helpers for the window's tests: a toolkit that records instead of showing,
+// a private registry hive per test, and a way to answer modal dialogs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/toolkit.h"
+
+namespace tessaline::testing {
+
+// Records every box instead of showing it; message boxes answer `answer`.
+class RecordingToolkit : public Toolkit {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    std::int32_t flags;
+  };
+
+  int MessageBox(const std::string& text, const std::string& caption, std::int32_t flags) override {
+    boxes.push_back({text, caption, flags});
+    return answer;
+  }
+  void ShowPlainMessage(const std::string& text) override { plain_messages.push_back(text); }
+  void ShowException(const std::string& message) override { exceptions.push_back(message); }
+  void Beep() override { ++beeps; }
+  int ScreenCursor() const override { return cursor; }
+  void SetScreenCursor(int value) override { cursor = value; }
+  void ProcessMessages() override { QCoreApplication::processEvents(); }
+  std::string Title() const override { return title; }
+  void SetTitle(const std::string& value) override { title = value; }
+
+  std::vector<Box> boxes;
+  std::vector<std::string> plain_messages;
+  std::vector<std::string> exceptions;
+  int beeps = 0;
+  int cursor = kCursorDefault;
+  int answer = kIdOk;
+  std::string title;
+};
+
+// A fixture with a fresh temporary folder, a registry store on a hive file
+// inside it (WENLORA_REGISTRY), a recording toolkit installed, and the pack's
+// identity set. Everything is put back afterwards.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The hive file of this test.
+  std::filesystem::path HivePath() const { return dir_ / "system.reg"; }
+  // Writes the hive file by hand (REGEDIT4 text) and restarts the store on it.
+  void WriteHive(const std::string& text);
+  // A folder inside the test's temporary folder (not created).
+  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+
+  RecordingToolkit toolkit_;
+  std::filesystem::path dir_;
+
+ private:
+  std::string saved_registry_;
+  bool had_registry_ = false;
+};
+
+// Answers modal dialogs from the event loop: every 10 ms the current step is
+// offered the active modal widget (nullptr when there is none) until it
+// returns true. After `timeout_ms` it gives up and closes the modal widget.
+// A step must not open a modal dialog itself (queue such a click): the timer
+// does not fire again while its callback runs.
+class ModalDriver {
+ public:
+  using Step = std::function<bool(QWidget* modal)>;
+  // The steps run in order; each ends when it returns true.
+  explicit ModalDriver(std::vector<Step> steps, int timeout_ms = 10000);
+  ~ModalDriver();
+  // True when every step has run to its end.
+  bool finished() const;
+
+ private:
+  struct State;
+  State* state_;
+};
+
+// Runs the event loop until `done` is true or `timeout_ms` passes.
+bool WaitFor(const std::function<bool()>& done, int timeout_ms = 10000);
+
+}  // namespace tessaline::testing
