@@ -229,13 +229,18 @@ void Face(Painter& p, bool beard) {
 }
 
 void Robe(Painter& p, const Dress& dress) {
-  p.FillPolygon({{15, 49}, {20, 36}, {29, 32}, {42, 32}, {51, 36}, {56, 49}}, dress.robe);
-  p.FillPolygon({{29, 32}, {35.5f, 41}, {42, 32}, {39.5f, 32}, {35.5f, 37.5f}, {31.5f, 32}},
+  // Rounded shoulders, a collar opening in the trim colour and a band down the front.
+  p.FillEllipse(35.5f, 54, 20.5f, 21, dress.robe);
+  p.FillPolygon({{29, 33}, {35.5f, 41}, {42, 33}, {39.5f, 33}, {35.5f, 37.5f}, {31.5f, 33}},
                 dress.trim);
   p.FillBox({34.2f, 41, 36.8f, 49}, dress.trim);
-  // Sleeves' cuffs and a lining stripe.
-  p.Stroke({{20.5f, 37}, {17, 48.5f}}, 2.2f, dress.lining);
-  p.Stroke({{50.5f, 37}, {54, 48.5f}}, 2.2f, dress.lining);
+  p.Stroke(Arc(35.5f, 54, 20.5f, 21, 1.08f * kPi, 1.92f * kPi, 24), 1.0f, dress.trim);
+}
+
+// An arm in a sleeve of the lining colour reaching from the body to a hand at (x, y).
+void Hand(Painter& p, const Dress& dress, float x, float y) {
+  p.Stroke({{29, 44}, {x + 2.5f, y + 1}}, 3.6f, dress.lining);
+  p.FillEllipse(x, y, 2.1f, 1.9f, kSkin);
 }
 
 void King(Painter& p, const Dress& dress) {
@@ -245,6 +250,7 @@ void King(Painter& p, const Dress& dress) {
   p.Stroke({{21, 10}, {21, 47}}, 1.8f, kSilver);
   p.Stroke({{17.5f, 33}, {24.5f, 33}}, 1.6f, kGold);
   p.FillEllipse(21, 9.5f, 1.3f, 1.3f, kGold);
+  Hand(p, dress, 21, 36);
   p.FillEllipse(35.5f, 22, 7.2f, 7.6f, kBeard);  // hair behind the face
   Face(p, true);
   // Full beard and moustache.
@@ -287,6 +293,7 @@ void Queen(Painter& p, const Dress& dress) {
                   {226, 60, 90});
   }
   p.FillEllipse(22.5f, 37.5f, 1.1f, 1.1f, {250, 210, 80});
+  Hand(p, dress, 23.5f, 42.5f);
 }
 
 void Jack(Painter& p, const Dress& dress) {
@@ -297,6 +304,7 @@ void Jack(Painter& p, const Dress& dress) {
   p.Stroke({{21, 12}, {21, 47}}, 1.5f, kWood);
   p.FillPolygon({{21, 5}, {22.3f, 12}, {19.7f, 12}}, kSilver);
   p.FillPolygon({{21.5f, 11}, {26.5f, 12.5f}, {26.5f, 18.5f}, {21.5f, 17}}, kSilver);
+  Hand(p, dress, 21, 34);
   p.FillEllipse(35.5f, 19.5f, 7, 5, kHair);
   Face(p, false);
   // Locks of hair beside the face.

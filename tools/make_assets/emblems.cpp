@@ -67,32 +67,31 @@ std::vector<bool> DrawLogo() {
   const Rgb black{0, 0, 0}, white{255, 255, 255};
 
   // A fan of five cards, black with white edges, spread from a point below
-  // the strip; the front card carries a white spade.
-  constexpr float kPivotX = 31, kPivotY = 50, kReach = 30;
-  constexpr float kW = 15, kH = 21;
+  // the strip; the front card, on the right, carries a white spade.
+  constexpr float kPivotX = 33, kPivotY = 37, kReach = 19;
+  constexpr float kW = 14, kH = 19;
   for (int i = 0; i < 5; ++i) {
-    float angle = (i - 2) * 0.36f;
+    float angle = (i - 2) * 0.34f;
     float cx = kPivotX + kReach * std::sin(angle), cy = kPivotY - kReach * std::cos(angle);
     TurnedCard(p, cx, cy, kW + 2.4f, kH + 2.4f, angle, white,
                [&](float u, float v) { return InRoundedCard(u, v, kW + 2.4f, kH + 2.4f, 3); });
     TurnedCard(p, cx, cy, kW, kH, angle, black,
                [&](float u, float v) { return InRoundedCard(u, v, kW, kH, 2); });
-    if (i == 2) {
+    if (i == 4) {
       TurnedCard(p, cx, cy, kW, kH, angle, white, [&](float u, float v) {
-        return InsideSymbol(0, (u - kW / 2) / 4.5f, (v - kH / 2) / 5.4f);
+        return InsideSymbol(0, (u - kW / 2) / 4.2f, (v - kH / 2) / 5.0f);
       });
     }
   }
-  // The four suit symbols in a row, each in a black round medallion... drawn
-  // plainly as black shapes with a baseline flourish below them.
+  // The four suit symbols in a row above a double rule.
   const float xs[] = {68, 83.5f, 99, 114.5f};
   for (int suit = 0; suit < 4; ++suit) {
     float cx = xs[suit], cy = 15.5f;
     p.Shape({cx - 7, cy - 8.4f, cx + 7, cy + 8.4f}, black,
             [=](float x, float y) { return InsideSymbol(suit, (x - cx) / 7, (y - cy) / 8.4f); });
   }
-  p.Stroke({{62, 28}, {121, 28}}, 1.2f, black);
-  p.Stroke(Arc(91.5f, 27, 31, 2.2f, 0.1f * kPi, 0.9f * kPi, 24), 0.9f, black);
+  p.Stroke({{61, 27.5f}, {122, 27.5f}}, 1.3f, black);
+  p.Stroke({{64, 30}, {119, 30}}, 0.9f, black);
 
   std::vector<Rgb> pixels = raster.Resolve();
   std::vector<bool> ink(pixels.size());
@@ -113,7 +112,7 @@ IconPicture DrawIcon() {
   constexpr int kSamples = 4;
   Raster colour(kIconSize, kIconSize, kSamples);
   Raster cover(kIconSize, kIconSize, kSamples);
-  const Rgb black{0, 0, 0}, white{255, 255, 255}, red{255, 0, 0}, grey{128, 128, 128};
+  const Rgb black{0, 0, 0}, white{255, 255, 255}, red{255, 0, 0};
   for (Raster* r : {&colour, &cover}) {
     bool mask = r == &cover;
     Painter p(*r, {0, 0}, kIconSize, kIconSize);
@@ -129,19 +128,16 @@ IconPicture DrawIcon() {
       TurnedCard(p, card.cx, card.cy, kW, kH, card.angle, mask ? white : black,
                  [&](float u, float v) { return InRoundedCard(u, v, kW, kH, 2.5f); });
       if (mask) continue;
-      TurnedCard(p, card.cx, card.cy, kW - 2.2f, kH - 2.2f, card.angle, white,
-                 [&](float u, float v) { return InRoundedCard(u, v, kW - 2.2f, kH - 2.2f, 1.6f); });
+      TurnedCard(p, card.cx, card.cy, kW - 2.4f, kH - 2.4f, card.angle, white,
+                 [&](float u, float v) { return InRoundedCard(u, v, kW - 2.4f, kH - 2.4f, 1.6f); });
       Rgb ink = card.suit == 3 ? red : black;
       TurnedCard(p, card.cx, card.cy, kW, kH, card.angle, ink, [&](float u, float v) {
         return InsideSymbol(card.suit, (u - kW / 2) / 5.5f, (v - kH / 2 + 0.5f) / 6.6f);
       });
-      TurnedCard(p, card.cx, card.cy, kW, kH, card.angle, grey, [&](float u, float v) {
-        return InsideSymbol(card.suit, (u - 3.6f) / 1.7f, (v - 4.2f) / 2.0f);
-      });
     }
   }
   IconPicture icon;
-  icon.pixels = colour.Resolve();
+  icon.pixels = colour.ResolveMajority();
   std::vector<Rgb> coverage = cover.Resolve();
   icon.opaque.resize(coverage.size());
   for (std::size_t i = 0; i < coverage.size(); ++i) icon.opaque[i] = coverage[i].r >= 128;

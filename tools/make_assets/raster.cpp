@@ -31,6 +31,30 @@ std::vector<Rgb> Raster::Resolve() const {
   return pixels;
 }
 
+std::vector<Rgb> Raster::ResolveMajority() const {
+  std::vector<Rgb> pixels(static_cast<std::size_t>(width_) * height_);
+  std::vector<Rgb> samples;
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
+      samples.clear();
+      for (int j = 0; j < samples_; ++j) {
+        const Rgb* row = &data_[static_cast<std::size_t>(y * samples_ + j) * width_ * samples_ +
+                                static_cast<std::size_t>(x) * samples_];
+        samples.insert(samples.end(), row, row + samples_);
+      }
+      auto same = [](const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; };
+      std::size_t best = 0, best_count = 0;
+      for (std::size_t i = 0; i < samples.size(); ++i) {
+        std::size_t count = 0;
+        for (const Rgb& other : samples) count += same(samples[i], other);
+        if (count > best_count) best = i, best_count = count;
+      }
+      pixels[static_cast<std::size_t>(y) * width_ + x] = samples[best];
+    }
+  }
+  return pixels;
+}
+
 bool InsidePolygon(const std::vector<Point>& polygon, float x, float y) {
   bool inside = false;
   for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {

@@ -49,6 +49,9 @@ class Raster {
 
   // Averages each pixel's samples; row-major, width() * height() pixels.
   std::vector<Rgb> Resolve() const;
+  // Takes each pixel's most frequent sample colour: crisp edges for pictures
+  // with few colours.
+  std::vector<Rgb> ResolveMajority() const;
 
  private:
   int width_;
