@@ -78,8 +78,8 @@ class Canvas {
   int Height() const { return height_; }
   IntRect Bounds() const { return {0, 0, width_, height_}; }
 
-  // Row y (0 <= y < Height()) and single pixels; no clipping, no checks beyond
-  // debug assertions.
+  // Row y (0 <= y < Height()) and single pixels, for reading results and
+  // for tests: no clipping and no checks, the caller stays inside the canvas.
   std::uint32_t* Row(int y) {
     return reinterpret_cast<std::uint32_t*>(bytes_ + std::ptrdiff_t{y} * stride_);
   }
