@@ -30,7 +30,7 @@ struct Totals {
   long runs = 0;
   long peak_kb = 0;
 };
-Totals bare_totals, window_totals;
+Totals bare_totals, bare_window_totals, window_totals;
 
 // A temporary folder with the offscreen screen's description and an empty
 // registry hive, removed at exit.
@@ -117,6 +117,11 @@ void BM_BareQtApplication(benchmark::State& state) {
   RunProgram(state, BARE_QT_APP, bare_totals);
 }
 BENCHMARK(BM_BareQtApplication)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_BareQtWindowToFirstPaint(benchmark::State& state) {
+  RunProgram(state, BARE_QT_WINDOW, bare_window_totals);
+}
+BENCHMARK(BM_BareQtWindowToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_InstallerToFirstPaint(benchmark::State& state) {
   RunProgram(state, TESSALINE_EXECUTABLE, window_totals);

@@ -99,6 +99,8 @@ void TForm1::LoadPictures() {
 
 void TForm1::ShowState(const PanelState& state) {
   ui_->DirN->setText(QString::fromStdString(state.dir_n));
+  ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
+  ui_->DirN->setToolTip(ui_->DirN->text());
   ui_->btInstall->setText(QString::fromStdString(state.install_caption));
   ui_->Label2->setText(QString::fromStdString(state.prompt));
   ui_->Label2->resize(ui_->Label2->sizeHint());  // labels size themselves to their text
@@ -143,6 +145,8 @@ void TForm1::Button3Click() {
   if (!chosen) return;
   if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
   ui_->DirN->setText(QString::fromStdString(WithOneTrailingSlash(*chosen)));
+  ui_->DirN->setCursorPosition(0);
+  ui_->DirN->setToolTip(ui_->DirN->text());
 }
 
 void TForm1::btInstallClick() {
