@@ -39,12 +39,10 @@ function(tessaline_add_installer target)
   if(NOT ARG_NUMBER MATCHES "^-?[0-9]+$")
     message(FATAL_ERROR "tessaline_add_installer(${target}): NUMBER must be an integer")
   endif()
-  foreach(file ${ARG_SHEET} ${PROJECT_SOURCE_DIR}/resources/logo1.bmp
-          ${PROJECT_SOURCE_DIR}/resources/logo2.bmp ${PROJECT_SOURCE_DIR}/resources/icon.ico
-          ${PROJECT_SOURCE_DIR}/resources/icon.png)
-    if(NOT EXISTS ${file})
-      message(WARNING "tessaline_add_installer(${target}): ${file} is missing; ${target} is not built")
-      return()
+  # The title names the pack file, and both titles become C++ string literals.
+  foreach(title NAME CYRILLIC_NAME)
+    if(ARG_${title} MATCHES "[\"\\/]")
+      message(FATAL_ERROR "tessaline_add_installer(${target}): ${title} may not hold \", \\ or /")
     endif()
   endforeach()
   if(NOT ARG_OUTPUT_DIRECTORY)

@@ -1,7 +1,9 @@
-// The installer's application object: a QApplication whose default exception
-// display catches every exception that escapes an event handler, shows it
-// through the toolkit's exception display (ShowCurrentException) and lets the
-// event loop go on, so that a failed handler never ends the program.
+// The installer's application object: a QApplication whose notify() catches
+// every exception that escapes an event handler, shows it through the
+// toolkit's exception display (ShowCurrentException) and lets the event loop
+// go on, so that a failed handler never ends the program. It is the last
+// resort: the window's handlers catch their own exceptions before those reach
+// Qt's code, which is not written to be unwound through.
 //
 // Thread use: created, run and destroyed on the user-interface thread.
 #pragma once

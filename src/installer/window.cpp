@@ -31,6 +31,19 @@ std::string WithOneTrailingSlash(std::string dir) {
   return dir + "/";
 }
 
+// Runs an event handler. What it raises goes to the application's default
+// exception display right here, at the handler's edge: unwinding through Qt's
+// own event code (which is not written for exceptions) would leave Qt's state
+// half updated. The application's notify() stays as the last resort.
+template <typename Handler>
+void RunHandler(Handler&& handler) {
+  try {
+    handler();
+  } catch (...) {
+    ShowCurrentException();
+  }
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -42,9 +55,12 @@ TForm1::TForm1(QWidget* parent)
   ApplyDesignProperties();
   LoadPictures();
   connect(ui_->PB, &PaintBox::paint, this, &TForm1::PBPaint, Qt::DirectConnection);
-  connect(ui_->btInstall, &QPushButton::clicked, this, &TForm1::btInstallClick);
-  connect(ui_->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-  connect(ui_->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  connect(ui_->btInstall, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { btInstallClick(); }); });
+  connect(ui_->Button2, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { Button2Click(); }); });
+  connect(ui_->Button3, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { Button3Click(); }); });
   FormCreate();
 }
 
@@ -173,11 +189,11 @@ void TForm1::PBPaint(Canvas& canvas) {
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   ui_->PB->setGeometry(rect());  // the paint box fills the client area
-  FormResize();
+  RunHandler([this] { FormResize(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  FormClose();
+  RunHandler([this] { FormClose(); });
   event->accept();
 }
 

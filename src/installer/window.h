@@ -7,8 +7,9 @@
 //
 // What the window shows at creation is decided by PanelState; the
 // installation is InstallPack. The handlers only move data between those and
-// the widgets. Exceptions from handlers go to the application's default
-// exception display (QtApplication); the window stays open.
+// the widgets. An exception a handler raises is shown by the application's
+// default exception display (ShowCurrentException) as it leaves the handler;
+// the window stays open.
 //
 // Thread use: user-interface thread only.
 #pragma once
