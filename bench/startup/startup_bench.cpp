@@ -148,5 +148,12 @@ int main(int argc, char** argv) {
         window_totals.peak_kb, bare_totals.peak_kb,
         static_cast<double>(window_totals.peak_kb) / bare_totals.peak_kb);
   }
+  if (bare_window_totals.runs > 0 && window_totals.runs > 0) {
+    const double empty_ms = 1000 * bare_window_totals.seconds / bare_window_totals.runs;
+    const double window_ms = 1000 * window_totals.seconds / window_totals.runs;
+    std::printf("against an empty maximised window: %.1f ms (ratio %.2f), %ld KiB (ratio %.2f)\n",
+                empty_ms, window_ms / empty_ms, bare_window_totals.peak_kb,
+                static_cast<double>(window_totals.peak_kb) / bare_window_totals.peak_kb);
+  }
   return 0;
 }
