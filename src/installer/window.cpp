@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <exception>
-#include <span>
 
 #include "installer/backdrop.h"
 #include "installer/folders.h"

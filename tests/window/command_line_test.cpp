@@ -142,6 +142,14 @@ TEST_F(InstallerExecutableTest, ScreenshotWithoutADisplay) {
   EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
 }
 
+TEST_F(InstallerExecutableTest, WindowStartsMaximisedPaintsAndQuitsWhenAsked) {
+  // The start-up measurement's way of running the whole window: it must end
+  // by itself once the backdrop has been painted.
+  Outcome run = Start("", "QT_QPA_PLATFORM=offscreen TESSALINE_EXIT_AFTER_FIRST_PAINT=1");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
 TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
   const std::filesystem::path folder = Path("packs");
   Outcome run = Start("--install " + folder.string());
@@ -151,6 +159,12 @@ TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
   EXPECT_TRUE(ReadAll(pack) == ReadAll(TESSALINE_EXECUTABLE));
   // The record went into this test's hive.
   EXPECT_NE(ReadAll(HivePath()).find("Tessaline.wpk"), std::string::npos);
+
+  // A destination under a plain file fails with the reason, status 1.
+  std::ofstream(Path("plain")) << "x";
+  Outcome failed = Start("--install " + Path("plain/sub").string());
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("Cannot create file"), std::string::npos) << failed.err;
 }
 
 #endif  // TESSALINE_EXECUTABLE
