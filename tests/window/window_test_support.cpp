@@ -58,7 +58,11 @@ ModalDriver::ModalDriver(std::vector<Step> steps, int timeout_ms) : state_(new S
   state_->clock.start();
   State* state = state_;
   QObject::connect(&state_->timer, &QTimer::timeout, [state] {
-    if (state->next >= state->steps.size() || state->clock.elapsed() > state->timeout_ms) {
+    if (state->next >= state->steps.size()) {
+      state->timer.stop();
+      return;
+    }
+    if (state->clock.elapsed() > state->timeout_ms) {
       state->timer.stop();
       // A modal dialog left open by a failed test would hang it: close it.
       if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
