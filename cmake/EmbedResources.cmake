@@ -12,7 +12,8 @@
 # itself, so it survives static linking. A relative <file> is looked up in the
 # calling folder first, then in the project's top folder. NAME is a C
 # identifier. The target must link tessaline_platform (directly or not).
-# Changing a file re-assembles the generated source.
+# Changing a file re-assembles the generated source. A file that a custom
+# command of the calling folder makes is built before the target's sources.
 
 function(tessaline_embed_resources target)
   set(args ${ARGN})
@@ -38,7 +39,9 @@ function(tessaline_embed_resources target)
     else()
       set(path "${PROJECT_SOURCE_DIR}/${file}")
     endif()
-    if(NOT EXISTS "${path}")
+    # A file made by a custom command of this folder exists only once built.
+    get_source_file_property(generated "${path}" GENERATED)
+    if(NOT generated AND NOT EXISTS "${path}")
       message(FATAL_ERROR "tessaline_embed_resources(${target}): ${path} does not exist")
     endif()
     list(APPEND files "${path}")
@@ -89,7 +92,7 @@ const Registration registration;
 ")
   file(COPY_FILE "${output}.new" "${output}" ONLY_IF_DIFFERENT)
   file(REMOVE "${output}.new")
-  target_sources(${target} PRIVATE "${output}")
+  target_sources(${target} PRIVATE "${output}" ${files})
   set_source_files_properties("${output}" PROPERTIES OBJECT_DEPENDS "${files}")
   target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/src")
 endfunction()

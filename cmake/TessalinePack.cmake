@@ -16,9 +16,21 @@ function(tessaline_embed_pack_resources target)
   if(NOT COMMAND tessaline_embed_resources)
     message(FATAL_ERROR "cmake/EmbedResources.cmake is needed to embed the pack's resources")
   endif()
+  # The sheet is checked and brought into the form a pack carries (a bitmap
+  # without its file header) when the target is built; a sheet that is not a
+  # 9 x 4 card bitmap stops the build with the reason.
+  get_filename_component(sheet ${ARG_SHEET} ABSOLUTE)
+  string(MAKE_C_IDENTIFIER "${target}" target_id)
+  set(dib ${CMAKE_CURRENT_BINARY_DIR}/${target_id}_sheet.dib)
+  add_custom_command(
+    OUTPUT ${dib}
+    COMMAND tessaline_pack_sheet ${sheet} ${dib}
+    DEPENDS ${sheet} tessaline_pack_sheet
+    COMMENT "Checking the card sheet of ${target}"
+    VERBATIM)
   set(res ${PROJECT_SOURCE_DIR}/resources)
   tessaline_embed_resources(${target}
-    PACK ${ARG_SHEET}
+    PACK ${dib}
     LOGO1 ${res}/logo1.bmp
     LOGO2 ${res}/logo2.bmp
     ICON ${res}/icon.ico
@@ -45,6 +57,10 @@ function(tessaline_add_installer target)
       message(FATAL_ERROR "tessaline_add_installer(${target}): ${title} may not hold \", \\ or /")
     endif()
   endforeach()
+  get_filename_component(sheet ${ARG_SHEET} ABSOLUTE)
+  if(NOT EXISTS ${sheet})
+    message(FATAL_ERROR "tessaline_add_installer(${target}): the card sheet ${sheet} does not exist")
+  endif()
   if(NOT ARG_OUTPUT_DIRECTORY)
     set(ARG_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
   endif()
