@@ -99,6 +99,33 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       } else if (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0) {
         result.install_dir = args[++i];
       }
+    } else if (name == "--dictionary") {
+      if (result.dictionary) return Error("option '--dictionary' given twice");
+      const auto value = take_value();
+      if (!value || value->empty()) return Error("option '--dictionary' needs a file name");
+      result.dictionary = *value;
+    } else if (name == "--translate") {
+      if (inline_value)
+        return Error("option '--translate' takes no value; give the texts after it");
+      if (!set_mode(CommandLine::Mode::kTranslate, name)) return Error(result.error);
+      // Every later argument is a text, except a "--dictionary FILE"; after
+      // "--" even that is a text.
+      bool texts_only = false;
+      while (i + 1 < args.size()) {
+        const std::string& next = args[++i];
+        if (!texts_only && next == "--") {
+          texts_only = true;
+        } else if (!texts_only && next == "--dictionary") {
+          if (result.dictionary) return Error("option '--dictionary' given twice");
+          if (i + 1 >= args.size() || args[i + 1].empty()) {
+            return Error("option '--dictionary' needs a file name");
+          }
+          result.dictionary = args[++i];
+        } else {
+          result.texts.push_back(next);
+        }
+      }
+      if (result.texts.empty()) return Error("option '--translate' needs at least one text");
     } else if (!arg.empty() && arg.front() == '-') {
       return Error("unknown option '" + arg + "'");
     } else {
@@ -122,6 +149,10 @@ std::string UsageText(const std::string& program) {
          "  --screenshot FILE.png       write a picture of the installer window to FILE.png\n"
          "  --size WIDTHxHEIGHT         the window's client size for --screenshot\n"
          "                              (default 688x453)\n"
+         "  --translate TEXT...         print each TEXT as the dictionary translates a\n"
+         "                              message pattern (page \"Common\"), one a line\n"
+         "  --dictionary FILE           use FILE as the dictionary instead of the \".dic\"\n"
+         "                              file beside the program\n"
          "  --help                      show this help and exit\n"
          "  --version                   show the version and exit\n"
          "\n"

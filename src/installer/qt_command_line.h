@@ -3,6 +3,10 @@
 //   --install [DIR]              install without a window (into DIR)
 //   --screenshot FILE [--size WIDTHxHEIGHT]
 //                                write a PNG picture of the window and exit
+//   --translate TEXT...          print each TEXT as the dictionary translates a
+//                                message pattern, one a line, and exit
+//   --dictionary FILE            use FILE as the dictionary instead of the
+//                                ".dic" file beside the executable
 //   --help, --version            print and exit
 // "--opt=value" is accepted for every option that takes a value.
 //
@@ -16,13 +20,15 @@
 namespace tessaline {
 
 struct CommandLine {
-  enum class Mode { kWindow, kHelp, kVersion, kScreenshot, kInstall, kError };
+  enum class Mode { kWindow, kHelp, kVersion, kScreenshot, kInstall, kTranslate, kError };
 
   Mode mode = Mode::kWindow;
   std::string screenshot_path;  // kScreenshot
   int width = 688;              // kScreenshot: the client size
   int height = 453;
   std::optional<std::string> install_dir;  // kInstall: the destination, if given
+  std::vector<std::string> texts;          // kTranslate: the texts to translate
+  std::optional<std::string> dictionary;   // any mode: the dictionary file to use
   std::string error;                       // kError: what is wrong, one line
 };
 

@@ -17,6 +17,7 @@
 #include "installer/window.h"
 #include "platform/resources.h"
 #include "registry/cipher_reg.h"
+#include "support/dictionary.h"
 #include "support/support_module.h"
 #include "support/toolkit.h"
 
@@ -139,10 +140,19 @@ int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
       if (!HasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
       break;
     case CommandLine::Mode::kInstall:
+    case CommandLine::Mode::kTranslate:
       break;
   }
 
   SupportStartup();
+  if (command.dictionary) Dict->SetDictFileName(*command.dictionary);
+  if (command.mode == CommandLine::Mode::kTranslate) {
+    for (const std::string& text : command.texts) {
+      std::cout << CommonPage->TranslateOrSame(text) << "\n";
+    }
+    SupportShutdown();
+    return 0;
+  }
   RegistryStartup();
   InstallerStartup();
   PackNo = identity.number;

@@ -111,6 +111,23 @@ TEST_F(MessagesTest, PatternIsTranslatedBeforeSubstitution) {
   EXPECT_EQ(BuildMsg({T("%"), T("Registry error")}), "Registry error");
 }
 
+TEST_F(MessagesTest, ShippedDictionariesTranslateTheRegistryReports) {
+  Dict->SetDictFileName(TESSALINE_RESOURCE_DIR "/tessaline.dic");
+  ShowMsg({T("Registry error 1"), T("SOFTWARE\\Wenlora\\Pack"), T("\\SOFTWARE\\Wenlora\\Pack")});
+  ASSERT_EQ(toolkit_.boxes.size(), 1u);
+  EXPECT_EQ(toolkit_.boxes[0].text,
+            "Ошибка реестра 1: ключ «SOFTWARE\\Wenlora\\Pack» остался открытым;\r\n"
+            "запрошен ключ «\\SOFTWARE\\Wenlora\\Pack».");
+  EXPECT_EQ(toolkit_.boxes[0].caption, "");
+
+  Dict->SetDictFileName(TESSALINE_RESOURCE_DIR "/tessaline-de.dic");
+  EXPECT_EQ(BuildMsg({T("Registry error 2"), T("\\SOFTWARE\\Wenlora\\")}),
+            "Registrierungsfehler 2: Zugriff auf die Registrierung außerhalb des "
+            "Hauptthreads;\r\nangefordert wurde „\\SOFTWARE\\Wenlora\\“.");
+  // A report without an entry of its own falls back on its core.
+  EXPECT_EQ(BuildMsg({T("Registry error 3"), T("x")}), "Registrierungsfehler 3\r\nx");
+}
+
 TEST_F(MessagesTest, WithoutTheSupportLibraryPatternsStayUntranslated) {
   SupportShutdown();
   EXPECT_EQ(BuildMsg({T("Save %"), T("x")}), "Save x");

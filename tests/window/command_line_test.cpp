@@ -37,6 +37,15 @@ TEST(CommandLineTest, ModesAndTheirValues) {
   EXPECT_EQ(install.install_dir, "some dir");
   install = ParseCommandLine({"--install=/x/"});
   EXPECT_EQ(install.install_dir, "/x/");
+
+  // Every argument after --translate is a text, but for --dictionary FILE;
+  // after "--" that too is a text.
+  CommandLine translate =
+      ParseCommandLine({"--translate", "-5 x", "--dictionary", "d.dic", "y", "--", "--dictionary"});
+  EXPECT_EQ(translate.mode, Mode::kTranslate);
+  EXPECT_EQ(translate.texts, (std::vector<std::string>{"-5 x", "y", "--dictionary"}));
+  EXPECT_EQ(translate.dictionary, "d.dic");
+  EXPECT_EQ(ParseCommandLine({"--dictionary=e.dic", "--install"}).dictionary, "e.dic");
 }
 
 TEST(CommandLineTest, MistakesAreErrorsWithAReason) {
@@ -59,6 +68,10 @@ TEST(CommandLineTest, MistakesAreErrorsWithAReason) {
       {"--screenshot", "a.png", "--size", "99999999999x10"},
       {"--version=1"},
       {"--install="},
+      {"--translate"},
+      {"--translate", "--dictionary"},
+      {"--translate=x"},
+      {"--dictionary", "a.dic", "--translate", "t", "--dictionary", "b.dic"},
   };
   for (const auto& args : bad) {
     std::string joined;
