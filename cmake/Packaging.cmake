@@ -19,7 +19,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
         RENAME tessaline.png)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaline)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessaline)

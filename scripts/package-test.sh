@@ -3,12 +3,13 @@
 # installed program (--version, an unattended install into a scratch folder with
 # its own hive), and removes the package again. Needs root.
 set -euo pipefail
-deb=$(ls build/release/package/tessaline_*.deb | head -n 1)
+deb=${1:-$(ls build/release/package/tessaline_*.deb | head -n 1)}
+case $deb in /*) ;; *) deb=./$deb ;; esac
 work=$(mktemp -d)
 cleanup() { dpkg -r tessaline >/dev/null 2>&1 || true; rm -rf "$work"; }
 trap cleanup EXIT
 
-apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "./$deb" >/dev/null
+apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "$deb" >/dev/null
 test -x /usr/bin/tessaline
 test -f /usr/bin/tessaline.dic
 test -f /usr/share/applications/tessaline.desktop
