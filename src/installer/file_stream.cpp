@@ -213,10 +213,13 @@ class PartialCopy {
   std::string name_;
 };
 
-// Reads exactly `size` bytes at `offset`; false on an error or an early end.
-bool ReadPiece(int fd, char* buffer, std::size_t size, off_t offset) {
+// Moves exactly `size` bytes at `offset` through `transfer` (pread or pwrite),
+// resuming after interruptions and short transfers; false on an error or when
+// the file ends early.
+template <typename Buffer, typename Transfer>
+bool TransferPiece(Transfer transfer, int fd, Buffer* buffer, std::size_t size, off_t offset) {
   while (size > 0) {
-    const ssize_t n = ::pread(fd, buffer, size, offset);
+    const ssize_t n = transfer(fd, buffer, size, offset);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     buffer += n;
@@ -226,17 +229,12 @@ bool ReadPiece(int fd, char* buffer, std::size_t size, off_t offset) {
   return true;
 }
 
-// Writes exactly `size` bytes at `offset`, resuming after short writes.
+bool ReadPiece(int fd, char* buffer, std::size_t size, off_t offset) {
+  return TransferPiece(::pread, fd, buffer, size, offset);
+}
+
 bool WritePiece(int fd, const char* buffer, std::size_t size, off_t offset) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, buffer, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    buffer += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
-  return true;
+  return TransferPiece(::pwrite, fd, buffer, size, offset);
 }
 
 // Copies `size` bytes from the start of `in` to the start of `out`. The kernel
