@@ -2,13 +2,10 @@
 
 #include <cmath>
 #include <functional>
-#include <numbers>
 
 namespace assets {
 
 namespace {
-
-constexpr float kPi = std::numbers::pi_v<float>;
 
 // Suit symbols for the small pictures, in a unit frame (u, v from -1 to 1).
 bool InsideSymbol(int suit, float u, float v) {
