@@ -27,7 +27,7 @@ asan: deps
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
-	@bash scripts/fuzz.sh build/fuzz $${FUZZ_RUNS:-20000}
+	@bash scripts/fuzz.sh build/fuzz $${FUZZ_RUNS:-300000}
 
 package: build
 	cd build/release && cpack --config CPackConfig.cmake
