@@ -36,6 +36,22 @@ void ExpectFailure(F body, const std::string& message) {
   }
 }
 
+// For a child process: copies `source` over `dest` and returns 0 when that
+// raises an exception of type E with `message`, 11 when E has another message,
+// 12 for any other exception and 13 when the copy succeeds.
+template <typename E>
+int CopyFailureCode(const std::string& source, const std::string& dest,
+                    const std::string& message) {
+  try {
+    CopyFileReplacing(source, dest);
+  } catch (const E& error) {
+    return error.Message() == message ? 0 : 11;
+  } catch (...) {
+    return 12;
+  }
+  return 13;
+}
+
 class CopySizeTest : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(CopySizeTest, CopiesEveryByteInOrder) {
@@ -168,14 +184,7 @@ TEST(CopyFileReplacingFaultTest, FileSizeLimitIsAWriteError) {
     const int code = RunInChild([&] {
       const rlimit limit{5 * kCopyPieceSize + 100, 5 * kCopyPieceSize + 100};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
-      try {
-        CopyFileReplacing(source, scratch / "P.wpk");
-      } catch (const EWriteError& error) {
-        return error.Message() == "Stream write error" ? 0 : 11;
-      } catch (...) {
-        return 12;
-      }
-      return 13;
+      return CopyFailureCode<EWriteError>(source, scratch / "P.wpk", "Stream write error");
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");
@@ -195,14 +204,8 @@ TEST(CopyFileReplacingFaultTest, ReadOnlyFolderIsRefused) {
   ::chmod((scratch / "P.wpk").c_str(), 0666);  // the file itself is writable
   const int code = RunInChild([&] {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
-    try {
-      CopyFileReplacing(scratch / "source", scratch / "P.wpk");
-    } catch (const EFCreateError& error) {
-      return error.Message() == "Cannot create file " + (scratch / "P.wpk") ? 0 : 11;
-    } catch (...) {
-      return 12;
-    }
-    return 13;
+    return CopyFailureCode<EFCreateError>(scratch / "source", scratch / "P.wpk",
+                                          "Cannot create file " + (scratch / "P.wpk"));
   });
   EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");

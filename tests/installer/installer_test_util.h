@@ -1,68 +1,21 @@
-// Helpers shared by the installer's tests: a scratch folder, file contents,
-// and running a piece of code in a child process.
+// Helpers shared by the installer's tests: folder listings and rights, and
+// running a piece of code in a child process. The scratch folder and file
+// helpers come from the tests' common header.
 #pragma once
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "common/test_support.h"
+
 namespace tessaline::testing {
-
-// A fresh folder under the system's temporary folder, removed with all its
-// contents when the object goes.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/tessaline-d-XXXXXX";
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  // The folder's path, without a trailing "/".
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
-}
-
-// `size` bytes that differ from one run of 61,440 to the next, so a piece
-// copied twice or out of place shows.
-inline std::string PatternBytes(std::size_t size, unsigned seed = 1) {
-  std::string data(size, '\0');
-  std::mt19937_64 generator(seed);
-  for (std::size_t i = 0; i < size; i += 8) {
-    const std::uint64_t word = generator();
-    std::memcpy(data.data() + i, &word, std::min<std::size_t>(8, size - i));
-  }
-  return data;
-}
 
 // The names in folder `path`, sorted, without "." and "..".
 inline std::vector<std::string> ListDir(const std::string& path) {

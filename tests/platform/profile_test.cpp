@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/test_support.h"
+
 namespace tessaline {
 namespace {
 
@@ -185,52 +187,38 @@ TEST(ProfileReaderTest, LongKeyListsEndWithACutName) {
 
 class ProfileFileTest : public ::testing::Test {
  protected:
-  ProfileFileTest() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "proftest.XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
-  }
-  ~ProfileFileTest() override {
-    std::error_code ec;
-    std::filesystem::permissions(dir_ + "/locked.ini", std::filesystem::perms::owner_all, ec);
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::string Write(const std::string& name, const std::string& contents) {
-    std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << contents;
-    return path;
-  }
-  std::string dir_;
+  testing::ScratchDir dir_;
 };
 
 TEST_F(ProfileFileTest, ReadsARegularFile) {
-  ProfileReader r = ProfileReader::Open(Write("a.ini", "[Common]\nSave=Speichern\n"));
+  ProfileReader r = ProfileReader::Open(dir_.Write("a.ini", "[Common]\nSave=Speichern\n"));
   EXPECT_EQ(r.Value("Common", "Save"), "Speichern");
 }
 
 TEST_F(ProfileFileTest, UnusableFilesReadAsEmpty) {
-  EXPECT_TRUE(ProfileReader::Open(dir_ + "/missing.ini").KeyNames("Common").empty());
+  EXPECT_TRUE(ProfileReader::Open(dir_ / "missing.ini").KeyNames("Common").empty());
   EXPECT_TRUE(ProfileReader::Open("").KeyNames("").empty());
-  EXPECT_TRUE(ProfileReader::Open(dir_).KeyNames("").empty());  // a folder
+  EXPECT_TRUE(ProfileReader::Open(dir_.path()).KeyNames("").empty());  // a folder
 
   // A pipe with no writer must not block the reader.
-  std::string fifo = dir_ + "/pipe.ini";
+  std::string fifo = dir_ / "pipe.ini";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_TRUE(ProfileReader::Open(fifo).KeyNames("").empty());
 
   // Binary garbage is read without harm.
   std::string garbage;
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);
-  ProfileReader::Open(Write("garbage.ini", garbage)).KeyNames("");
+  ProfileReader::Open(dir_.Write("garbage.ini", garbage)).KeyNames("");
 
   if (::geteuid() != 0) {  // root reads anything
-    std::string locked = Write("locked.ini", "[s]\nk=v\n");
+    std::string locked = dir_.Write("locked.ini", "[s]\nk=v\n");
     ::chmod(locked.c_str(), 0);
     EXPECT_TRUE(ProfileReader::Open(locked).KeyNames("s").empty());
   }
 }
 
 TEST_F(ProfileFileTest, FilesAboveTheSizeLimitAreNotRead) {
-  std::string path = dir_ + "/huge.ini";
+  std::string path = dir_ / "huge.ini";
   {
     std::ofstream out(path, std::ios::binary);
     out << "[s]\nk=v\n";

@@ -8,16 +8,17 @@
 #include <filesystem>
 #include <thread>
 
+#include "common/test_support.h"
 #include "registry/hive_file.h"
-#include "registry_test_util.h"
 
 namespace tessaline {
 namespace {
 
-using testing::ReadFileBytes;
+using testing::ReadFile;
 using testing::RecordingToolkit;
+using testing::ScopedToolkit;
 using testing::ScratchDir;
-using testing::WriteFileBytes;
+using testing::WriteFile;
 
 class CipherRegTest : public ::testing::Test {
  protected:
@@ -36,6 +37,7 @@ class CipherRegTest : public ::testing::Test {
   ScratchDir dir_;
   std::string hive_path_ = dir_ / "wenlora/system.reg";
   RecordingToolkit toolkit_;
+  ScopedToolkit use_toolkit_{toolkit_};
   tCipherReg store_{52719, hive_path_};
 };
 
@@ -52,7 +54,7 @@ TEST_F(CipherRegTest, WriteCreatesTheMissingKeysAndTheFileThenReadsBack) {
   EXPECT_TRUE(store_.WriteValue("Pack", "Pack7", "/games/Tessaline.wpk"));
   EXPECT_EQ(store_.CurrentKey(), 0u);
   EXPECT_TRUE(std::filesystem::exists(hive_path_));
-  const std::string text = ReadFileBytes(hive_path_);
+  const std::string text = ReadFile(hive_path_);
   EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\n"
                       "\"Pack7\"=\"/games/Tessaline.wpk\"\n"),
             std::string::npos)
@@ -62,7 +64,7 @@ TEST_F(CipherRegTest, WriteCreatesTheMissingKeysAndTheFileThenReadsBack) {
   EXPECT_EQ(store_.ReadValue("PACK", "pack7", "none"), "/games/Tessaline.wpk");
   EXPECT_TRUE(store_.WriteValue("pack", "PACK7", "/other"));
   EXPECT_EQ(store_.ReadValue("Pack", "Pack7", "none"), "/other");
-  EXPECT_NE(ReadFileBytes(hive_path_).find("\"Pack7\"=\"/other\""), std::string::npos);
+  EXPECT_NE(ReadFile(hive_path_).find("\"Pack7\"=\"/other\""), std::string::npos);
   // Another store (another process) sees the values at once.
   tCipherReg other(1, hive_path_);
   EXPECT_EQ(other.ReadValue("Pack", "Pack7", "none"), "/other");
@@ -131,7 +133,7 @@ TEST_F(CipherRegTest, NonTextValuesRaiseAndLeaveNoKeyOpen) {
 
 TEST_F(CipherRegTest, FailedWriteLeavesTheKeyOpenAndTheNextOpenReportsIt) {
   ASSERT_TRUE(store_.WriteValue("Pack", "Pack1", "kept"));
-  const std::string before = ReadFileBytes(hive_path_);
+  const std::string before = ReadFile(hive_path_);
   // A value name with a line break cannot be stored.
   try {
     store_.WriteValue("Pack", "bad\nname", "x");
@@ -141,14 +143,14 @@ TEST_F(CipherRegTest, FailedWriteLeavesTheKeyOpenAndTheNextOpenReportsIt) {
   }
   EXPECT_NE(store_.CurrentKey(), 0u);
   EXPECT_EQ(store_.CurrentPath(), "SOFTWARE\\Wenlora\\Pack");
-  EXPECT_EQ(ReadFileBytes(hive_path_), before);
+  EXPECT_EQ(ReadFile(hive_path_), before);
 
   EXPECT_EQ(store_.ReadValue("Pack", "Pack1", "d"), "kept");
   ASSERT_EQ(toolkit_.boxes.size(), 1u);
-  EXPECT_EQ(toolkit_.boxes[0],
+  EXPECT_EQ(toolkit_.boxes[0].text,
             "Registry error 1\r\nSOFTWARE\\Wenlora\\Pack\r\n\\SOFTWARE\\Wenlora\\Pack");
-  EXPECT_EQ(toolkit_.captions[0], "");
-  EXPECT_EQ(toolkit_.box_flags[0], kMbIconInformation);
+  EXPECT_EQ(toolkit_.boxes[0].caption, "");
+  EXPECT_EQ(toolkit_.boxes[0].flags, kMbIconInformation);
   EXPECT_EQ(store_.CurrentKey(), 0u);
   // Once reported, the store works normally again.
   EXPECT_TRUE(store_.WriteValue("Pack", "Pack2", "y"));
@@ -170,8 +172,8 @@ TEST_F(CipherRegTest, OtherThreadsAreRefusedAndOpenNothing) {
   EXPECT_EQ(store_.CurrentKey(), 0u);
   EXPECT_FALSE(std::filesystem::exists(hive_path_));
   ASSERT_EQ(toolkit_.boxes.size(), 3u);
-  EXPECT_EQ(toolkit_.boxes[0], "Registry error 2\r\n\\SOFTWARE\\Wenlora\\Pack");
-  EXPECT_EQ(toolkit_.boxes[2], "Registry error 2\r\n\\SOFTWARE\\Wenlora\\");
+  EXPECT_EQ(toolkit_.boxes[0].text, "Registry error 2\r\n\\SOFTWARE\\Wenlora\\Pack");
+  EXPECT_EQ(toolkit_.boxes[2].text, "Registry error 2\r\n\\SOFTWARE\\Wenlora\\");
   // Refused opens do not count as the store's first close either.
   EXPECT_FALSE(store_.LazyWrite());
 }
@@ -197,11 +199,11 @@ TEST_F(CipherRegTest, DamagedHiveIsShownNeverOverwrittenAndTreatedAsClosed) {
       "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\n\"A\"=\"ok\"\n"
       "\"B\"=\"bad \\q escape\"\n";
   std::filesystem::create_directories(dir_ / "wenlora");
-  WriteFileBytes(hive_path_, damaged);
+  WriteFile(hive_path_, damaged);
   EXPECT_EQ(store_.ReadValue("", "A", "dflt"), "dflt");
   EXPECT_FALSE(store_.WriteValue("", "C", "x"));
   EXPECT_FALSE(store_.SubKeyExists(""));
-  EXPECT_EQ(ReadFileBytes(hive_path_), damaged);
+  EXPECT_EQ(ReadFile(hive_path_), damaged);
   ASSERT_EQ(toolkit_.exceptions.size(), 3u);
   for (const std::string& shown : toolkit_.exceptions) {
     EXPECT_NE(shown.find(hive_path_), std::string::npos) << shown;
@@ -243,7 +245,7 @@ int RunWithoutRoot(const std::function<int()>& body) {
 
 TEST_F(CipherRegTest, HiveThatCannotBeWrittenRefusesEveryOpenQuietly) {
   ASSERT_TRUE(store_.WriteValue("Pack", "Pack1", "x"));
-  const std::string before = ReadFileBytes(hive_path_);
+  const std::string before = ReadFile(hive_path_);
   // Readable by everyone, writable by nobody but root.
   std::filesystem::permissions(dir_.path(), std::filesystem::perms(0755));
   std::filesystem::permissions(dir_ / "wenlora", std::filesystem::perms(0755));
@@ -256,6 +258,7 @@ TEST_F(CipherRegTest, HiveThatCannotBeWrittenRefusesEveryOpenQuietly) {
   const std::string missing = dir_ / "elsewhere/system.reg";
   int status = RunWithoutRoot([&] {
     RecordingToolkit toolkit;
+    ScopedToolkit use_toolkit(toolkit);
     tCipherReg store(1, path);
     if (store.ReadValue("Pack", "Pack1", "d") != "d") return 1;
     if (store.SubKeyExists("")) return 2;
@@ -265,13 +268,14 @@ TEST_F(CipherRegTest, HiveThatCannotBeWrittenRefusesEveryOpenQuietly) {
     return toolkit.Quiet() ? 0 : 5;
   });
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(ReadFileBytes(hive_path_), before);
+  EXPECT_EQ(ReadFile(hive_path_), before);
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 TEST(RegistryAccessorTest, KeepsPathsTheWayTheyWereOpened) {
   ScratchDir dir;
   RecordingToolkit toolkit;
+  ScopedToolkit use_toolkit(toolkit);
   TRegistry reg(dir / "system.reg");
   ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Wenlora\\", true));
   EXPECT_EQ(reg.CurrentPath(), "SOFTWARE\\Wenlora\\");
@@ -307,10 +311,10 @@ TEST(RegistryAccessorTest, WriteToAKeyRemovedMeanwhileFails) {
   TRegistry reg(dir / "system.reg");
   ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Wenlora\\Pack", true));
   // Another program replaces the hive with one without that key.
-  WriteFileBytes(dir / "system.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
+  WriteFile(dir / "system.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
   EXPECT_FALSE(reg.ValueExists("Pack1"));
   EXPECT_THROW(reg.WriteString("Pack1", "x"), ERegistryException);
-  EXPECT_EQ(ReadFileBytes(dir / "system.reg"), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
+  EXPECT_EQ(ReadFile(dir / "system.reg"), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
 }
 
 }  // namespace

@@ -13,16 +13,15 @@
 #include <random>
 #include <set>
 
+#include "common/test_support.h"
 #include "registry/cipher_reg.h"
-#include "registry_test_util.h"
 
 namespace tessaline {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::RecordingToolkit;
+using testing::ReadFile;
 using testing::ScratchDir;
-using testing::WriteFileBytes;
+using testing::WriteFile;
 
 const std::vector<std::string> kPack = {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"};
 
@@ -97,7 +96,7 @@ TEST(HiveFileTest, WritesCompleteFilesWithTheRightModeAndNothingBeside) {
   Put(file, "Pack1", "one");
   umask(old_mask);
   EXPECT_EQ(ModeOf(path), 0644u);
-  EXPECT_EQ(ParseHive(ReadFileBytes(path)), file.Read());
+  EXPECT_EQ(ParseHive(ReadFile(path)), file.Read());
   // An existing hive keeps its mode.
   chmod(path.c_str(), 0600);
   Put(file, "Pack2", "two");
@@ -130,7 +129,7 @@ TEST(HiveFileTest, DamagedOrOddFilesRaiseAndStayAsTheyAre) {
   ScratchDir dir;
   const std::string path = dir / "system.reg";
   const std::string damaged = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n";
-  WriteFileBytes(path, damaged);
+  WriteFile(path, damaged);
   HiveFile file(path);
   bool called = false;
   try {
@@ -142,7 +141,7 @@ TEST(HiveFileTest, DamagedOrOddFilesRaiseAndStayAsTheyAre) {
   }
   EXPECT_FALSE(called);
   EXPECT_THROW(file.Read(), ERegistryException);
-  EXPECT_EQ(ReadFileBytes(path), damaged);
+  EXPECT_EQ(ReadFile(path), damaged);
 
   // A folder or a FIFO in the hive's place is refused, without hanging.
   std::filesystem::remove(path);
@@ -160,15 +159,15 @@ TEST(HiveFileTest, FailedReplaceKeepsTheOldFileAndForgetsTheChange) {
   const std::string path = dir / "system.reg";
   HiveFile file(path);
   Put(file, "A", "kept");
-  const std::string before = ReadFileBytes(path);
+  const std::string before = ReadFile(path);
   // Something that cannot be removed sits where the new file goes.
   std::filesystem::create_directories(path + ".tmp/inside");
   EXPECT_THROW(Put(file, "B", "lost"), ERegistryException);
-  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(Get(file.Read(), "B"), std::nullopt);
   std::filesystem::remove_all(path + ".tmp");
   // A file left there by a writer that crashed is simply replaced.
-  WriteFileBytes(path + ".tmp", "half a hi");
+  WriteFile(path + ".tmp", "half a hi");
   Put(file, "B", "written");
   EXPECT_EQ(Get(HiveFile(path).Read(), "B"), "written");
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
@@ -213,7 +212,7 @@ TEST(HiveSharingTest, TwoProcessesWritingAtOnceLoseNothing) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  const Hive hive = ParseHive(ReadFileBytes(path));
+  const Hive hive = ParseHive(ReadFile(path));
   ASSERT_NE(hive.FindKey(kPack), nullptr);
   EXPECT_EQ(hive.FindKey(kPack)->values().size(), 2u * kEach);
   for (int child = 0; child < 2; ++child) {
@@ -279,7 +278,7 @@ TEST(HiveSharingTest, KilledWritersNeverLeaveABrokenHiveOrLoseAFinishedWrite) {
     close(fds[0]);
 
     Hive hive;
-    ASSERT_NO_THROW(hive = ParseHive(ReadFileBytes(path))) << "round " << round;
+    ASSERT_NO_THROW(hive = ParseHive(ReadFile(path))) << "round " << round;
     for (const std::string& name : finished) {
       ASSERT_EQ(Get(hive, name), "v") << name << " lost in round " << round;
     }

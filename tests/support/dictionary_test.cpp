@@ -1,41 +1,16 @@
 #include "support/dictionary.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "common/test_support.h"
 #include "platform/process.h"
 
 namespace tessaline {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A private temporary folder, removed with everything in it afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "dicttest.XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string Write(const std::string& name, const std::string& contents) const {
-    std::string file = path_ + "/" + name;
-    std::ofstream(file, std::ios::binary) << contents;
-    return file;
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 class DictionaryTest : public ::testing::Test {
  protected:
@@ -45,7 +20,7 @@ class DictionaryTest : public ::testing::Test {
     return dict_.GetPage("Common");
   }
 
-  TempDir dir_;
+  testing::ScratchDir dir_;
   TDictionary dict_;
 };
 

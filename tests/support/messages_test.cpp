@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_support.h"
 #include "support/dictionary.h"
 #include "support/exception.h"
 #include "support/object.h"
@@ -18,35 +19,7 @@
 namespace tessaline {
 namespace {
 
-// Records what the facility asks of the toolkit.
-class RecordingToolkit : public Toolkit {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-    std::int32_t flags;
-    int cursor_while_shown;
-  };
-
-  int MessageBox(const std::string& text, const std::string& caption, std::int32_t flags) override {
-    boxes.push_back({text, caption, flags, cursor});
-    return kIdOk;
-  }
-  void ShowPlainMessage(const std::string& text) override { plain.push_back(text); }
-  void ShowException(const std::string& message) override { exceptions.push_back(message); }
-  void Beep() override { ++beeps; }
-  int ScreenCursor() const override { return cursor; }
-  void SetScreenCursor(int c) override { cursor = c; }
-  void ProcessMessages() override {}
-  std::string Title() const override { return "Title"; }
-  void SetTitle(const std::string&) override {}
-
-  std::vector<Box> boxes;
-  std::vector<std::string> plain;
-  std::vector<std::string> exceptions;
-  int beeps = 0;
-  int cursor = kCursorDefault;
-};
+using testing::RecordingToolkit;
 
 class MessagesTest : public ::testing::Test {
  protected:

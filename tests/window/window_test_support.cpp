@@ -3,18 +3,12 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdlib>
-#include <fstream>
-#include <random>
 
 #include "registry/cipher_reg.h"
 
 namespace tessaline::testing {
 
 void WindowTest::SetUp() {
-  std::random_device random;
-  dir_ = std::filesystem::temp_directory_path() /
-         ("tessaline-window-" + std::to_string(random()) + "-" + std::to_string(random()));
-  std::filesystem::create_directories(dir_);
   if (const char* old = std::getenv("WENLORA_REGISTRY")) {
     had_registry_ = true;
     saved_registry_ = old;
@@ -34,13 +28,11 @@ void WindowTest::TearDown() {
     unsetenv("WENLORA_REGISTRY");
   }
   RegistryStartup();
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
 }
 
 void WindowTest::WriteHive(const std::string& text) {
   RegistryShutdown();
-  std::ofstream(HivePath(), std::ios::binary) << text;
+  WriteFile(HivePath().string(), text);
   RegistryStartup();
 }
 

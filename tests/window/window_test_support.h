@@ -11,39 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "common/test_support.h"
 #include "support/toolkit.h"
 
 namespace tessaline::testing {
 
-// Records every box instead of showing it; message boxes answer `answer`.
-class RecordingToolkit : public Toolkit {
+// The recording toolkit that also handles Qt's pending events when the code
+// under test asks for its messages to be processed.
+class QtRecordingToolkit : public RecordingToolkit {
  public:
-  struct Box {
-    std::string text;
-    std::string caption;
-    std::int32_t flags;
-  };
-
-  int MessageBox(const std::string& text, const std::string& caption, std::int32_t flags) override {
-    boxes.push_back({text, caption, flags});
-    return answer;
+  void ProcessMessages() override {
+    RecordingToolkit::ProcessMessages();
+    QCoreApplication::processEvents();
   }
-  void ShowPlainMessage(const std::string& text) override { plain_messages.push_back(text); }
-  void ShowException(const std::string& message) override { exceptions.push_back(message); }
-  void Beep() override { ++beeps; }
-  int ScreenCursor() const override { return cursor; }
-  void SetScreenCursor(int value) override { cursor = value; }
-  void ProcessMessages() override { QCoreApplication::processEvents(); }
-  std::string Title() const override { return title; }
-  void SetTitle(const std::string& value) override { title = value; }
-
-  std::vector<Box> boxes;
-  std::vector<std::string> plain_messages;
-  std::vector<std::string> exceptions;
-  int beeps = 0;
-  int cursor = kCursorDefault;
-  int answer = kIdOk;
-  std::string title;
 };
 
 // A fixture with a fresh temporary folder, a registry store on a hive file
@@ -61,8 +41,9 @@ class WindowTest : public ::testing::Test {
   // A folder inside the test's temporary folder (not created).
   std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
 
-  RecordingToolkit toolkit_;
-  std::filesystem::path dir_;
+  QtRecordingToolkit toolkit_;
+  ScratchDir scratch_;
+  const std::filesystem::path dir_ = scratch_.path();
 
  private:
   std::string saved_registry_;
