@@ -12,12 +12,10 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
+#include "common/test_support.h"
 #include "installer/file_stream.h"
 #include "installer/identity.h"
 #include "installer/installation.h"
@@ -35,28 +33,15 @@ constexpr std::size_t kSourceSize = std::size_t{64} << 20;
 class Workspace {
  public:
   Workspace() {
-    std::string pattern =
-        std::filesystem::temp_directory_path().string() + "/tessaline-bench-XXXXXX";
-    root_ = ::mkdtemp(pattern.data());
-    std::string data(kSourceSize, '\0');
-    std::mt19937_64 generator(42);
-    for (std::size_t i = 0; i < data.size(); i += 8) {
-      const std::uint64_t word = generator();
-      std::memcpy(data.data() + i, &word, 8);
-    }
-    std::ofstream(source(), std::ios::binary) << data;
-    std::filesystem::create_directory(root_ + "/install");
-    std::filesystem::create_directory(root_ + "/cp");
+    testing::WriteFile(source(), testing::PatternBytes(kSourceSize, 42));
+    std::filesystem::create_directory(root() + "/install");
+    std::filesystem::create_directory(root() + "/cp");
   }
-  ~Workspace() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  std::string source() const { return root_ + "/tessaline"; }
-  const std::string& root() const { return root_; }
+  std::string source() const { return scratch_ / "tessaline"; }
+  const std::string& root() const { return scratch_.path(); }
 
  private:
-  std::string root_;
+  testing::ScratchDir scratch_;
 };
 
 Workspace& Space() {

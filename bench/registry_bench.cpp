@@ -2,43 +2,25 @@
 // values) against the same on a hive holding one record, in one run. Hives
 // live in a scratch folder under the temporary folder, removed at exit.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <map>
 #include <string>
 
+#include "common/test_support.h"
 #include "registry/cipher_reg.h"
 #include "registry/hive_file.h"
 
 namespace tessaline {
 namespace {
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tessaline-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // The hive file holding `records` pack records, made on first use.
 const std::string& HiveWith(int records) {
-  static ScratchFolder folder;
+  static testing::ScratchDir folder;
   static std::map<int, std::string> hives;
   auto [it, made] = hives.try_emplace(records);
   if (made) {
-    it->second = folder.path() + "/hive" + std::to_string(records) + ".reg";
+    it->second = folder / ("hive" + std::to_string(records) + ".reg");
     HiveFile file(it->second);
     file.Modify([&](Hive& hive) {
       HiveKey& pack = hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
