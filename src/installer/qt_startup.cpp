@@ -1,9 +1,7 @@
 #include "installer/qt_startup.h"
 
 #include <QIcon>
-#include <QImage>
 #include <QPixmap>
-#include <QTimer>
 #include <cstdlib>
 #include <iostream>
 #include <vector>
@@ -62,20 +60,14 @@ int RunWindow(char* argv0) {
   QtApplication app(qt_argc, qt_argv);
   app.setWindowIcon(ProgramIcon());
   QtToolkit toolkit;
-  SetToolkit(&toolkit);
-  int status = 0;
-  {
-    TForm1 form;  // runs FormCreate
-    if (EnvSet(kExitAfterFirstPaintVariable)) {
-      auto* box = form.findChild<PaintBox*>(QStringLiteral("PB"));
-      QObject::connect(box, &PaintBox::painted, &app, &QCoreApplication::quit,
-                       Qt::QueuedConnection);
-    }
-    ShowMaximizedOnScreen(form);
-    status = app.exec();
+  ScopedToolkit use_toolkit(toolkit);
+  TForm1 form;  // runs FormCreate
+  if (EnvSet(kExitAfterFirstPaintVariable)) {
+    auto* box = form.findChild<PaintBox*>(QStringLiteral("PB"));
+    QObject::connect(box, &PaintBox::painted, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   }
-  SetToolkit(nullptr);
-  return status;
+  ShowMaximizedOnScreen(form);
+  return app.exec();
 }
 
 int RunScreenshot(char* argv0, const CommandLine& command) {
@@ -84,11 +76,8 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
   QtApplication app(qt_argc, qt_argv);
   // No boxes: reports go to the standard streams, so nothing waits for a click.
   ConsoleToolkit toolkit(std::cout, std::cerr);
-  SetToolkit(&toolkit);
-  const bool written =
-      WriteScreenshot(command.screenshot_path, QSize(command.width, command.height));
-  SetToolkit(nullptr);
-  return written ? 0 : 1;
+  ScopedToolkit use_toolkit(toolkit);
+  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height)) ? 0 : 1;
 }
 
 }  // namespace

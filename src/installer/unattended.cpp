@@ -16,19 +16,6 @@ namespace tessaline {
 
 namespace {
 
-// Installs a toolkit for the lifetime of the object and restores the one
-// that was in use before.
-class ScopedToolkit {
- public:
-  explicit ScopedToolkit(Toolkit* toolkit) : previous_(&CurrentToolkit()) { SetToolkit(toolkit); }
-  ScopedToolkit(const ScopedToolkit&) = delete;
-  ScopedToolkit& operator=(const ScopedToolkit&) = delete;
-  ~ScopedToolkit() { SetToolkit(previous_); }
-
- private:
-  Toolkit* previous_;
-};
-
 std::string CurrentDirectory() {
   std::vector<char> buffer(4096);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -69,7 +56,7 @@ void PrintLines(const std::string& text, std::ostream& out) {
 int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& out,
                          std::ostream& err) {
   ConsoleToolkit console(out, err);
-  ScopedToolkit scoped(&console);
+  ScopedToolkit scoped(console);
   try {
     std::string dir_n;
     if (dir) {

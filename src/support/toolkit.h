@@ -69,6 +69,20 @@ Toolkit& CurrentToolkit();
 // console toolkit.
 void SetToolkit(Toolkit* toolkit);
 
+// Installs `toolkit` (not owned; it must outlive this object) for the object's
+// lifetime, then puts back the toolkit that was installed before, also when
+// the scope is left by an exception.
+class ScopedToolkit {
+ public:
+  explicit ScopedToolkit(Toolkit& toolkit) : previous_(&CurrentToolkit()) { SetToolkit(&toolkit); }
+  ScopedToolkit(const ScopedToolkit&) = delete;
+  ScopedToolkit& operator=(const ScopedToolkit&) = delete;
+  ~ScopedToolkit() { SetToolkit(previous_); }
+
+ private:
+  Toolkit* previous_;
+};
+
 // The text the exception display shows for a message: the message with a full
 // stop appended when it is not empty and the byte value of its last character
 // is greater than that of "." ("Stream read error" -> "Stream read error.",
@@ -83,8 +97,7 @@ class ConsoleToolkit : public Toolkit {
  public:
   ConsoleToolkit(std::ostream& output, std::ostream& errors);
 
-  int MessageBox(const std::string& text, const std::string& caption,
-                 std::int32_t flags) override;
+  int MessageBox(const std::string& text, const std::string& caption, std::int32_t flags) override;
   void ShowPlainMessage(const std::string& text) override;
   void ShowException(const std::string& message) override;
   void Beep() override;

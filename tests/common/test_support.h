@@ -64,18 +64,8 @@ class RecordingToolkit : public Toolkit {
   int process_messages_calls = 0;
 };
 
-// Installs `toolkit` (not owned; it must outlive this object) for the object's
-// lifetime, then puts back the toolkit that was installed before.
-class ScopedToolkit {
- public:
-  explicit ScopedToolkit(Toolkit& toolkit) : previous_(&CurrentToolkit()) { SetToolkit(&toolkit); }
-  ScopedToolkit(const ScopedToolkit&) = delete;
-  ScopedToolkit& operator=(const ScopedToolkit&) = delete;
-  ~ScopedToolkit() { SetToolkit(previous_); }
-
- private:
-  Toolkit* previous_;
-};
+// The tests' name for the toolkit's own scoped installer.
+using ::tessaline::ScopedToolkit;
 
 // The bytes of the file at `path`; empty when it cannot be read.
 inline std::string ReadFile(const std::string& path) {
