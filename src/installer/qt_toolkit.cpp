@@ -158,14 +158,8 @@ int QtToolkit::MessageBox(const std::string& text, const std::string& caption, s
 }
 
 void QtToolkit::ShowPlainMessage(const std::string& text) {
-  OnUiThread([&] {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(Title()), BoxText(text),
-                    QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    // Without an owner the dialog centres itself on the screen.
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-  });
+  // Without an owner the dialog centres itself on the screen.
+  OnUiThread([&] { RunBox(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok, nullptr); });
 }
 
 void QtToolkit::ShowException(const std::string& message) {
