@@ -112,10 +112,14 @@ void TForm1::LoadPictures() {
   }
 }
 
-void TForm1::ShowState(const PanelState& state) {
-  ui_->DirN->setText(QString::fromStdString(state.dir_n));
+void TForm1::SetDestination(const std::string& dir_n) {
+  ui_->DirN->setText(QString::fromStdString(dir_n));
   ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
   ui_->DirN->setToolTip(ui_->DirN->text());
+}
+
+void TForm1::ShowState(const PanelState& state) {
+  SetDestination(state.dir_n);
   ui_->btInstall->setText(QString::fromStdString(state.install_caption));
   ui_->Label2->setText(QString::fromStdString(state.prompt));
   ui_->Label2->resize(ui_->Label2->sizeHint());  // labels size themselves to their text
@@ -159,9 +163,7 @@ void TForm1::Button3Click() {
       directory_prompt_(this, ui_->DirN->text().toStdString());
   if (!chosen) return;
   if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
-  ui_->DirN->setText(QString::fromStdString(WithOneTrailingSlash(*chosen)));
-  ui_->DirN->setCursorPosition(0);
-  ui_->DirN->setToolTip(ui_->DirN->text());
+  SetDestination(WithOneTrailingSlash(*chosen));
 }
 
 void TForm1::btInstallClick() {

@@ -69,6 +69,9 @@ class TForm1 : public QWidget {
   void ApplyDesignProperties();
   void LoadPictures();
   void ShowState(const PanelState& state);
+  // Puts `dir_n` in DirN, scrolled to its beginning, with the whole text as
+  // the tool tip.
+  void SetDestination(const std::string& dir_n);
 
   std::unique_ptr<Ui::TForm1> ui_;
   DirectoryPrompt directory_prompt_;
