@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <span>
 
@@ -15,11 +14,6 @@ namespace {
 
 constexpr int kBands = 100;
 constexpr int kTileCorner = 6;  // width and height of the outline's corner ellipse
-
-int ClampToInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                                   std::numeric_limits<int>::max()));
-}
 
 // Steps 1 to 3 of a paint: the blend over the whole canvas, then the pen and
 // brush for the outlines.

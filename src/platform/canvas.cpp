@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <limits>
 
 namespace tessaline {
 
@@ -35,11 +34,6 @@ void CopyPixels(CopyMode mode, std::uint32_t* dest, const std::uint32_t* source,
       return;
   }
   std::memcpy(dest, source, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
-}
-
-int ClampToInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                                   std::numeric_limits<int>::max()));
 }
 
 }  // namespace

@@ -4,8 +4,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace tessaline {
+
+// The nearest int to a 64-bit value: coordinates computed in 64 bits are
+// brought back into range this way rather than wrapped.
+constexpr int ClampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
 
 struct IntPoint {
   int x = 0;
@@ -30,10 +38,6 @@ struct IntRect {
   int top = 0;
   int right = 0;
   int bottom = 0;
-
-  static constexpr IntRect FromSize(int x, int y, int width, int height) {
-    return {x, y, x + width, y + height};
-  }
 
   // Width and height as 64-bit values: right - left may not fit in an int.
   constexpr std::int64_t Width() const { return std::int64_t{right} - left; }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 namespace tessaline {
 
@@ -13,11 +12,6 @@ std::int64_t CeilDiv(std::int64_t num, std::int64_t den) {
   std::int64_t q = num / den;
   if (num % den != 0 && num > 0) ++q;
   return q;
-}
-
-int ClampToInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                                   std::numeric_limits<int>::max()));
 }
 
 struct Crossing {
