@@ -293,10 +293,13 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
 
   // Only a regular file at the target may be replaced, and never the source
   // itself: that would destroy what is being copied.
-  struct stat target_info;
-  if (::stat(target.c_str(), &target_info) == 0 &&
-      (!S_ISREG(target_info.st_mode) || SameFile(target_info, source_info)))
-    throw cannot_create();
+  const auto check_target = [&] {
+    struct stat target_info;
+    if (::stat(target.c_str(), &target_info) == 0 &&
+        (!S_ISREG(target_info.st_mode) || SameFile(target_info, source_info)))
+      throw cannot_create();
+  };
+  check_target();
 
   const std::string folder = DirectoryPart(target);
   const std::string file_name = target.substr(folder.size());
@@ -317,9 +320,7 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
   }
 
   // The name may have changed meanwhile; check again right before replacing.
-  if (::stat(target.c_str(), &target_info) == 0 &&
-      (!S_ISREG(target_info.st_mode) || SameFile(target_info, source_info)))
-    throw cannot_create();
+  check_target();
   if (const int error = copy.PutInPlace(file_name); error != 0) {
     if (error == ENOSPC || error == EDQUOT || error == EIO) throw EWriteError("Stream write error");
     throw cannot_create();
