@@ -25,8 +25,8 @@ std::string ExecutablePath() {
   }
 }
 
-std::thread::id MainThreadId() { return kMainThread; }
-
-bool IsMainThread() { return std::this_thread::get_id() == kMainThread; }
+bool IsMainThread() {
+  return std::this_thread::get_id() == kMainThread;
+}
 
 }  // namespace tessaline

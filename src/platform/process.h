@@ -1,5 +1,5 @@
 // Facts about the running process that the Windows kernel interface would give:
-// the executable's path and the identity of the main thread.
+// the executable's path and whether the caller runs on the main thread.
 #pragma once
 
 #include <string>
@@ -11,11 +11,8 @@ namespace tessaline {
 // system cannot tell. Thread-safe.
 std::string ExecutablePath();
 
-// Identity of the thread that started the process, recorded before main()
-// runs. Thread-safe.
-std::thread::id MainThreadId();
-
-// True when called on the process's main thread.
+// True when called on the thread that started the process (recorded before
+// main() runs). Thread-safe.
 bool IsMainThread();
 
 }  // namespace tessaline
