@@ -48,8 +48,9 @@ bool TDictPage::Translate(std::string_view text, std::string& result) {
     result = std::string(text);
     return true;
   }
-  if (IndexOfName(parts.core) < 0) return false;
-  std::string value = Values(parts.core);
+  const int core_index = IndexOfName(parts.core);
+  if (core_index < 0) return false;
+  std::string value = ValueOfLine(Strings(core_index));
   if (value.empty()) value = parts.core;
   result = parts.prefix + value + parts.suffix;
   return true;
