@@ -64,10 +64,9 @@ void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge)
   height[0] = rect.Height();
   for (int i = 0; i < kBands; ++i) {
     auto mix = [i](int e, int c) { return (e * (kBands - i) + c * i) / kBands; };
-    pixel[i] =
-        CreateSolidBrush(Color::FromRgb(mix(from.Red(), to.Red()), mix(from.Green(), to.Green()),
-                                        mix(from.Blue(), to.Blue())))
-            .color.ToPixel();
+    pixel[i] = Color::FromRgb(mix(from.Red(), to.Red()), mix(from.Green(), to.Green()),
+                              mix(from.Blue(), to.Blue()))
+                   .ToPixel();
     width[i + 1] = width[i] - width[i] / (kBands - i);
     height[i + 1] = height[i] - height[i] / (kBands - i);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <utility>
 
 namespace tessaline {
 
@@ -69,38 +70,23 @@ Canvas& Canvas::operator=(const Canvas& other) {
   return *this;
 }
 
-Canvas::Canvas(Canvas&& other) noexcept
-    : owned_(std::move(other.owned_)),
-      bytes_(other.bytes_),
-      width_(other.width_),
-      height_(other.height_),
-      stride_(other.stride_),
-      pen_(other.pen_),
-      brush_(other.brush_),
-      copy_mode_(other.copy_mode_),
-      state_(std::move(other.state_)),
-      saved_(std::move(other.saved_)) {
-  // A moved vector keeps its buffer, so bytes_ stays valid for an owning canvas.
-  other.bytes_ = nullptr;
-  other.width_ = other.height_ = 0;
-  other.stride_ = 0;
+Canvas::Canvas(Canvas&& other) noexcept {
+  *this = std::move(other);
 }
 
 Canvas& Canvas::operator=(Canvas&& other) noexcept {
   if (this != &other) {
+    // A moved vector keeps its buffer, so bytes_ stays valid for an owning canvas.
     owned_ = std::move(other.owned_);
-    bytes_ = other.bytes_;
-    width_ = other.width_;
-    height_ = other.height_;
-    stride_ = other.stride_;
+    bytes_ = std::exchange(other.bytes_, nullptr);
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    stride_ = std::exchange(other.stride_, 0);
     pen_ = other.pen_;
     brush_ = other.brush_;
     copy_mode_ = other.copy_mode_;
     state_ = std::move(other.state_);
     saved_ = std::move(other.saved_);
-    other.bytes_ = nullptr;
-    other.width_ = other.height_ = 0;
-    other.stride_ = 0;
   }
   return *this;
 }
@@ -133,10 +119,6 @@ void Canvas::FillRect(const IntRect& rect, const Brush& brush) {
   IntRect r = rect.Intersected(Bounds());
   if (r.IsEmpty()) return;
   std::uint32_t pixel = brush.color.ToPixel();
-  if (!state_.has_clip) {
-    for (int y = r.top; y < r.bottom; ++y) std::fill(Row(y) + r.left, Row(y) + r.right, pixel);
-    return;
-  }
   for (int y = r.top; y < r.bottom; ++y) FillSpan(y, r.left, r.right, pixel);
 }
 
@@ -155,27 +137,15 @@ void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
     int a = std::max(runs.front().x0, 0);
     int b = std::min(runs.back().x1, width_);
     if (a >= b) return;
-    std::uint32_t* first = Row(top);
-    for (const ColorRun& run : runs) {
-      int x0 = std::max(run.x0, a), x1 = std::min(run.x1, b);
-      if (x0 < x1) std::fill(first + x0, first + x1, run.pixel);
-    }
+    for (const ColorRun& run : runs) FillSpan(top, run.x0, run.x1, run.pixel);
+    const std::uint32_t* first = Row(top);
     for (int y = top + 1; y < bottom; ++y) {
       std::memcpy(Row(y) + a, first + a, static_cast<std::size_t>(b - a) * sizeof(std::uint32_t));
     }
     return;
   }
   for (int y = top; y < bottom; ++y) {
-    std::uint32_t* row = Row(y);
-    if (!state_.has_clip) {
-      for (const ColorRun& run : runs) {
-        int a = std::max(run.x0, 0);
-        int b = std::min(run.x1, width_);
-        if (a < b) std::fill(row + a, row + b, run.pixel);
-      }
-    } else {
-      for (const ColorRun& run : runs) FillSpan(y, run.x0, run.x1, run.pixel);
-    }
+    for (const ColorRun& run : runs) FillSpan(y, run.x0, run.x1, run.pixel);
   }
 }
 
