@@ -53,7 +53,7 @@ std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string&
   if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;
   std::string result;
   try {
-    result = ValueExists(name) ? ReadString(name) : default_value;
+    result = ReadStringIfExists(name).value_or(default_value);
   } catch (...) {
     CloseAndMark();
     throw;

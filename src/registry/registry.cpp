@@ -110,11 +110,23 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
   }
 }
 
+const HiveValue* TRegistry::FindCurrentValue(const Hive& hive, const std::string& name) const {
+  const HiveKey* key = hive.FindKey(current_full_path_);
+  return key != nullptr ? key->FindValue(name) : nullptr;
+}
+
+std::string TRegistry::TextOf(const HiveValue* value, const std::string& name) {
+  if (value == nullptr || value->data.empty()) return {};
+  if (value->type != kRegSz && value->type != kRegExpandSz) {
+    throw ERegistryException("Invalid data type for '" + name + "'");
+  }
+  return value->data.substr(0, value->data.find('\0'));
+}
+
 bool TRegistry::ValueExists(const std::string& name) {
   if (current_key_ == 0) return false;
   try {
-    const HiveKey* key = hive_.Read().FindKey(current_full_path_);
-    return key != nullptr && key->FindValue(name) != nullptr;
+    return FindCurrentValue(hive_.Read(), name) != nullptr;
   } catch (const ERegistryException&) {
     return false;
   }
@@ -128,13 +140,19 @@ std::string TRegistry::ReadString(const std::string& name) {
   } catch (const ERegistryException&) {
     throw ERegistryException("Failed to get data for '" + name + "'");
   }
-  const HiveKey* key = hive->FindKey(current_full_path_);
-  const HiveValue* value = key != nullptr ? key->FindValue(name) : nullptr;
-  if (value == nullptr || value->data.empty()) return {};
-  if (value->type != kRegSz && value->type != kRegExpandSz) {
-    throw ERegistryException("Invalid data type for '" + name + "'");
+  return TextOf(FindCurrentValue(*hive, name), name);
+}
+
+std::optional<std::string> TRegistry::ReadStringIfExists(const std::string& name) {
+  if (current_key_ == 0) return std::nullopt;
+  const HiveValue* value;
+  try {
+    value = FindCurrentValue(hive_.Read(), name);
+  } catch (const ERegistryException&) {
+    return std::nullopt;
   }
-  return value->data.substr(0, value->data.find('\0'));
+  if (value == nullptr) return std::nullopt;
+  return TextOf(value, name);
 }
 
 bool TRegistry::KeyExists(const std::string& key) {

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,11 @@ class TRegistry {
   // (REG_EXPAND_SZ comes back unexpanded).
   std::string ReadString(const std::string& name);
 
+  // ValueExists and ReadString on one reading of the hive: nothing where
+  // ValueExists would answer false, else what ReadString gives (raising
+  // "Invalid data type for '<name>'" as it does).
+  std::optional<std::string> ReadStringIfExists(const std::string& name);
+
   // Whether the key `key` exists and can be opened with full access; relative
   // to the current key unless it begins with "\" or no key is open.
   bool KeyExists(const std::string& key);
@@ -107,6 +113,10 @@ class TRegistry {
   // it names no key that can exist.
   bool Resolve(std::string_view key, std::vector<std::string>& path) const;
   static bool Present(const Hive& hive, const std::vector<std::string>& path);
+  // The open key's value `name` in `hive`, or nullptr.
+  const HiveValue* FindCurrentValue(const Hive& hive, const std::string& name) const;
+  // The text of `value` (see ReadString).
+  static std::string TextOf(const HiveValue* value, const std::string& name);
 
   HiveFile hive_;
   HKEY current_key_ = 0;

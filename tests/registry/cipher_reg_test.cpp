@@ -317,5 +317,24 @@ TEST(RegistryAccessorTest, WriteToAKeyRemovedMeanwhileFails) {
   EXPECT_EQ(ReadFile(dir / "system.reg"), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
 }
 
+TEST(RegistryAccessorTest, ReadStringIfExistsTellsAMissingValueFromAnEmptyOne) {
+  ScratchDir dir;
+  WriteFile(dir / "system.reg",
+            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"Text\"=\"a\"\n"
+            "\"Empty\"=\"\"\n\"None\"=hex(0):\n\"Number\"=dword:00000001\n\n");
+  TRegistry reg(dir / "system.reg");
+  EXPECT_EQ(reg.ReadStringIfExists("Text"), std::nullopt);  // no key open
+  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE", false));
+  EXPECT_EQ(reg.ReadStringIfExists("text"), "a");
+  EXPECT_EQ(reg.ReadStringIfExists("Empty"), "");
+  EXPECT_EQ(reg.ReadStringIfExists("None"), "");  // no data, whatever its type
+  EXPECT_EQ(reg.ReadStringIfExists("Missing"), std::nullopt);
+  EXPECT_THROW(reg.ReadStringIfExists("Number"), ERegistryException);
+  // A hive that no longer parses reads as no value, as ValueExists answers.
+  WriteFile(dir / "system.reg", "not a hive\n");
+  EXPECT_EQ(reg.ReadStringIfExists("Text"), std::nullopt);
+  EXPECT_FALSE(reg.ValueExists("Text"));
+}
+
 }  // namespace
 }  // namespace tessaline
