@@ -30,14 +30,38 @@ void PaintBlend(Canvas& canvas) {
 // Steps 5 to 10: the 32 tiles, row by row, each row from left to right, so
 // that where tiles overlap the later one covers the earlier.
 void PaintTiles(Canvas& canvas, const Bitmap& sheet) {
-  TileLayout layout =
-      TileLayout::Compute({canvas.Width(), canvas.Height()}, {sheet.Width(), sheet.Height()});
+  // The tiles' clip shapes depend only on the canvas's and the sheet's sizes,
+  // which stay the same from one paint to the next: they are made again only
+  // when a size changes.
+  struct Shapes {
+    IntSize canvas_size;
+    IntSize sheet_size;
+    TileLayout layout;
+    std::array<Region, kTileRows * kTileColumns> regions;
+  };
+  static Shapes shapes = [] {
+    Shapes empty;
+    empty.canvas_size = empty.sheet_size = {-1, -1};
+    return empty;
+  }();
+  const IntSize canvas_size{canvas.Width(), canvas.Height()};
+  const IntSize sheet_size{sheet.Width(), sheet.Height()};
+  if (shapes.canvas_size != canvas_size || shapes.sheet_size != sheet_size) {
+    shapes.layout = TileLayout::Compute(canvas_size, sheet_size);
+    for (int r = 0; r < kTileRows; ++r) {
+      for (int c = 0; c < kTileColumns; ++c) {
+        shapes.regions[r * kTileColumns + c] = TileRegion(shapes.layout.Tile(c, r));
+      }
+    }
+    shapes.canvas_size = canvas_size;
+    shapes.sheet_size = sheet_size;
+  }
+  const TileLayout& layout = shapes.layout;
   for (int r = 0; r < kTileRows; ++r) {
     for (int c = 0; c < kTileColumns; ++c) {
       IntRect tile = layout.Tile(c, r);
-      Region region = TileRegion(tile);
       canvas.SaveDC();
-      canvas.SelectClipRgn(region);
+      canvas.SelectClipRgn(shapes.regions[r * kTileColumns + c]);
       canvas.set_copy_mode(SRCCOPY);
       canvas.CopyRect(tile, sheet.canvas(), layout.SourceCell(c, r));
       canvas.RestoreDC(-1);

@@ -5,7 +5,8 @@
 // rectangle.
 //
 // Everything draws on a Canvas (platform/canvas.h) and is clipped to it. Thread
-// use: the user-interface thread (the decoded sheet is cached there).
+// use: the user-interface thread (the decoded sheet and the tiles' clip shapes
+// are cached there).
 #pragma once
 
 #include "platform/bitmap.h"
