@@ -1,5 +1,6 @@
 #include "platform/resources.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -89,13 +90,7 @@ std::string ResourceSectionName(std::string_view name) {
 }
 
 void RegisterResource(std::string_view name, std::span<const std::byte> bytes) {
-  auto& table = Table();
-  auto it = table.find(name);
-  if (it != table.end()) {
-    it->second = bytes;
-  } else {
-    table.emplace(std::string(name), bytes);
-  }
+  Table().insert_or_assign(std::string(name), bytes);
 }
 
 bool HasResource(std::string_view name) {
@@ -130,9 +125,11 @@ std::vector<std::byte> ReadResourceFromFile(const std::string& path, std::string
   const std::uint64_t min_entry = wide ? 64 : 40;
   if (table_offset == 0) ThrowNotFound(name);  // no section table at all
   if (entry_size < min_entry) file.Damaged();
+  // How many section headers the file can hold from the table's start.
+  const std::uint64_t fitting = (file.size() - std::min(file.size(), table_offset)) / entry_size;
 
   auto read_section = [&](std::uint64_t index) {
-    if (index >= (file.size() - std::min(file.size(), table_offset)) / entry_size) file.Damaged();
+    if (index >= fitting) file.Damaged();
     unsigned char raw[64];
     file.Read(table_offset + index * entry_size, raw, min_entry);
     Section s;
@@ -151,7 +148,7 @@ std::vector<std::byte> ReadResourceFromFile(const std::string& path, std::string
     if (count == 0) count = first.size;
     if (names_index == 0xffff) names_index = first.link;
   }
-  if (count > (file.size() - std::min(file.size(), table_offset)) / entry_size) file.Damaged();
+  if (count > fitting) file.Damaged();
   if (names_index >= count) file.Damaged();
 
   Section names = read_section(names_index);
