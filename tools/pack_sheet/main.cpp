@@ -50,7 +50,8 @@ std::vector<std::byte> BareDib(const std::vector<std::byte>& data) {
   std::int32_t height = static_cast<std::int32_t>(U32(data, info + 8));
   std::uint32_t bits = U32(data, info + 14) & 0xffff;
   std::uint32_t colors_used = U32(data, info + 32);
-  std::size_t table_entries = bits <= 8 ? (colors_used ? colors_used : 1u << bits) : 0;
+  // Indexed pixels need their table; direct colours may carry an unused one.
+  std::size_t table_entries = bits <= 8 && colors_used == 0 ? 1u << bits : colors_used;
   std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
   std::size_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
   std::size_t table_at = info + header_size;
