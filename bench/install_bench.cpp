@@ -33,7 +33,7 @@ constexpr std::size_t kSourceSize = std::size_t{64} << 20;
 class Workspace {
  public:
   Workspace() {
-    testing::WriteFile(source(), testing::PatternBytes(kSourceSize, 42));
+    test::WriteFile(source(), test::PatternBytes(kSourceSize, 42));
     std::filesystem::create_directory(root() + "/install");
     std::filesystem::create_directory(root() + "/cp");
   }
@@ -41,7 +41,7 @@ class Workspace {
   const std::string& root() const { return scratch_.path(); }
 
  private:
-  testing::ScratchDir scratch_;
+  test::ScratchDir scratch_;
 };
 
 Workspace& Space() {

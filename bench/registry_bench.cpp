@@ -16,7 +16,7 @@ namespace {
 
 // The hive file holding `records` pack records, made on first use.
 const std::string& HiveWith(int records) {
-  static testing::ScratchDir folder;
+  static test::ScratchDir folder;
   static std::map<int, std::string> hives;
   auto [it, made] = hives.try_emplace(records);
   if (made) {

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "platform/bitmap.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "platform/resources.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 

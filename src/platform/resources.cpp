@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 

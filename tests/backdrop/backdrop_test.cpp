@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/resources.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 namespace {

@@ -23,7 +23,7 @@
 
 #include "support/toolkit.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 // Records message boxes, plain messages, exception displays, beeps, the cursor
 // and the title instead of showing them. Message boxes return `answer`.
@@ -124,4 +124,4 @@ inline std::string PatternBytes(std::size_t size, unsigned seed = 1) {
   return data;
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

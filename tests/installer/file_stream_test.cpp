@@ -16,12 +16,12 @@
 namespace tessaline {
 namespace {
 
-using testing::ListDir;
-using testing::PatternBytes;
-using testing::ReadFile;
-using testing::RunInChild;
-using testing::ScratchDir;
-using testing::WriteFile;
+using test::ListDir;
+using test::PatternBytes;
+using test::ReadFile;
+using test::RunInChild;
+using test::ScratchDir;
+using test::WriteFile;
 
 using Names = std::vector<std::string>;
 
@@ -67,7 +67,7 @@ TEST_P(CopySizeTest, CopiesEveryByteInOrder) {
 // from a memory file system to this one.
 TEST_P(CopySizeTest, CopiesEveryByteAcrossFileSystems) {
   const std::string shm_source = "/dev/shm/tessaline-d-source-" + std::to_string(::getpid());
-  if (!testing::DirectoryIsWritable("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+  if (!test::DirectoryIsWritable("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
   ScratchDir scratch;
   const std::string data = PatternBytes(GetParam(), 7);
   WriteFile(shm_source, data);

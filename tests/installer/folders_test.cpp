@@ -8,14 +8,14 @@
 #include <optional>
 
 #include "installer_test_util.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 namespace {
 
-using testing::ListDir;
-using testing::ScratchDir;
-using testing::WriteFile;
+using test::ListDir;
+using test::ScratchDir;
+using test::WriteFile;
 
 // Sets or clears an environment variable for one test and puts it back.
 class ScopedEnv {
@@ -129,7 +129,7 @@ TEST(CreateFolderPathTest, LevelThatCannotBeMadeIsPassedOverSilently) {
   ScratchDir scratch;
   WriteFile(scratch / "plain", "data");
   EXPECT_NO_THROW(CreateFolderPath(scratch / "plain/sub/deeper"));
-  EXPECT_EQ(testing::ReadFile(scratch / "plain"), "data");
+  EXPECT_EQ(test::ReadFile(scratch / "plain"), "data");
   EXPECT_FALSE(DirectoryExists(scratch / "plain/sub"));
 }
 

@@ -9,10 +9,10 @@
 namespace tessaline {
 namespace {
 
-using testing::ListDir;
-using testing::PatternBytes;
-using testing::ReadFile;
-using testing::WriteFile;
+using test::ListDir;
+using test::PatternBytes;
+using test::ReadFile;
+using test::WriteFile;
 
 using Names = std::vector<std::string>;
 
@@ -49,7 +49,7 @@ TEST(CompletionTextTest, PathOnTheSecondLine) {
             "Pack installation finished\r\n/games/Tessaline.wpk");
 }
 
-class InstallPackTest : public testing::RegistryTest {
+class InstallPackTest : public test::RegistryTest {
  protected:
   void SetUp() override {
     RegistryTest::SetUp();

@@ -15,7 +15,7 @@
 
 #include "common/test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 // The names in folder `path`, sorted, without "." and "..".
 inline std::vector<std::string> ListDir(const std::string& path) {
@@ -44,4 +44,4 @@ inline int RunInChild(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -8,7 +8,7 @@
 namespace tessaline {
 namespace {
 
-class PanelStateTest : public testing::RegistryTest {
+class PanelStateTest : public test::RegistryTest {
  protected:
   // The design texts, for the fields creation did not reach.
   static void ExpectDesignTexts(const PanelState& state) {

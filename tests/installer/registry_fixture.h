@@ -13,7 +13,7 @@
 #include "registry/cipher_reg.h"
 #include "support/support_module.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -62,4 +62,4 @@ class RegistryTest : public ::testing::Test {
   std::optional<std::string> old_tmpdir_;
 };
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -11,13 +11,13 @@
 namespace tessaline {
 namespace {
 
-using testing::ListDir;
-using testing::ReadFile;
-using testing::WriteFile;
+using test::ListDir;
+using test::ReadFile;
+using test::WriteFile;
 
 using Names = std::vector<std::string>;
 
-class UnattendedTest : public testing::RegistryTest {
+class UnattendedTest : public test::RegistryTest {
  protected:
   int Run(const std::optional<std::string>& dir) {
     out_.str("");

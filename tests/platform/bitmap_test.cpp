@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 namespace {

@@ -187,7 +187,7 @@ TEST(ProfileReaderTest, LongKeyListsEndWithACutName) {
 
 class ProfileFileTest : public ::testing::Test {
  protected:
-  testing::ScratchDir dir_;
+  test::ScratchDir dir_;
 };
 
 TEST_F(ProfileFileTest, ReadsARegularFile) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace tessaline {
 namespace {

@@ -14,11 +14,11 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadFile;
-using testing::RecordingToolkit;
-using testing::ScopedToolkit;
-using testing::ScratchDir;
-using testing::WriteFile;
+using test::ReadFile;
+using test::RecordingToolkit;
+using test::ScopedToolkit;
+using test::ScratchDir;
+using test::WriteFile;
 
 class CipherRegTest : public ::testing::Test {
  protected:

@@ -19,9 +19,9 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchDir;
-using testing::WriteFile;
+using test::ReadFile;
+using test::ScratchDir;
+using test::WriteFile;
 
 const std::vector<std::string> kPack = {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"};
 

@@ -20,7 +20,7 @@ class DictionaryTest : public ::testing::Test {
     return dict_.GetPage("Common");
   }
 
-  testing::ScratchDir dir_;
+  test::ScratchDir dir_;
   TDictionary dict_;
 };
 

@@ -12,14 +12,14 @@
 
 #include "common/test_support.h"
 #include "support/dictionary.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 #include "support/object.h"
 #include "support/toolkit.h"
 
 namespace tessaline {
 namespace {
 
-using testing::RecordingToolkit;
+using test::RecordingToolkit;
 
 class MessagesTest : public ::testing::Test {
  protected:

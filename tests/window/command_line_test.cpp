@@ -10,7 +10,7 @@
 #include "installer/qt_command_line.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 using Mode = CommandLine::Mode;
@@ -183,4 +183,4 @@ TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
 #endif  // TESSALINE_EXECUTABLE
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -8,7 +8,7 @@
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 std::string TextOf(const TForm1& form, const char* name) {
@@ -126,4 +126,4 @@ TEST_F(FormCreateTest, PackValueThatIsNotTextKeepsTheFolderReadBeforeIt) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -15,7 +15,7 @@
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -232,4 +232,4 @@ TEST_F(FormEventsTest, FailedInstallShowsTheErrorAndKeepsTheWindow) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

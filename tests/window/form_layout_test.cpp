@@ -9,7 +9,7 @@
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 class FormLayoutTest : public WindowTest {};
@@ -105,4 +105,4 @@ TEST_F(FormLayoutTest, TabGoesInstallExitDestinationAndSkipsBrowse) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -10,7 +10,7 @@
 #include "platform/canvas.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 class PaintBoxTest : public WindowTest {
@@ -83,4 +83,4 @@ TEST_F(PaintBoxTest, EveryKindOfRepaintShowsTheBackdropAndKeepsThePanel) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

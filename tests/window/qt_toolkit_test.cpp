@@ -11,11 +11,11 @@
 
 #include "installer/qt_toolkit.h"
 #include "registry/cipher_reg.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 #include "support/messages.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 // What a box looked like when it was up.
@@ -188,4 +188,4 @@ TEST_F(ExceptionDisplayTest, ExceptionsEscapingHandlersAreShownAndTheLoopGoesOn)
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

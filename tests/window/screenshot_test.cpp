@@ -9,7 +9,7 @@
 #include "platform/canvas.h"
 #include "window_test_support.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 namespace {
 
 class ScreenshotTest : public WindowTest {};
@@ -60,4 +60,4 @@ TEST_F(ScreenshotTest, ScreenshotShowsTheStateCreationLeaves) {
 }
 
 }  // namespace
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -6,7 +6,7 @@
 
 #include "registry/cipher_reg.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 void WindowTest::SetUp() {
   if (const char* old = std::getenv("WENLORA_REGISTRY")) {
@@ -83,4 +83,4 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
   return true;
 }
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

@@ -14,7 +14,7 @@
 #include "common/test_support.h"
 #include "support/toolkit.h"
 
-namespace tessaline::testing {
+namespace tessaline::test {
 
 // The recording toolkit that also handles Qt's pending events when the code
 // under test asks for its messages to be processed.
@@ -72,4 +72,4 @@ class ModalDriver {
 // Runs the event loop until `done` is true or `timeout_ms` passes.
 bool WaitFor(const std::function<bool()>& done, int timeout_ms = 10000);
 
-}  // namespace tessaline::testing
+}  // namespace tessaline::test

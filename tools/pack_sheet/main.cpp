@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
-#include "support/exception.h"
+#include "platform/exception.h"
 
 namespace {
 
