@@ -16,7 +16,7 @@
 #include <string>
 
 #include "common/test_support.h"
-#include "installer/file_stream.h"
+#include "installer/pack_copy.h"
 #include "installer/identity.h"
 #include "installer/installation.h"
 #include "registry/cipher_reg.h"

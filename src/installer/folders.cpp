@@ -1,41 +1,41 @@
 #include "installer/folders.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-
 #include "platform/exception.h"
+#include "platform/process.h"
 
 namespace tessaline {
 
 std::string TempFolder() {
-  const char* value = std::getenv("TMPDIR");
-  std::string folder = (value != nullptr && *value != '\0') ? value : "/tmp";
+  std::string folder = EnvironmentValue("TMPDIR");
+  if (folder.empty()) folder = "/tmp";
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (folder != "/") folder += '/';
   return folder;
 }
 
-std::string DirectoryPart(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+namespace {
+
+// Whether climbing `path` by its directory parts reaches an existing level
+// (or the root) before the parts run out; a relative path whose top level is
+// missing does not.
+bool ReachesExistingLevel(std::string path) {
+  for (;;) {
+    if (path.empty() || DirectoryExists(path) || path == DirectoryPart(path)) return true;
+    path = DirectoryPart(path);
+    if (path.empty()) return false;
+    path.pop_back();
+  }
 }
 
-bool DirectoryExists(const std::string& path) {
-  struct stat info;
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+}  // namespace
 
 void CreateFolderPath(std::string path) {
   if (path.empty()) throw Exception("Unable to create directory");
   if (path.back() == '/') path.pop_back();
-  // The root (now empty), an existing level, or a path made of separators
-  // only ("//" leaves "/", its own directory part) ends the climb.
-  if (path.empty() || DirectoryExists(path) || path == DirectoryPart(path)) return;
-  CreateFolderPath(DirectoryPart(path));
+  if (!ReachesExistingLevel(path)) throw Exception("Unable to create directory");
   // A level that cannot be made is not reported here: creating the file in it
   // fails later with a message that names the file.
-  ::mkdir(path.c_str(), 0777);
+  if (!path.empty()) (void)CreateFolders(path, 0777);
 }
 
 }  // namespace tessaline

@@ -1,23 +1,19 @@
-// Folder services of the installer: the temporary folder, the directory part
-// of a path, and creating a folder with all its missing parents.
+// Folder services of the installer: the temporary folder and creating a
+// destination folder with all its missing parents. The path parts and the
+// directory test come from the platform (platform/file_system.h).
 //
 // Paths use "/" as the separator. Thread-safe (no shared state).
 #pragma once
 
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace tessaline {
 
 // The system's folder for temporary files: $TMPDIR when set and not empty,
 // else "/tmp", always ending in exactly one "/".
 std::string TempFolder();
-
-// Everything up to and including the last "/" of `path`; empty when it has
-// none ("/a/b" -> "/a/", "/a/b/" -> "/a/b/", "b" -> "").
-std::string DirectoryPart(const std::string& path);
-
-// True when `path` names an existing directory (symbolic links followed).
-bool DirectoryExists(const std::string& path);
 
 // Creates the folder `path` and its missing parents, from the top down. One
 // trailing "/" is ignored. Creates nothing for the root, for an existing

@@ -1,6 +1,6 @@
 #include "installer/installation.h"
 
-#include "installer/file_stream.h"
+#include "installer/pack_copy.h"
 #include "installer/folders.h"
 #include "installer/identity.h"
 #include "registry/cipher_reg.h"

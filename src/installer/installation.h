@@ -2,7 +2,7 @@
 // as the pack file and records the pack in the product's registry key.
 //
 // Thread use: main thread only (the registry store refuses other threads).
-// Errors are raised as tessaline::Exception or a subclass (file_stream.h);
+// Errors are raised as tessaline::Exception or a subclass (pack_copy.h);
 // the caller shows them through the toolkit's exception display.
 #pragma once
 
@@ -24,7 +24,7 @@ std::string PackPathFor(const std::string& dir_n);  // with PackName
 
 // Installs the pack: creates the folder of `dir_n` with its missing parents,
 // copies the file `source_path` (the running executable) to the pack path
-// (file_stream.h: CopyFileReplacing), then writes the pack record through
+// (pack_copy.h: CopyFileReplacing), then writes the pack record through
 // CipherReg: "Pack"+N = the pack path, "Comm"+N = PackName, "Cir"+N =
 // PackNameCyr in the subkey "Pack", N being PackNo in decimal. Returns the
 // pack path.

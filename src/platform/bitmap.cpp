@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/resources.h"
 #include "platform/exception.h"
+#include "platform/resources.h"
 
 namespace tessaline {
 

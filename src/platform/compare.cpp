@@ -3,16 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/utf8.h"
+
 namespace tessaline {
 
 namespace {
 
 constexpr unsigned char AsciiLower(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
-constexpr bool IsContinuation(unsigned char c) {
-  return (c & 0xC0) == 0x80;
 }
 
 // The lower-case partner of a code point below U+0800 among the folded pairs,
@@ -39,18 +37,11 @@ constexpr std::uint32_t FoldCodePoint(std::uint32_t cp) {
 // (the only ones that can fold), 1 otherwise. Longer sequences are compared
 // byte by byte, which is equivalent since none of their characters fold.
 inline std::size_t TokenLength(std::string_view s, std::size_t i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  if (c >= 0xC2 && c <= 0xDF && i + 1 < s.size() &&
-      IsContinuation(static_cast<unsigned char>(s[i + 1]))) {
-    return 2;
-  }
-  return 1;
+  return utf8::IsTwoByteAt(s, i) ? 2 : 1;
 }
 
 inline std::uint32_t FoldTwoByte(std::string_view s, std::size_t i) {
-  std::uint32_t cp = ((static_cast<unsigned char>(s[i]) & 0x1Fu) << 6) |
-                     (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-  return FoldCodePoint(cp);
+  return FoldCodePoint(utf8::DecodeTwoByte(s, i));
 }
 
 }  // namespace
@@ -97,8 +88,7 @@ std::string FoldCase(std::string_view text) {
     }
     // Every folded partner is itself a two-byte character, so the length holds.
     std::uint32_t cp = FoldTwoByte(out, i);
-    out[i] = static_cast<char>(0xC0 | (cp >> 6));
-    out[i + 1] = static_cast<char>(0x80 | (cp & 0x3F));
+    utf8::EncodeTwoByte(cp, &out[i]);
     i += 2;
   }
   return out;

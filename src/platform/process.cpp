@@ -1,9 +1,11 @@
 #include "platform/process.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <vector>
+#include <cstdlib>
+
+#include "platform/file_system.h"
 
 namespace tessaline {
 
@@ -16,13 +18,24 @@ const std::thread::id kMainThread = std::this_thread::get_id();
 }  // namespace
 
 std::string ExecutablePath() {
-  std::vector<char> buffer(256);
-  for (;;) {
-    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
+  Result<std::string> path = ReadLink("/proc/self/exe");
+  return path.ok() ? path.value() : std::string();
+}
+
+std::string HomeFolder() {
+  std::string home = EnvironmentValue("HOME");
+  if (!home.empty()) return home;
+  const passwd* entry = ::getpwuid(::getuid());
+  return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+bool RunsAsRoot() {
+  return ::geteuid() == 0;
 }
 
 bool IsMainThread() {

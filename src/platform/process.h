@@ -11,6 +11,16 @@ namespace tessaline {
 // system cannot tell. Thread-safe.
 std::string ExecutablePath();
 
+// The user's home folder: $HOME when set and not empty, else the password
+// database's entry for the real user. Empty when neither tells.
+std::string HomeFolder();
+
+// The value of the environment variable `name`; empty when unset.
+std::string EnvironmentValue(const char* name);
+
+// Whether the process runs with root's rights (effective user 0).
+bool RunsAsRoot();
+
 // True when called on the thread that started the process (recorded before
 // main() runs). Thread-safe.
 bool IsMainThread();

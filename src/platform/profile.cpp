@@ -1,11 +1,9 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
+
+#include "platform/file_system.h"
+#include "platform/utf8.h"
 
 namespace tessaline {
 
@@ -29,24 +27,6 @@ std::string AsciiLower(std::string_view s) {
   return out;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Decodes UTF-16 (after its byte-order mark) to UTF-8. Unpaired surrogates
 // become U+FFFD; an odd last byte is dropped.
 std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
@@ -63,56 +43,26 @@ std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
     if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
       std::uint32_t v = unit(2 * (k + 1));
       if (v >= 0xDC00 && v <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+        utf8::Append(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
         ++k;
         continue;
       }
     }
     if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-    AppendUtf8(out, u);
+    utf8::Append(out, u);
   }
   return out;
-}
-
-// Reads a whole regular file of at most `limit` bytes; false when that is not
-// possible. O_NONBLOCK keeps a FIFO from blocking the open.
-bool ReadSmallFile(const std::string& path, std::size_t limit, std::string& out) {
-  if (path.empty()) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            static_cast<std::uint64_t>(st.st_size) <= limit;
-  if (ok) {
-    out.clear();
-    char buffer[65536];
-    for (;;) {
-      ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      // The file may have grown since fstat; keep to the limit.
-      if (out.size() + static_cast<std::size_t>(n) > limit) {
-        ok = false;
-        break;
-      }
-      out.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  ::close(fd);
-  if (!ok) out.clear();
-  return ok;
 }
 
 }  // namespace
 
 ProfileReader ProfileReader::Open(const std::string& path) {
-  std::string contents;
-  if (!ReadSmallFile(path, kMaxFileBytes, contents)) return ProfileReader();
-  return FromBytes(contents);
+  // Anything that cannot be read whole (missing, not a regular file, over the
+  // limit) reads as an empty file.
+  if (path.empty()) return ProfileReader();
+  Result<std::string> contents = ReadRegularFile(path, kMaxFileBytes);
+  if (!contents.ok()) return ProfileReader();
+  return FromBytes(contents.value());
 }
 
 ProfileReader ProfileReader::FromBytes(std::string_view contents) {

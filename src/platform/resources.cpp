@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <string>
 
 #include "platform/exception.h"
+#include "platform/file_system.h"
 
 namespace tessaline {
 
@@ -30,15 +30,14 @@ std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
 class ElfFile {
  public:
   explicit ElfFile(const std::string& path) : path_(path) {
-    stream_.open(path, std::ios::binary);
-    if (!stream_) {
-      int error = errno;
-      throw Exception("Cannot open file \"" + path + "\". " + std::strerror(error));
+    Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
+    Result<struct stat> info = fd.ok() ? StatOpen(fd.value().get(), path) : fd.error();
+    if (!info.ok()) {
+      throw Exception("Cannot open file \"" + path + "\". " + info.error().Reason());
     }
-    stream_.seekg(0, std::ios::end);
-    std::streamoff end = stream_.tellg();
-    if (end < 0) Damaged();
-    size_ = static_cast<std::uint64_t>(end);
+    if (!S_ISREG(info.value().st_mode)) Damaged();
+    fd_ = std::move(fd.value());
+    size_ = static_cast<std::uint64_t>(info.value().st_size);
   }
 
   [[noreturn]] void Damaged() const {
@@ -50,9 +49,9 @@ class ElfFile {
   // Reads `count` bytes at `offset`; damage if they are not all in the file.
   void Read(std::uint64_t offset, void* out, std::uint64_t count) {
     if (offset > size_ || count > size_ - offset) Damaged();
-    stream_.seekg(static_cast<std::streamoff>(offset));
-    stream_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
-    if (!stream_) Damaged();
+    if (!ReadExactlyAt(fd_.get(), static_cast<char*>(out), count, static_cast<off_t>(offset), path_)
+             .ok())
+      Damaged();
   }
 
   // An unsigned little- or big-endian integer of `width` bytes from `bytes`.
@@ -68,7 +67,7 @@ class ElfFile {
 
  private:
   std::string path_;
-  std::ifstream stream_;
+  UniqueFd fd_;
   std::uint64_t size_ = 0;
   bool big_endian_ = false;
 };
@@ -82,6 +81,70 @@ struct Section {
 };
 
 constexpr std::uint64_t kSectionNoBits = 8;
+
+// Where an ELF file keeps its section headers, from its file header.
+struct SectionTable {
+  bool wide = false;  // 64-bit
+  std::uint64_t offset = 0;
+  std::uint64_t entry_size = 0;
+  std::uint64_t count = 0;
+  std::uint64_t names_index = 0;
+  std::uint64_t fitting = 0;  // how many headers the file can hold from `offset`
+
+  std::uint64_t min_entry() const { return wide ? 64 : 40; }
+};
+
+// Reads the file header; offset 0 means the file has no section table.
+SectionTable ReadFileHeader(ElfFile& file) {
+  unsigned char ident[64] = {};
+  file.Read(0, ident, 16);
+  if (std::memcmp(ident,
+                  "\x7f"
+                  "ELF",
+                  4) != 0)
+    file.Damaged();
+  if (ident[4] != 1 && ident[4] != 2) file.Damaged();
+  if (ident[5] != 1 && ident[5] != 2) file.Damaged();
+  SectionTable table;
+  table.wide = ident[4] == 2;
+  file.set_big_endian(ident[5] == 2);
+  file.Read(0, ident, table.wide ? 64 : 52);
+  const bool w = table.wide;
+  table.offset = w ? file.Field(ident + 0x28, 8) : file.Field(ident + 0x20, 4);
+  table.entry_size = file.Field(ident + (w ? 0x3a : 0x2e), 2);
+  table.count = file.Field(ident + (w ? 0x3c : 0x30), 2);
+  table.names_index = file.Field(ident + (w ? 0x3e : 0x32), 2);
+  if (table.offset == 0) return table;
+  if (table.entry_size < table.min_entry()) file.Damaged();
+  table.fitting = (file.size() - std::min(file.size(), table.offset)) / table.entry_size;
+  return table;
+}
+
+Section ReadSection(ElfFile& file, const SectionTable& table, std::uint64_t index) {
+  if (index >= table.fitting) file.Damaged();
+  unsigned char raw[64];
+  file.Read(table.offset + index * table.entry_size, raw, table.min_entry());
+  const bool w = table.wide;
+  Section s;
+  s.name = file.Field(raw, 4);
+  s.type = file.Field(raw + 4, 4);
+  s.offset = w ? file.Field(raw + 24, 8) : file.Field(raw + 16, 4);
+  s.size = w ? file.Field(raw + 32, 8) : file.Field(raw + 20, 4);
+  s.link = w ? file.Field(raw + 40, 4) : file.Field(raw + 24, 4);
+  return s;
+}
+
+// Files with many sections keep the true count and name table index in the
+// first section header; checks that both lie within the file.
+void ResolveLargeCounts(ElfFile& file, SectionTable& table) {
+  if (table.count == 0 || table.names_index == 0xffff) {
+    const Section first = ReadSection(file, table, 0);
+    if (table.count == 0) table.count = first.size;
+    if (table.names_index == 0xffff) table.names_index = first.link;
+  }
+  if (table.count > table.fitting) file.Damaged();
+  if (table.names_index >= table.count) file.Damaged();
+}
 
 }  // namespace
 
@@ -105,58 +168,16 @@ std::span<const std::byte> FindResource(std::string_view name) {
 
 std::vector<std::byte> ReadResourceFromFile(const std::string& path, std::string_view name) {
   ElfFile file(path);
-  unsigned char ident[64] = {};
-  file.Read(0, ident, 16);
-  if (std::memcmp(ident,
-                  "\x7f"
-                  "ELF",
-                  4) != 0)
-    file.Damaged();
-  bool wide = ident[4] == 2;
-  if (ident[4] != 1 && ident[4] != 2) file.Damaged();
-  if (ident[5] != 1 && ident[5] != 2) file.Damaged();
-  file.set_big_endian(ident[5] == 2);
-  file.Read(0, ident, wide ? 64 : 52);
+  SectionTable table = ReadFileHeader(file);
+  if (table.offset == 0) ThrowNotFound(name);  // no section table at all
+  ResolveLargeCounts(file, table);
 
-  std::uint64_t table_offset = wide ? file.Field(ident + 0x28, 8) : file.Field(ident + 0x20, 4);
-  std::uint64_t entry_size = file.Field(ident + (wide ? 0x3a : 0x2e), 2);
-  std::uint64_t count = file.Field(ident + (wide ? 0x3c : 0x30), 2);
-  std::uint64_t names_index = file.Field(ident + (wide ? 0x3e : 0x32), 2);
-  const std::uint64_t min_entry = wide ? 64 : 40;
-  if (table_offset == 0) ThrowNotFound(name);  // no section table at all
-  if (entry_size < min_entry) file.Damaged();
-  // How many section headers the file can hold from the table's start.
-  const std::uint64_t fitting = (file.size() - std::min(file.size(), table_offset)) / entry_size;
-
-  auto read_section = [&](std::uint64_t index) {
-    if (index >= fitting) file.Damaged();
-    unsigned char raw[64];
-    file.Read(table_offset + index * entry_size, raw, min_entry);
-    Section s;
-    s.name = file.Field(raw, 4);
-    s.type = file.Field(raw + 4, 4);
-    s.offset = wide ? file.Field(raw + 24, 8) : file.Field(raw + 16, 4);
-    s.size = wide ? file.Field(raw + 32, 8) : file.Field(raw + 20, 4);
-    s.link = wide ? file.Field(raw + 40, 4) : file.Field(raw + 24, 4);
-    return s;
-  };
-
-  // Files with many sections keep the true count and name table index in the
-  // first section header.
-  if (count == 0 || names_index == 0xffff) {
-    Section first = read_section(0);
-    if (count == 0) count = first.size;
-    if (names_index == 0xffff) names_index = first.link;
-  }
-  if (count > fitting) file.Damaged();
-  if (names_index >= count) file.Damaged();
-
-  Section names = read_section(names_index);
+  const Section names = ReadSection(file, table, table.names_index);
   if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
   const std::string wanted = ResourceSectionName(name);
   std::string candidate(wanted.size() + 1, '\0');
-  for (std::uint64_t i = 0; i < count; ++i) {
-    Section s = read_section(i);
+  for (std::uint64_t i = 0; i < table.count; ++i) {
+    const Section s = ReadSection(file, table, i);
     // The name must fit, with its terminating zero, inside the name table.
     if (s.name >= names.size || names.size - s.name < wanted.size() + 1) continue;
     file.Read(names.offset + s.name, candidate.data(), wanted.size() + 1);

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "platform/compare.h"
+#include "platform/utf8.h"
 
 namespace tessaline {
 
@@ -55,48 +56,9 @@ std::vector<std::string> SplitPath(std::string_view path) {
 
 }  // namespace
 
-bool IsValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len;
-    std::uint32_t cp;
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2;
-      cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3;
-      cp = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4;
-      cp = b & 0x07;
-    } else {
-      return false;
-    }
-    if (n - i < len) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-    i += len;
-  }
-  return true;
-}
-
 bool IsStorableValueName(std::string_view name) {
   return name.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos &&
-         IsValidUtf8(name);
+         utf8::IsValid(name);
 }
 
 bool IsStorableKeyName(std::string_view name) {

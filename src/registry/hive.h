@@ -57,9 +57,6 @@ bool IsStorableValueName(std::string_view name);
 // without "\".
 bool IsStorableKeyName(std::string_view name);
 
-// Whether `text` is well-formed UTF-8.
-bool IsValidUtf8(std::string_view text);
-
 class HiveKey {
  public:
   explicit HiveKey(std::string name) : name_(std::move(name)) {}

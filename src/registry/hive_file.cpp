@@ -1,166 +1,75 @@
 #include "registry/hive_file.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include "platform/file_lock.h"
+#include "platform/file_replacement.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
 
 namespace tessaline {
 
 namespace {
 
 // A hive larger than this is refused rather than read into memory.
-constexpr off_t kMaxHiveSize = off_t{64} << 20;
+constexpr std::size_t kMaxHiveSize = std::size_t{64} << 20;
 
-std::string ErrnoText(int error) {
-  return std::strerror(error);
+// How long a reader or writer waits for another program's lock on the hive.
+constexpr std::chrono::milliseconds kLockWait{5000};
+
+[[noreturn]] void Fail(const std::string& what, const SystemError& error) {
+  throw ERegistryException(what + " '" + error.path() + "': " + error.Reason());
 }
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
-  throw ERegistryException(what + " '" + path + "': " + ErrnoText(error));
+// The texts for a hive that could not be read whole.
+[[noreturn]] void FailRead(const SystemError& error) {
+  switch (error.code()) {
+    case kErrorNotRegularFile:
+      throw ERegistryException("The registry file '" + error.path() + "' is not a regular file");
+    case kErrorTooLarge:
+      throw ERegistryException("The registry file '" + error.path() + "' is too large");
+    default:
+      Fail(error.operation() == "open" ? "Cannot open the registry file"
+                                       : "Cannot read the registry file",
+           error);
+  }
 }
 
-std::string DirName(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+// A flock on "<hive>.lock". A shared lock that cannot be had because the lock
+// file cannot be opened (read-only folder, no folder yet) is skipped: nobody
+// can be writing through this lock then either.
+FileLock LockHive(const std::string& hive, LockKind kind) {
+  const std::string lock_path = hive + ".lock";
+  Result<FileLock> lock = FileLock::Acquire(lock_path, kind, kLockWait);
+  if (lock.ok()) return std::move(lock.value());
+  const SystemError& error = lock.error();
+  if (error.operation() == "open") {
+    if (kind == LockKind::kShared && error.code() != kErrorNotRegularFile) return FileLock();
+    Fail("Cannot open the registry lock file", error);
+  }
+  if (error.code() == EWOULDBLOCK) {
+    throw ERegistryException("The registry lock file '" + lock_path +
+                             "' is held by another program");
+  }
+  Fail("Cannot lock the registry lock file", error);
 }
 
-// Whether files can be created, replaced and removed in `folder`.
-bool CanWriteFolder(const std::string& folder) {
-  return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-}
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { Reset(); }
-  int get() const { return fd_; }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-  // Closes and reports close's own result (a delayed write error).
-  int Close() {
-    int rc = close(fd_);
-    fd_ = -1;
-    return rc;
-  }
-
- private:
-  int fd_;
-};
-
-// A flock on "<hive>.lock", held for the object's life. A shared lock that
-// cannot be had because the lock file cannot be opened (read-only folder, no
-// folder yet) is skipped: nobody can be writing through this lock then either.
-class HiveLock {
- public:
-  HiveLock(const std::string& hive, bool exclusive) {
-    const std::string lock_path = hive + ".lock";
-    for (;;) {
-      int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-      if (fd < 0) fd = open(lock_path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) {
-        if (exclusive) Fail("Cannot open the registry lock file", lock_path, errno);
-        return;
-      }
-      fd_.Reset(fd);
-      int rc;
-      do {
-        rc = flock(fd, exclusive ? LOCK_EX : LOCK_SH);
-      } while (rc != 0 && errno == EINTR);
-      if (rc != 0) Fail("Cannot lock the registry lock file", lock_path, errno);
-      // The lock only counts when it is on the file that is there now; one
-      // removed or replaced in the meantime is tried again.
-      struct stat held, now;
-      if (fstat(fd, &held) == 0 && stat(lock_path.c_str(), &now) == 0 &&
-          held.st_dev == now.st_dev && held.st_ino == now.st_ino) {
-        return;
-      }
-    }
-  }
-
- private:
-  FileDescriptor fd_;
-};
-
-// Reads the whole regular file at `path` into `text`; false when it does not
-// exist. Raises for every other failure.
-bool ReadWhole(const std::string& path, std::string& text) {
-  // O_NONBLOCK: a FIFO put in the hive's place must not hang the reader.
-  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return false;
-    Fail("Cannot open the registry file", path, errno);
-  }
-  struct stat st;
-  if (fstat(fd.get(), &st) != 0) Fail("Cannot read the registry file", path, errno);
-  if (!S_ISREG(st.st_mode)) {
-    throw ERegistryException("The registry file '" + path + "' is not a regular file");
-  }
-  if (st.st_size > kMaxHiveSize) {
-    throw ERegistryException("The registry file '" + path + "' is too large");
-  }
-  text.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t done = 0;
-  for (;;) {
-    if (done == text.size()) text.resize(done + 4096);  // the file grew
-    ssize_t n = read(fd.get(), text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Fail("Cannot read the registry file", path, errno);
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-    if (done > static_cast<std::size_t>(kMaxHiveSize)) {
-      throw ERegistryException("The registry file '" + path + "' is too large");
-    }
-  }
-  text.resize(done);
-  return true;
-}
-
-// mkdir -p with mode 0755.
-void MakeFolders(const std::string& folder) {
-  struct stat st;
-  if (stat(folder.c_str(), &st) == 0) {
-    if (!S_ISDIR(st.st_mode)) Fail("Cannot create the registry folder", folder, ENOTDIR);
-    return;
-  }
-  const std::string parent = DirName(folder);
-  if (parent != folder) MakeFolders(parent);
-  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-    Fail("Cannot create the registry folder", folder, errno);
-  }
+// The hive file's bytes; empty for a missing file. Raises for the rest.
+std::string ReadHiveText(const std::string& path) {
+  Result<std::string> text = ReadRegularFile(path, kMaxHiveSize);
+  if (text.ok()) return std::move(text.value());
+  if (text.code() == ENOENT) return {};
+  FailRead(text.error());
 }
 
 }  // namespace
 
 std::string DefaultHivePath() {
-  const char* explicit_path = std::getenv("WENLORA_REGISTRY");
-  if (explicit_path != nullptr && *explicit_path != '\0') return explicit_path;
-  std::string data_home;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && xdg[0] == '/') {
-    data_home = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-      const passwd* pw = getpwuid(getuid());
-      home = pw != nullptr ? pw->pw_dir : nullptr;
-    }
-    if (home == nullptr || *home == '\0') return {};
-    data_home = std::string(home) + "/.local/share";
+  const std::string explicit_path = EnvironmentValue("WENLORA_REGISTRY");
+  if (!explicit_path.empty()) return explicit_path;
+  std::string data_home = EnvironmentValue("XDG_DATA_HOME");
+  if (data_home.empty() || data_home[0] != '/') {
+    const std::string home = HomeFolder();
+    if (home.empty()) return {};
+    data_home = home + "/.local/share";
   }
   return data_home + "/wenlora/system.reg";
 }
@@ -168,10 +77,11 @@ std::string DefaultHivePath() {
 HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
 
 std::string HiveFile::Target() const {
-  struct stat st;
-  if (!path_.empty() && lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path_.c_str(), resolved) != nullptr) return resolved;
+  if (path_.empty()) return path_;
+  Result<struct stat> info = StatPath(path_, /*follow_links=*/false);
+  if (info.ok() && S_ISLNK(info.value().st_mode)) {
+    Result<std::string> resolved = RealPath(path_);
+    if (resolved.ok()) return resolved.value();
   }
   return path_;
 }
@@ -179,25 +89,26 @@ std::string HiveFile::Target() const {
 bool HiveFile::Writable() const {
   if (path_.empty()) return false;
   const std::string target = Target();
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) {
-    return S_ISREG(st.st_mode) && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 &&
-           CanWriteFolder(DirName(target));
+  Result<struct stat> info = StatPath(target);
+  if (info.ok()) {
+    return S_ISREG(info.value().st_mode) && CanWriteFile(target) &&
+           CanWriteFolder(ContainingFolder(target));
   }
-  if (errno != ENOENT) return false;
-  std::string folder = DirName(target);
-  while (stat(folder.c_str(), &st) != 0) {
-    if (errno != ENOENT) return false;
-    std::string parent = DirName(folder);
+  if (info.code() != ENOENT) return false;
+  // A missing hive: the nearest existing folder on its way must be writable.
+  std::string folder = ContainingFolder(target);
+  for (;;) {
+    Result<struct stat> level = StatPath(folder);
+    if (level.ok()) return S_ISDIR(level.value().st_mode) && CanWriteFolder(folder);
+    if (level.code() != ENOENT) return false;
+    std::string parent = ContainingFolder(folder);
     if (parent == folder) return false;
     folder = std::move(parent);
   }
-  return S_ISDIR(st.st_mode) && CanWriteFolder(folder);
 }
 
 void HiveFile::LoadLocked(const std::string& target) {
-  std::string text;
-  ReadWhole(target, text);
+  std::string text = ReadHiveText(target);
   if (cache_valid_ && text == cached_text_) return;
   cache_valid_ = false;
   try {
@@ -213,15 +124,14 @@ void HiveFile::LoadLocked(const std::string& target) {
 const Hive& HiveFile::Read() {
   if (path_.empty()) throw ERegistryException("No registry file: HOME is not set");
   const std::string target = Target();
-  struct stat st;
-  if (stat(DirName(target).c_str(), &st) != 0) {
+  if (!StatPath(ContainingFolder(target)).ok()) {
     // No folder, so no hive and no lock file to share.
     cached_hive_ = Hive();
     cached_text_.clear();
     cache_valid_ = true;
     return cached_hive_;
   }
-  HiveLock lock(target, false);
+  const FileLock lock = LockHive(target, LockKind::kShared);
   LoadLocked(target);
   return cached_hive_;
 }
@@ -229,8 +139,10 @@ const Hive& HiveFile::Read() {
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   if (path_.empty()) throw ERegistryException("No registry file: HOME is not set");
   const std::string target = Target();
-  MakeFolders(DirName(target));
-  HiveLock lock(target, true);
+  if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
+    Fail("Cannot create the registry folder", made.error());
+  }
+  const FileLock lock = LockHive(target, LockKind::kExclusive);
   LoadLocked(target);
   bool changed;
   std::string text;
@@ -249,44 +161,22 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
 }
 
 void HiveFile::Replace(const std::string& target, const std::string& text) {
-  const std::string temp = target + ".tmp";
-  struct stat old;
-  const bool have_old = stat(target.c_str(), &old) == 0;
-  // Any temporary file left here is a crashed writer's: we hold the lock.
-  if (unlink(temp.c_str()) != 0 && errno != ENOENT) {
-    Fail("Cannot write the registry file", temp, errno);
+  Result<struct stat> old = StatPath(target);
+  FileReplacement replacement(target);
+  Status status = replacement.Create(0600);
+  if (status.ok()) {
+    status = old.ok() ? replacement.KeepAttributesOf(old.value()) : replacement.SetMode(0644);
   }
-  FileDescriptor fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (fd.get() < 0) Fail("Cannot write the registry file", temp, errno);
-  auto fail = [&](int error) {
-    fd.Reset();
-    unlink(temp.c_str());
-    Fail("Cannot write the registry file", target, error);
-  };
-  if (fchmod(fd.get(), have_old ? (old.st_mode & 07777) : 0644) != 0) fail(errno);
-  if (have_old && geteuid() == 0 && (old.st_uid != 0 || old.st_gid != getegid())) {
-    // Keep the owner of a hive that root rewrites; failing that is harmless.
-    (void)!fchown(fd.get(), old.st_uid, old.st_gid);
-  }
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd.get(), text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (fsync(fd.get()) != 0) fail(errno);
-  if (fd.Close() != 0) fail(errno);
-  if (rename(temp.c_str(), target.c_str()) != 0) fail(errno);
+  if (status.ok()) status = WriteAll(replacement.fd(), text, target);
+  if (status.ok()) status = replacement.Sync();
+  if (status.ok()) status = replacement.PutInPlace();
+  if (!status.ok()) Fail("Cannot write the registry file", status.error());
 }
 
 void HiveFile::Flush() {
   ++flush_count_;
   if (path_.empty()) return;
-  FileDescriptor fd(open(DirName(Target()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) (void)fsync(fd.get());
+  (void)SyncFolder(ContainingFolder(Target()));
 }
 
 }  // namespace tessaline

@@ -1,6 +1,6 @@
 // Helpers shared by the tests (and the benchmarks): a toolkit that records
-// what would have been shown, a scratch folder, and whole-file reads and
-// writes. Nothing here needs GoogleTest, so benchmarks may use it too.
+// what would have been shown, a scratch folder, whole-file reads and writes,
+// folder listings, and running code in a child process. Nothing here needs GoogleTest, so benchmarks may use it too.
 //
 // Thread use: a RecordingToolkit records without locking; use it from the
 // thread that runs the test (calls from other threads must be over before the
@@ -8,6 +8,9 @@
 #pragma once
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -122,6 +126,33 @@ inline std::string PatternBytes(std::size_t size, unsigned seed = 1) {
     std::memcpy(data.data() + i, &word, std::min<std::size_t>(8, size - i));
   }
   return data;
+}
+
+// The names in folder `path`, sorted, without "." and "..".
+inline std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// True when `path` is a folder this process may create files in.
+inline bool DirectoryIsWritable(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         ::access(path.c_str(), W_OK) == 0;
+}
+
+// Runs `body` in a child process and returns its exit code (128 + the signal
+// when a signal ended it). The child leaves through _exit, so no test
+// machinery of the parent runs twice.
+inline int RunInChild(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace tessaline::test

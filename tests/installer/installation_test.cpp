@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "installer/file_stream.h"
+#include "installer/pack_copy.h"
 #include "installer/folders.h"
 #include "registry_fixture.h"
 

@@ -8,11 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <random>
 #include <set>
 
+#include "common/fault_file_system.h"
 #include "common/test_support.h"
 #include "registry/cipher_reg.h"
 
@@ -154,23 +157,88 @@ TEST(HiveFileTest, DamagedOrOddFilesRaiseAndStayAsTheyAre) {
   EXPECT_THROW(Put(file, "A", "x"), ERegistryException);
 }
 
-TEST(HiveFileTest, FailedReplaceKeepsTheOldFileAndForgetsTheChange) {
+// Every step of a rewrite failed in turn: the change is reported with the
+// hive's path, the file keeps its bytes (the new ones only when the failed
+// step came after the rename), nothing is left beside it, and the object
+// forgets the change it could not write.
+TEST(HiveFileFaultTest, EveryStepFailedInTurnKeepsTheOldHive) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  for (const bool unnamed : {true, false}) {
+    std::filesystem::remove(path);
+    Put(*std::make_unique<HiveFile>(path), "A", "kept");
+    const std::string before = ReadFile(path);
+    std::size_t steps;
+    {
+      test::ScopedFaults fs;
+      if (!unnamed) fs.RefuseUnnamedFiles();
+      HiveFile file(path);
+      Put(file, "B", "new");
+      steps = fs.calls().size();
+      WriteFile(path, before);
+    }
+    int failures = 0;
+    for (const int code : {EIO, ENOSPC}) {
+      for (std::size_t step = 0; step < steps; ++step) {
+        WriteFile(path, before);
+        HiveFile file(path);
+        std::string message;
+        std::vector<test::FaultFileSystem::Call> calls;
+        {
+          test::ScopedFaults fs;
+          if (!unnamed) fs.RefuseUnnamedFiles();
+          fs.FailCall(step, code);
+          try {
+            Put(file, "B", "new");
+          } catch (const ERegistryException& e) {
+            message = e.what();
+          }
+          calls = fs.calls();
+        }
+        ASSERT_LT(step, calls.size());
+        SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + " step " + std::to_string(step) +
+                     ": " + test::FsOpName(calls[step].op) + " " + calls[step].path);
+        if (calls[step].op == test::FsOp::kUnlink) {  // only a failed removal may leave one
+          for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().rfind(".system.reg.part-", 0) == 0) {
+              std::filesystem::remove(entry.path());
+            }
+          }
+        }
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+          names.insert(entry.path().filename().string());
+        }
+        EXPECT_EQ(names, (std::set<std::string>{"system.reg", "system.reg.lock"}));
+        if (message.empty()) {
+          EXPECT_EQ(Get(HiveFile(path).Read(), "B"), "new");
+          continue;
+        }
+        ++failures;
+        const bool renamed = std::any_of(calls.begin(), calls.begin() + step,
+                                         [](const auto& c) { return c.op == test::FsOp::kRename; });
+        EXPECT_NE(message.find(dir.path()), std::string::npos) << message;
+        if (!renamed) {
+          EXPECT_EQ(ReadFile(path), before);
+          EXPECT_EQ(Get(file.Read(), "B"), std::nullopt);
+        }
+      }
+    }
+    EXPECT_GT(failures, 8) << "the faults never reached the rewrite";
+  }
+}
+
+// A write that takes nothing is an error, never an endless loop.
+TEST(HiveFileFaultTest, AWriteThatTakesNothingFailsAndKeepsTheHive) {
   ScratchDir dir;
   const std::string path = dir / "system.reg";
   HiveFile file(path);
   Put(file, "A", "kept");
   const std::string before = ReadFile(path);
-  // Something that cannot be removed sits where the new file goes.
-  std::filesystem::create_directories(path + ".tmp/inside");
+  test::ScopedFaults fs;
+  fs.LimitTransfers(0);
   EXPECT_THROW(Put(file, "B", "lost"), ERegistryException);
   EXPECT_EQ(ReadFile(path), before);
-  EXPECT_EQ(Get(file.Read(), "B"), std::nullopt);
-  std::filesystem::remove_all(path + ".tmp");
-  // A file left there by a writer that crashed is simply replaced.
-  WriteFile(path + ".tmp", "half a hi");
-  Put(file, "B", "written");
-  EXPECT_EQ(Get(HiveFile(path).Read(), "B"), "written");
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
 TEST(HiveFileTest, ALinkedHiveIsUpdatedWhereItLives) {

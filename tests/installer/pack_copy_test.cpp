@@ -1,4 +1,4 @@
-#include "installer/file_stream.h"
+#include "installer/pack_copy.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
+#include <optional>
+
+#include "common/fault_file_system.h"
 
 #include "installer_test_util.h"
 
@@ -212,49 +214,202 @@ TEST(CopyFileReplacingFaultTest, ReadOnlyFolderIsRefused) {
   EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
 }
 
-// A process killed at any moment of the copy leaves either the old pack file
-// or the complete new one under the pack's name, never a part of it.
+// What a copy with one failed step must leave: success and the new bytes, or
+// one of the copy's own messages and the old bytes (the new ones only when
+// the failed step came after the rename), and never a stray file.
+struct CopyRun {
+  std::string message;  // empty on success
+  std::vector<test::FaultFileSystem::Call> calls;
+};
+
+CopyRun RunCopy(const std::string& source, const std::string& target, bool unnamed,
+                std::optional<std::pair<std::size_t, int>> fault) {
+  test::ScopedFaults fs;
+  fs.LimitTransfers(kCopyPieceSize / 2);  // several pieces, so each can fail
+  if (!unnamed) fs.RefuseUnnamedFiles();
+  if (fault) fs.FailCall(fault->first, fault->second);
+  CopyRun run;
+  try {
+    CopyFileReplacing(source, target);
+  } catch (const Exception& e) {
+    run.message = e.Message();
+  }
+  run.calls = fs.calls();
+  return run;
+}
+
+TEST(CopyFileReplacingFaultTest, EveryStepFailedInTurnKeepsTheOldPackAndLeavesNothing) {
+  ScratchDir scratch;
+  const std::string source = scratch / "source", target = scratch / "P.wpk";
+  const std::string data = PatternBytes(3 * kCopyPieceSize + 5);
+  WriteFile(source, data);
+  for (const bool unnamed : {true, false}) {
+    WriteFile(target, "old pack");
+    const std::size_t steps = RunCopy(source, target, unnamed, std::nullopt).calls.size();
+    int failures = 0;
+    for (const int code : {EIO, ENOSPC}) {
+      for (std::size_t step = 0; step < steps; ++step) {
+        WriteFile(target, "old pack");
+        const CopyRun run = RunCopy(source, target, unnamed, {{step, code}});
+        ASSERT_LT(step, run.calls.size());
+        const auto& failed = run.calls[step];
+        SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + " step " + std::to_string(step) +
+                     ": " + test::FsOpName(failed.op) + " " + failed.path);
+        // Only a failed removal may leave an unfinished copy, for the next run.
+        if (failed.op == test::FsOp::kUnlink) {
+          for (const std::string& name : ListDir(scratch.path())) {
+            if (name.rfind(PartialCopyPrefix("P.wpk"), 0) == 0) ::unlink((scratch / name).c_str());
+          }
+        }
+        EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
+        const std::string result = ReadFile(target);
+        if (run.message.empty()) {
+          EXPECT_TRUE(result == data);
+          continue;
+        }
+        ++failures;
+        const bool renamed = std::any_of(run.calls.begin(), run.calls.begin() + step,
+                                         [](const auto& c) { return c.op == test::FsOp::kRename; });
+        EXPECT_TRUE(result == "old pack" || (renamed && result == data));
+        using test::FsOp;
+        if (failed.op == FsOp::kOpen && failed.path == source) {
+          EXPECT_EQ(run.message, "Cannot open file " + source);
+        } else if (failed.op == FsOp::kRead && failed.path == source) {
+          EXPECT_EQ(run.message, "Stream read error");
+        } else if (failed.op == FsOp::kWrite || failed.op == FsOp::kSync) {
+          EXPECT_EQ(run.message, "Stream write error");
+        } else {
+          EXPECT_TRUE(run.message == "Cannot create file " + target ||
+                      run.message == "Stream write error" ||
+                      run.message == "Cannot open file " + source)
+              << run.message;
+        }
+      }
+    }
+    EXPECT_GT(failures, 8) << "the faults never reached the copy";
+  }
+}
+
+TEST(CopyFileReplacingFaultTest, InterruptionsAndShortTransfersStillCopyEveryByte) {
+  ScratchDir scratch;
+  const std::string data = PatternBytes(2 * kCopyPieceSize + 77, 9);
+  WriteFile(scratch / "source", data);
+  test::ScopedFaults fs;
+  for (const auto op : {test::FsOp::kOpen, test::FsOp::kCopyRange, test::FsOp::kRead,
+                        test::FsOp::kWrite, test::FsOp::kSync, test::FsOp::kLock}) {
+    fs.Interrupt(op, 3);
+  }
+  fs.LimitTransfers(1000);
+  CopyFileReplacing(scratch / "source", scratch / "P.wpk");
+  EXPECT_TRUE(ReadFile(scratch / "P.wpk") == data);
+}
+
+// When the kernel cannot copy in place (another file system), the plain
+// reads and writes carry the copy.
+TEST(CopyFileReplacingFaultTest, PlainReadsAndWritesTakeOverFromTheKernelCopy) {
+  ScratchDir scratch;
+  const std::string data = PatternBytes(5 * kCopyPieceSize + 3, 11);
+  WriteFile(scratch / "source", data);
+  test::ScopedFaults fs;
+  fs.FailAll(test::FsOp::kCopyRange, EXDEV);
+  CopyFileReplacing(scratch / "source", scratch / "P.wpk");
+  EXPECT_TRUE(ReadFile(scratch / "P.wpk") == data);
+  const auto reads = std::count_if(fs.calls().begin(), fs.calls().end(),
+                                   [](const auto& c) { return c.op == test::FsOp::kRead; });
+  EXPECT_EQ(reads, 6);  // five whole pieces and the last three bytes
+}
+
+// A write that takes nothing is a failed write, not an endless loop.
+TEST(CopyFileReplacingFaultTest, AWriteThatTakesNothingIsAWriteError) {
+  ScratchDir scratch;
+  WriteFile(scratch / "source", PatternBytes(1000));
+  WriteFile(scratch / "P.wpk", "old pack");
+  test::ScopedFaults fs;
+  fs.LimitTransfers(0);
+  ExpectFailure<EWriteError>([&] { CopyFileReplacing(scratch / "source", scratch / "P.wpk"); },
+                             "Stream write error");
+  EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");
+  EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
+}
+
+// A target that cannot even be looked at (a name too long, no search right
+// on its folder) is refused before anything is written.
+TEST(CopyFileReplacingFaultTest, ATargetThatCannotBeLookedAtIsRefused) {
+  ScratchDir scratch;
+  WriteFile(scratch / "source", "exe");
+  const std::string long_name = scratch / (std::string(300, 'n') + ".wpk");
+  ExpectFailure<EFCreateError>([&] { CopyFileReplacing(scratch / "source", long_name); },
+                               "Cannot create file " + long_name);
+  WriteFile(scratch / "P.wpk", "old pack");
+  test::ScopedFaults fs;
+  fs.FailNth(test::FsOp::kStat, 1, EACCES);  // the target's, after the source's
+  ExpectFailure<EFCreateError>([&] { CopyFileReplacing(scratch / "source", scratch / "P.wpk"); },
+                               "Cannot create file " + (scratch / "P.wpk"));
+  EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");
+}
+
+// Stops the copy in the middle of its data: tells the parent through `ready`
+// once two pieces are written, then waits for the end.
+class StallingFileSystem : public test::FaultFileSystem {
+ public:
+  explicit StallingFileSystem(int ready) : ready_(ready) {}
+  ssize_t WriteAt(int fd, const void* buffer, std::size_t size, off_t offset) override {
+    if (++writes_ == 3) {
+      (void)!::write(ready_, "x", 1);
+      for (;;) ::pause();
+    }
+    return FaultFileSystem::WriteAt(fd, buffer, size, offset);
+  }
+
+ private:
+  int ready_;
+  int writes_ = 0;
+};
+
+// A process killed in the middle of the copy leaves the old pack file under
+// the pack's name; the unfinished copy it leaves is cleared by the next run.
 TEST(CopyFileReplacingFaultTest, KilledCopyNeverLeavesAPartialPackFile) {
   ScratchDir scratch;
   const std::string old_data = PatternBytes(5 * kCopyPieceSize, 3);
-  const std::string new_data = PatternBytes(48 << 20, 4);
+  const std::string new_data = PatternBytes(8 * kCopyPieceSize, 4);
   WriteFile(scratch / "source", new_data);
-  const std::string shm_source = "/dev/shm/tessaline-d-kill-" + std::to_string(::getpid());
-  WriteFile(shm_source, new_data);
-
-  int completed = 0;
-  for (int round = 0; round < 8; ++round) {
-    SCOPED_TRACE(round);
-    WriteFile(scratch / "P.wpk", old_data);
-    const std::string source = round % 2 == 0 ? scratch / "source" : shm_source;
+  WriteFile(scratch / "P.wpk", old_data);
+  for (const bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed" : "named");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     const pid_t pid = ::fork();
     if (pid == 0) {
+      StallingFileSystem fs(ready[1]);
+      ScopedFileSystem scope(fs);
+      fs.FailAll(test::FsOp::kCopyRange, EXDEV);
+      if (!unnamed) fs.RefuseUnnamedFiles();
       try {
-        CopyFileReplacing(source, scratch / "P.wpk");
+        CopyFileReplacing(scratch / "source", scratch / "P.wpk");
       } catch (...) {
-        ::_exit(1);
       }
-      ::_exit(0);
+      ::_exit(1);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2 + 6 * round));
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the copy never reached its third piece";
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) ++completed;
-
-    const std::string result = ReadFile(scratch / "P.wpk");
-    EXPECT_TRUE(result == old_data || result == new_data) << "size " << result.size();
-    // Anything left beside it is an unfinished copy that the next run clears.
-    for (const std::string& name : ListDir(scratch.path())) {
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(ReadFile(scratch / "P.wpk") == old_data);
+    const Names left = ListDir(scratch.path());
+    EXPECT_EQ(left.size(), unnamed ? 2u : 3u);
+    for (const std::string& name : left) {
       if (name != "P.wpk" && name != "source") {
         EXPECT_EQ(name.rfind(PartialCopyPrefix("P.wpk"), 0), 0u) << name;
       }
     }
   }
-  EXPECT_LT(completed, 8) << "no copy was interrupted";
   CopyFileReplacing(scratch / "source", scratch / "P.wpk");
+  EXPECT_TRUE(ReadFile(scratch / "P.wpk") == new_data);
   EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
-  ::unlink(shm_source.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// File failures of the installation, and the copy that puts the pack file in
-// place without ever leaving a partial file under the pack file's name.
+// File failures of the installation, and the copy policy of the pack file:
+// what may be replaced, and how each failed step is reported. The new file is
+// made and put in place by FileReplacement (platform/file_replacement.h), so
+// a partial file never stands under the pack file's name.
 //
 // Thread use: any thread; no shared state. While copying, the calling
 // thread's SIGXFSZ is held back so that a file-size limit shows up as a write
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "platform/exception.h"
+#include "platform/file_replacement.h"
 
 namespace tessaline {
 
@@ -43,7 +46,9 @@ inline constexpr std::size_t kCopyPieceSize = 61440;
 // Prefix and suffix of the names of the unfinished copies that
 // CopyFileReplacing may leave beside `target` if the process is killed at the
 // wrong moment: "." + target's file name + ".part-" + six characters.
-std::string PartialCopyPrefix(const std::string& target_file_name);
+inline std::string PartialCopyPrefix(const std::string& target_file_name) {
+  return FileReplacement::PartialPrefix(target_file_name);
+}
 
 // Copies every byte of the file `source` to the file `target`, replacing an
 // existing `target` only once the whole copy is written and synced. The new

@@ -1,0 +1,93 @@
+#include "installer/pack_copy.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/file_system.h"
+
+namespace tessaline {
+
+namespace {
+
+// Largest request handed to the kernel's in-place copy at once.
+constexpr std::size_t kFastCopyChunk = std::size_t{1} << 30;
+
+// Copies `size` bytes from the start of `in` to the start of `out`. The kernel
+// copies in place while it can; when it cannot or fails, the rest goes through
+// plain reads and writes of kCopyPieceSize bytes, which tell a failing source
+// from a failing target.
+void CopyContents(int in, int out, off_t size, const std::string& source,
+                  const std::string& target) {
+  FileSystem& fs = CurrentFileSystem();
+  off_t done = 0;
+  bool in_kernel = true;
+  std::unique_ptr<char[]> buffer;
+  while (done < size) {
+    if (in_kernel) {
+      off_t in_offset = done;
+      off_t out_offset = done;
+      const auto want = static_cast<std::size_t>(std::min<off_t>(size - done, kFastCopyChunk));
+      const ssize_t n = fs.CopyRange(in, &in_offset, out, &out_offset, want);
+      if (n > 0) {
+        done += n;
+      } else if (n == 0 || errno != EINTR) {
+        in_kernel = false;
+      }
+      continue;
+    }
+    const auto piece = static_cast<std::size_t>(std::min<off_t>(size - done, kCopyPieceSize));
+    if (!buffer) buffer = std::make_unique<char[]>(piece);
+    if (!ReadExactlyAt(in, buffer.get(), piece, done, source).ok()) {
+      throw EReadError("Stream read error");
+    }
+    if (!WriteExactlyAt(out, buffer.get(), piece, done, target).ok()) {
+      throw EWriteError("Stream write error");
+    }
+    done += static_cast<off_t>(piece);
+  }
+}
+
+// Only a regular file at the target may be replaced, and never the source
+// itself: that would destroy what is being copied. A target that cannot be
+// looked at for a reason other than its absence is refused too.
+void CheckTarget(const std::string& target, const struct stat& source_info) {
+  Result<struct stat> info = StatPath(target);
+  const bool in_the_way =
+      info.ok() ? !S_ISREG(info.value().st_mode) || SameFile(info.value(), source_info)
+                : info.code() != ENOENT;
+  if (in_the_way) throw EFCreateError("Cannot create file " + target);
+}
+
+// How a failed step of putting the new file in place is reported: a full
+// disk or an I/O error is a failed write, anything else a file that cannot be
+// created.
+[[noreturn]] void FailPutInPlace(const std::string& target, const Status& status) {
+  const int code = status.code();
+  if (status.error().operation() == "sync folder" || code == ENOSPC || code == EDQUOT ||
+      code == EIO) {
+    throw EWriteError("Stream write error");
+  }
+  throw EFCreateError("Cannot create file " + target);
+}
+
+}  // namespace
+
+void CopyFileReplacing(const std::string& source, const std::string& target) {
+  Result<UniqueFd> in = Open(source, O_RDONLY | O_NONBLOCK);
+  Result<struct stat> source_info = in.ok() ? StatOpen(in.value().get(), source) : in.error();
+  if (!source_info.ok() || !S_ISREG(source_info.value().st_mode)) {
+    throw EFOpenError("Cannot open file " + source);
+  }
+  CheckTarget(target, source_info.value());
+
+  FileReplacement replacement(target);
+  if (!replacement.Create(0755).ok()) throw EFCreateError("Cannot create file " + target);
+  CopyContents(in.value().get(), replacement.fd(), source_info.value().st_size, source, target);
+  if (!replacement.Sync().ok()) throw EWriteError("Stream write error");
+
+  // The name may have changed meanwhile; check again right before replacing.
+  CheckTarget(target, source_info.value());
+  if (Status placed = replacement.PutInPlace(); !placed.ok()) FailPutInPlace(target, placed);
+}
+
+}  // namespace tessaline

@@ -1,0 +1,78 @@
+// A new file that takes an existing file's place only once it is complete.
+//
+// The new file is made in the target's folder: unnamed (O_TMPFILE) where the
+// file system allows, so nothing is left if the process dies, else under the
+// name "." + target's name + ".part-" + six characters, created exclusively
+// and never through a link. Either way it is locked (flock) while it lives, so
+// that another run does not take it for the leftover of a killed one; such
+// leftovers, unlocked, are removed when the next replacement is made. Put in
+// place, the new file is synced, named and renamed over the target, and the
+// folder is synced, so a crash at any moment leaves the old file or the new
+// one under the target's name, never a part of either.
+//
+// While the object lives the calling thread holds SIGXFSZ back, so that a
+// file-size limit shows as a failed write (EFBIG) instead of ending the
+// process. Use it on one thread only.
+#pragma once
+
+#include <signal.h>
+
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace tessaline {
+
+class FileReplacement {
+ public:
+  // Names the file to replace; nothing is touched yet.
+  explicit FileReplacement(std::string target);
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  // Removes the new file when it was not put in place.
+  ~FileReplacement();
+
+  // "." + file_name + ".part-": how the names of unfinished files begin.
+  static std::string PartialPrefix(const std::string& file_name);
+
+  // Opens the target's folder and makes the new file with `mode` (less the
+  // umask). Errors: the folder cannot be opened ("open"), no new file can be
+  // made in it ("create"), the target names no file ("create", EISDIR).
+  Status Create(mode_t mode);
+
+  // The new file, open for writing (only after a successful Create).
+  int fd() const { return file_.get(); }
+  const std::string& target() const { return target_; }
+
+  // Gives the new file the mode, owner and group of `old` (the file it will
+  // replace), as far as the caller may: the owner is kept only by root.
+  Status KeepAttributesOf(const struct stat& old);
+
+  // Sets the new file's mode exactly, whatever the umask ("chmod").
+  Status SetMode(mode_t mode);
+
+  // Syncs the new file's contents ("sync").
+  Status Sync();
+
+  // Names the new file and renames it over the target ("link", "rename"),
+  // then syncs the folder ("sync folder"; a file system that cannot sync a
+  // folder, EINVAL, is taken as done). Call after Sync.
+  Status PutInPlace();
+
+ private:
+  void RemoveStalePartialFiles();
+  bool CreateNamed(mode_t mode);
+  Status NameUnnamedFile();
+
+  std::string target_;
+  std::string file_name_;
+  std::string prefix_;
+  UniqueFd folder_;
+  UniqueFd file_;
+  std::string partial_name_;  // the new file's name in the folder, while it has one
+  sigset_t file_size_signal_;
+  sigset_t previous_mask_;
+  bool file_size_signal_was_pending_ = false;
+};
+
+}  // namespace tessaline

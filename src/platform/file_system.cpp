@@ -1,0 +1,343 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace tessaline {
+
+namespace {
+
+PosixFileSystem& OperatingSystem() {
+  static PosixFileSystem system;
+  return system;
+}
+
+FileSystem* current_file_system = &OperatingSystem();
+
+// Calls `call` until it ends for a reason other than EINTR.
+template <typename Call>
+auto Retrying(Call call) {
+  for (;;) {
+    auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
+}
+
+}  // namespace
+
+// ---- The operating system --------------------------------------------------
+
+int PosixFileSystem::OpenAt(int dir, const char* path, int flags, mode_t mode) {
+  return ::openat(dir, path, flags, mode);
+}
+int PosixFileSystem::Close(int fd) {
+  return ::close(fd);
+}
+ssize_t PosixFileSystem::Read(int fd, void* buffer, std::size_t size) {
+  return ::read(fd, buffer, size);
+}
+ssize_t PosixFileSystem::ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
+  return ::pread(fd, buffer, size, offset);
+}
+ssize_t PosixFileSystem::Write(int fd, const void* buffer, std::size_t size) {
+  return ::write(fd, buffer, size);
+}
+ssize_t PosixFileSystem::WriteAt(int fd, const void* buffer, std::size_t size, off_t offset) {
+  return ::pwrite(fd, buffer, size, offset);
+}
+ssize_t PosixFileSystem::CopyRange(int in, off_t* in_offset, int out, off_t* out_offset,
+                                   std::size_t size) {
+  return ::copy_file_range(in, in_offset, out, out_offset, size, 0);
+}
+int PosixFileSystem::Sync(int fd) {
+  return ::fsync(fd);
+}
+int PosixFileSystem::StatAt(int dir, const char* path, struct stat* info, int flags) {
+  return ::fstatat(dir, path, info, flags);
+}
+int PosixFileSystem::StatFd(int fd, struct stat* info) {
+  return ::fstat(fd, info);
+}
+int PosixFileSystem::AccessAt(int dir, const char* path, int mode, int flags) {
+  return ::faccessat(dir, path, mode, flags);
+}
+int PosixFileSystem::MakeDirAt(int dir, const char* path, mode_t mode) {
+  return ::mkdirat(dir, path, mode);
+}
+int PosixFileSystem::LinkAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
+                            int flags) {
+  return ::linkat(old_dir, old_path, new_dir, new_path, flags);
+}
+int PosixFileSystem::RenameAt(int old_dir, const char* old_path, int new_dir,
+                              const char* new_path) {
+  return ::renameat(old_dir, old_path, new_dir, new_path);
+}
+int PosixFileSystem::UnlinkAt(int dir, const char* path, int flags) {
+  return ::unlinkat(dir, path, flags);
+}
+int PosixFileSystem::Lock(int fd, int operation) {
+  return ::flock(fd, operation);
+}
+int PosixFileSystem::ChangeMode(int fd, mode_t mode) {
+  return ::fchmod(fd, mode);
+}
+int PosixFileSystem::ChangeOwner(int fd, uid_t owner, gid_t group) {
+  return ::fchown(fd, owner, group);
+}
+ssize_t PosixFileSystem::ReadLinkAt(int dir, const char* path, char* buffer, std::size_t size) {
+  return ::readlinkat(dir, path, buffer, size);
+}
+int PosixFileSystem::ListFolder(int dir, std::vector<std::string>& names) {
+  // fdopendir takes the descriptor it is given; give it a copy of our own.
+  const int listing_fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing_fd < 0) return -1;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    const int error = errno;
+    ::close(listing_fd);
+    errno = error;
+    return -1;
+  }
+  names.clear();
+  errno = 0;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  const int error = errno;
+  ::closedir(listing);
+  errno = error;
+  return error == 0 ? 0 : -1;
+}
+
+FileSystem& CurrentFileSystem() {
+  return *current_file_system;
+}
+
+ScopedFileSystem::ScopedFileSystem(FileSystem& replacement) : previous_(current_file_system) {
+  current_file_system = &replacement;
+}
+
+ScopedFileSystem::~ScopedFileSystem() {
+  current_file_system = previous_;
+}
+
+// ---- Descriptors -------------------------------------------------------------
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+void UniqueFd::Reset() {
+  if (fd_ >= 0) CurrentFileSystem().Close(fd_);
+  fd_ = -1;
+}
+
+int UniqueFd::Close() {
+  const int result = fd_ >= 0 ? CurrentFileSystem().Close(fd_) : 0;
+  fd_ = -1;
+  return result;
+}
+
+// ---- Opening, reading, writing ---------------------------------------------
+
+Result<UniqueFd> OpenAt(int dir, const std::string& path, int flags, mode_t mode,
+                        const char* operation) {
+  FileSystem& fs = CurrentFileSystem();
+  const int fd = Retrying([&] { return fs.OpenAt(dir, path.c_str(), flags | O_CLOEXEC, mode); });
+  if (fd < 0) return SystemError(operation, path, errno);
+  return UniqueFd(fd);
+}
+
+Status WriteAll(int fd, std::string_view bytes, const std::string& path) {
+  FileSystem& fs = CurrentFileSystem();
+  while (!bytes.empty()) {
+    const ssize_t n = Retrying([&] { return fs.Write(fd, bytes.data(), bytes.size()); });
+    if (n < 0) return SystemError("write", path, errno);
+    if (n == 0) return SystemError("write", path, EIO);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return Status::Ok();
+}
+
+Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
+                     const std::string& path) {
+  FileSystem& fs = CurrentFileSystem();
+  while (size > 0) {
+    const ssize_t n = Retrying([&] { return fs.ReadAt(fd, buffer, size, offset); });
+    if (n < 0) return SystemError("read", path, errno);
+    if (n == 0) return SystemError("read", path, EIO);  // the file ended early
+    buffer += n;
+    size -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return Status::Ok();
+}
+
+Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset,
+                      const std::string& path) {
+  FileSystem& fs = CurrentFileSystem();
+  while (size > 0) {
+    const ssize_t n = Retrying([&] { return fs.WriteAt(fd, buffer, size, offset); });
+    if (n < 0) return SystemError("write", path, errno);
+    if (n == 0) return SystemError("write", path, EIO);
+    buffer += n;
+    size -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return Status::Ok();
+}
+
+Status SyncFd(int fd, const std::string& path) {
+  FileSystem& fs = CurrentFileSystem();
+  if (Retrying([&] { return fs.Sync(fd); }) != 0) return SystemError("sync", path, errno);
+  return Status::Ok();
+}
+
+Status SyncFolder(const std::string& folder) {
+  Result<UniqueFd> fd = Open(folder, O_RDONLY | O_DIRECTORY);
+  if (!fd.ok()) return fd.status();
+  return SyncFd(fd.value().get(), folder);
+}
+
+Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, bool follow_links) {
+  // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
+  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK | (follow_links ? 0 : O_NOFOLLOW));
+  if (!fd.ok()) return fd.error();
+  Result<struct stat> info = StatOpen(fd.value().get(), path);
+  if (!info.ok()) return info.error();
+  if (!S_ISREG(info.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
+  if (static_cast<std::uint64_t>(info.value().st_size) > limit) {
+    return SystemError("read", path, kErrorTooLarge);
+  }
+  FileSystem& fs = CurrentFileSystem();
+  std::string text(static_cast<std::size_t>(info.value().st_size), '\0');
+  std::size_t done = 0;
+  for (;;) {
+    if (done == text.size()) {
+      if (done > limit) return SystemError("read", path, kErrorTooLarge);
+      text.resize(done + 4096);  // the file grew since it was measured
+    }
+    const ssize_t n =
+        Retrying([&] { return fs.Read(fd.value().get(), &text[done], text.size() - done); });
+    if (n < 0) return SystemError("read", path, errno);
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  if (done > limit) return SystemError("read", path, kErrorTooLarge);
+  text.resize(done);
+  return text;
+}
+
+// ---- Facts about paths -----------------------------------------------------
+
+Result<struct stat> StatPath(const std::string& path, bool follow_links) {
+  struct stat info;
+  const int flags = follow_links ? 0 : AT_SYMLINK_NOFOLLOW;
+  if (CurrentFileSystem().StatAt(AT_FDCWD, path.c_str(), &info, flags) != 0) {
+    return SystemError("stat", path, errno);
+  }
+  return info;
+}
+
+Result<struct stat> StatOpen(int fd, const std::string& path) {
+  struct stat info;
+  if (CurrentFileSystem().StatFd(fd, &info) != 0) return SystemError("stat", path, errno);
+  return info;
+}
+
+bool DirectoryExists(const std::string& path) {
+  if (path.empty()) return false;
+  Result<struct stat> info = StatPath(path);
+  return info.ok() && S_ISDIR(info.value().st_mode);
+}
+
+bool CanWriteFolder(const std::string& folder) {
+  return CurrentFileSystem().AccessAt(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool CanWriteFile(const std::string& path) {
+  return CurrentFileSystem().AccessAt(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+Result<std::string> ReadLink(const std::string& path) {
+  std::string target(256, '\0');
+  for (;;) {
+    const ssize_t n =
+        CurrentFileSystem().ReadLinkAt(AT_FDCWD, path.c_str(), target.data(), target.size());
+    if (n < 0) return SystemError("readlink", path, errno);
+    if (static_cast<std::size_t>(n) < target.size()) {
+      target.resize(static_cast<std::size_t>(n));
+      return target;
+    }
+    target.resize(target.size() * 2);
+  }
+}
+
+Result<std::string> RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return SystemError("realpath", path, errno);
+  return std::string(resolved);
+}
+
+// ---- Path parts ----------------------------------------------------------------
+
+std::string DirectoryPart(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string FileNamePart(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ContainingFolder(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return std::string(path.substr(0, slash));
+}
+
+// ---- Folders -----------------------------------------------------------------
+
+Status CreateFolders(const std::string& folder, mode_t mode) {
+  // Climb to the nearest level that exists, then make the missing ones on the
+  // way back down. No recursion: a path may have thousands of levels.
+  std::vector<std::string> missing;
+  std::string level = folder;
+  while (level.size() > 1 && level.back() == '/') level.pop_back();
+  for (;;) {
+    Result<struct stat> info = StatPath(level);
+    if (info.ok()) {
+      if (!S_ISDIR(info.value().st_mode)) return SystemError("mkdir", level, ENOTDIR);
+      break;
+    }
+    if (info.code() != ENOENT) return info.status();
+    missing.push_back(level);
+    const std::string parent = ContainingFolder(level);
+    if (parent == level || parent == ".") break;
+    level = parent;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (CurrentFileSystem().MakeDirAt(AT_FDCWD, it->c_str(), mode) != 0 && errno != EEXIST) {
+      return SystemError("mkdir", *it, errno);
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace tessaline

@@ -1,0 +1,22 @@
+#include "platform/system_error.h"
+
+#include <cstring>
+
+namespace tessaline {
+
+std::string SystemError::Reason() const {
+  switch (code_) {
+    case kErrorNotRegularFile:
+      return "not a regular file";
+    case kErrorTooLarge:
+      return "too large";
+    default:
+      return std::strerror(code_);
+  }
+}
+
+std::string SystemError::ToString() const {
+  return operation_ + " '" + path_ + "': " + Reason();
+}
+
+}  // namespace tessaline
