@@ -24,15 +24,12 @@ endif()
 set(TESSALINE_RESOURCE_DIR ${PROJECT_SOURCE_DIR}/resources)
 
 # Defines the static library of one module from the .cpp files of its folder
-# (files matching EXCLUDE are left out), linked to the modules it builds on.
+# (not of its subfolders), linked to the modules it builds on.
 # A folder with no sources yet gives an interface library, so the tree always
 # configures while modules are being written.
 function(tessaline_module name)
-  cmake_parse_arguments(ARG "" "EXCLUDE" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(ARG_EXCLUDE)
-    list(FILTER sources EXCLUDE REGEX "${ARG_EXCLUDE}")
-  endif()
   if(sources)
     add_library(${name} STATIC ${sources})
     tessaline_warnings(${name})

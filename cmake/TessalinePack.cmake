@@ -1,5 +1,5 @@
 # Installer executables of card packs. Every pack is the same program (the
-# Qt window library tessaline_ui and src/installer/main.cpp) with its own
+# Qt window library tessaline_ui and src/installer/window/main.cpp) with its own
 # identity, given as compile definitions, and its own card sheet, embedded as
 # the resource "PACK" beside the window's logos and the program's icon.
 include_guard(GLOBAL)
@@ -64,7 +64,7 @@ function(tessaline_add_installer target)
   if(NOT ARG_OUTPUT_DIRECTORY)
     set(ARG_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
   endif()
-  add_executable(${target} ${PROJECT_SOURCE_DIR}/src/installer/main.cpp)
+  add_executable(${target} ${PROJECT_SOURCE_DIR}/src/installer/window/main.cpp)
   tessaline_warnings(${target})
   target_link_libraries(${target} PRIVATE tessaline_ui)
   target_compile_definitions(${target} PRIVATE

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "installer/qt_command_line.h"
+#include "installer/window/command_line.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "installer/folders.h"
-#include "installer/window.h"
+#include "installer/window/form.h"
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"
 

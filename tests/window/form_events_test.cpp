@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "installer/qt_directory_chooser.h"
-#include "installer/window.h"
+#include "installer/window/directory_chooser.h"
+#include "installer/window/form.h"
 #include "platform/process.h"
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "installer/window.h"
+#include "installer/window/form.h"
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"
 

@@ -5,8 +5,8 @@
 #include <QImage>
 
 #include "installer/backdrop.h"
-#include "installer/qt_paint_box.h"
-#include "installer/window.h"
+#include "installer/window/form.h"
+#include "installer/window/paint_box.h"
 #include "platform/canvas.h"
 #include "window_test_support.h"
 

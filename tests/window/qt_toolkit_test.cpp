@@ -9,9 +9,9 @@
 #include <atomic>
 #include <thread>
 
-#include "installer/qt_toolkit.h"
-#include "registry/cipher_reg.h"
+#include "installer/window/toolkit.h"
 #include "platform/exception.h"
+#include "registry/cipher_reg.h"
 #include "support/messages.h"
 #include "window_test_support.h"
 

@@ -4,8 +4,8 @@
 #include <QLineEdit>
 
 #include "installer/backdrop.h"
-#include "installer/qt_startup.h"
-#include "installer/window.h"
+#include "installer/window/form.h"
+#include "installer/window/installer_main.h"
 #include "platform/canvas.h"
 #include "window_test_support.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "installer/identity.h"
-#include "installer/qt_application.h"
+#include "installer/window/application.h"
 #include "registry/cipher_reg.h"
 #include "support/support_module.h"
 

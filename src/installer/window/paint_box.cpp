@@ -1,4 +1,4 @@
-#include "installer/qt_paint_box.h"
+#include "installer/window/paint_box.h"
 
 #include <QPaintEngine>
 #include <QPaintEvent>

@@ -1,4 +1,4 @@
-#include "installer/qt_bevel.h"
+#include "installer/window/bevel.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "installer/qt_directory_chooser.h"
+#include "installer/window/directory_chooser.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

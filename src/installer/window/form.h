@@ -1,7 +1,7 @@
 // The installer window, TForm1: the backdrop paint box PB filling the client
 // area and the centred control panel Panel1 with the product heading, the
 // pack title, the destination DirN and the buttons Install (btInstall), Exit
-// (Button2) and Browse (Button3). The layout comes from window.ui; the
+// (Button2) and Browse (Button3). The layout comes from form.ui; the
 // controls keep their form names (QObject::objectName), so tests find them
 // with findChild.
 //

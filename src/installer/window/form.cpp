@@ -1,4 +1,4 @@
-#include "installer/window.h"
+#include "installer/window/form.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -12,14 +12,14 @@
 #include "installer/folders.h"
 #include "installer/installation.h"
 #include "installer/panel_state.h"
-#include "installer/qt_directory_chooser.h"
-#include "installer/qt_paint_box.h"
+#include "installer/window/directory_chooser.h"
+#include "installer/window/paint_box.h"
 #include "platform/canvas.h"
 #include "platform/process.h"
 #include "platform/resources.h"
 #include "support/messages.h"
 #include "support/toolkit.h"
-#include "ui_window.h"
+#include "ui_form.h"
 
 namespace tessaline {
 namespace {

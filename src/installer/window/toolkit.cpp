@@ -1,4 +1,4 @@
-#include "installer/qt_toolkit.h"
+#include "installer/window/toolkit.h"
 
 #include <QApplication>
 #include <QCursor>

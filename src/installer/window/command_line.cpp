@@ -1,4 +1,4 @@
-#include "installer/qt_command_line.h"
+#include "installer/window/command_line.h"
 
 #include <charconv>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "installer/qt_panel.h"
+#include "installer/window/panel.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "installer/qt_startup.h"
+#include "installer/window/installer_main.h"
 
 #include <QIcon>
 #include <QPixmap>
@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "installer/identity.h"
-#include "installer/qt_application.h"
-#include "installer/qt_command_line.h"
-#include "installer/qt_paint_box.h"
-#include "installer/qt_toolkit.h"
 #include "installer/unattended.h"
-#include "installer/window.h"
+#include "installer/window/application.h"
+#include "installer/window/command_line.h"
+#include "installer/window/form.h"
+#include "installer/window/paint_box.h"
+#include "installer/window/toolkit.h"
 #include "platform/resources.h"
 #include "registry/cipher_reg.h"
 #include "support/dictionary.h"

@@ -1,4 +1,4 @@
-#include "installer/qt_application.h"
+#include "installer/window/application.h"
 
 #include <QString>
 
