@@ -277,32 +277,39 @@ void Canvas::SelectClipRgn(const Region* region) {
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
   if (dest.IsEmpty() || source_rect.IsEmpty()) return;
   assert(&source != this);
-  CopyMode mode = copy_mode_;
-  std::int64_t dw = dest.Width(), dh = dest.Height();
-  std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
-  if (dw == sw && dh == sh) {
-    // One for one: the destination part whose source lies inside `source`.
-    std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
-    std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
-    IntRect visible = dest.Intersected(Bounds());
-    visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
-                                   ClampToInt(source.height_ - dy)});
-    if (visible.IsEmpty()) return;
-    for (int y = visible.top; y < visible.bottom; ++y) {
-      std::uint32_t* row = Row(y);
-      const std::uint32_t* from = source.Row(static_cast<int>(y + dy)) + dx;
-      ForEachVisible(y, visible.left, visible.right,
-                     [&](int a, int b) { CopyPixels(mode, row + a, from + a, b - a); });
-    }
-    return;
+  if (dest.Width() == source_rect.Width() && dest.Height() == source_rect.Height()) {
+    CopyOneForOne(dest, source, source_rect);
+  } else {
+    CopyScaled(dest, source, source_rect);
   }
-  // Scaled: each destination pixel takes the source pixel at the same relative
-  // position, rounded down.
+}
+
+void Canvas::CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
+  // The destination part whose source lies inside `source`.
+  const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
+  const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
   IntRect visible = dest.Intersected(Bounds());
+  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
+                                 ClampToInt(source.height_ - dy)});
+  if (visible.IsEmpty()) return;
+  for (int y = visible.top; y < visible.bottom; ++y) {
+    std::uint32_t* row = Row(y);
+    const std::uint32_t* from = source.Row(static_cast<int>(y + dy)) + dx;
+    ForEachVisible(y, visible.left, visible.right,
+                   [&](int a, int b) { CopyPixels(copy_mode_, row + a, from + a, b - a); });
+  }
+}
+
+void Canvas::CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
+  // Each destination pixel takes the source pixel at the same relative
+  // position, rounded down.
+  const std::int64_t dw = dest.Width(), dh = dest.Height();
+  const std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
+  const IntRect visible = dest.Intersected(Bounds());
   if (visible.IsEmpty()) return;
   std::vector<std::uint32_t> line;
   for (int y = visible.top; y < visible.bottom; ++y) {
-    std::int64_t sy = source_rect.top + (std::int64_t{y} - dest.top) * sh / dh;
+    const std::int64_t sy = source_rect.top + (std::int64_t{y} - dest.top) * sh / dh;
     if (sy < 0 || sy >= source.height_) continue;
     const std::uint32_t* from = source.Row(static_cast<int>(sy));
     std::uint32_t* row = Row(y);
@@ -311,16 +318,16 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
       while (x < b) {
         // The longest run from x whose source pixels all exist.
         line.clear();
-        int start = x;
+        const int start = x;
         for (; x < b; ++x) {
-          std::int64_t sx = source_rect.left + (std::int64_t{x} - dest.left) * sw / dw;
+          const std::int64_t sx = source_rect.left + (std::int64_t{x} - dest.left) * sw / dw;
           if (sx < 0 || sx >= source.width_) break;
           line.push_back(from[sx]);
         }
         if (line.empty()) {
           ++x;  // no source pixel for this one: it stays
         } else {
-          CopyPixels(mode, row + start, line.data(), static_cast<int>(line.size()));
+          CopyPixels(copy_mode_, row + start, line.data(), static_cast<int>(line.size()));
         }
       }
     });

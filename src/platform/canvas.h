@@ -149,6 +149,9 @@ class Canvas {
     Region clip;
   };
 
+  // The two ways of CopyRect: rectangles of the same size, and scaled.
+  void CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
+  void CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
   // Fills pixels x0..x1-1 of row y, clipped to the canvas and the clip region.
   void FillSpan(int y, int x0, int x1, std::uint32_t pixel);
   // Calls fn(x0, x1) for every part of x0..x1-1 on row y that lies inside the
