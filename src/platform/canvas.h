@@ -171,4 +171,23 @@ class Canvas {
   std::vector<State> saved_;
 };
 
+// Saves the canvas's device-context state (SaveDC) for the life of a scope and
+// restores exactly that state (RestoreDC) when the scope is left by any path,
+// an exception included; states saved inside the scope and not restored are
+// dropped with it. The canvas must outlive the saver. Code inside the scope
+// must not restore a state saved before the saver (the saver then restores
+// nothing).
+class CanvasStateSaver {
+ public:
+  explicit CanvasStateSaver(Canvas& canvas) : canvas_(canvas), saved_(canvas.SaveDC()) {}
+  ~CanvasStateSaver() { canvas_.RestoreDC(saved_); }
+
+  CanvasStateSaver(const CanvasStateSaver&) = delete;
+  CanvasStateSaver& operator=(const CanvasStateSaver&) = delete;
+
+ private:
+  Canvas& canvas_;
+  int saved_;
+};
+
 }  // namespace tessaline

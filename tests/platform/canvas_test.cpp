@@ -129,6 +129,38 @@ TEST(CanvasClipTest, ClipIsACopyAndSavedStatesComeBack) {
   EXPECT_FALSE(numbered.RestoreDC(-1));
 }
 
+TEST(CanvasClipTest, StateSaverRestoresItsStateOnEveryWayOut) {
+  Canvas canvas(6, 1);
+  const Region left = CreateRectRgn({0, 0, 2, 1});
+  canvas.SelectClipRgn(left);
+  {
+    CanvasStateSaver saved(canvas);
+    canvas.SelectClipRgn(CreateRectRgn({4, 0, 6, 1}));
+    canvas.SaveDC();  // saved inside and never restored: dropped with the scope
+    canvas.SelectClipRgn(nullptr);
+    {
+      CanvasStateSaver inner(canvas);
+      canvas.SelectClipRgn(CreateRectRgn({3, 0, 4, 1}));
+    }
+    EXPECT_EQ(canvas.ClipRegion(), nullptr);  // the inner saver's own state
+  }
+  ASSERT_NE(canvas.ClipRegion(), nullptr);
+  EXPECT_EQ(*canvas.ClipRegion(), left);
+  EXPECT_EQ(canvas.SaveDC(), 1);  // nothing else is left saved
+  EXPECT_TRUE(canvas.RestoreDC(-1));
+
+  // Leaving by an exception restores all the same.
+  try {
+    CanvasStateSaver saved(canvas);
+    canvas.SelectClipRgn(nullptr);
+    throw 1;
+  } catch (int) {
+  }
+  ASSERT_NE(canvas.ClipRegion(), nullptr);
+  EXPECT_EQ(*canvas.ClipRegion(), left);
+  EXPECT_FALSE(canvas.RestoreDC(-1));
+}
+
 Canvas Numbered(int width, int height) {
   Canvas canvas(width, height);
   for (int y = 0; y < height; ++y) {
