@@ -31,94 +31,147 @@ std::int32_t I32(const std::byte* p) {
   return v;
 }
 
+// A canvas pixel from the blue, green and red bytes at `p`.
+std::uint32_t PixelFromBgr(const std::byte* p) {
+  return 0xff000000u | std::to_integer<std::uint32_t>(p[2]) << 16 |
+         std::to_integer<std::uint32_t>(p[1]) << 8 | std::to_integer<std::uint32_t>(p[0]);
+}
+
+// The fields of the 40-byte information header that decoding uses.
+struct InfoHeader {
+  std::uint32_t size = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;  // negative: rows stored top-down
+  std::uint32_t planes = 0;
+  std::uint32_t bits = 0;
+  std::uint32_t compression = 0;
+  std::uint32_t colors_used = 0;
+};
+
+// Where everything lies in the data, all checked to fit inside it.
+struct DibLayout {
+  int width = 0;
+  int rows = 0;
+  bool top_down = false;
+  std::uint32_t bits = 0;
+  std::uint64_t table_offset = 0;
+  std::uint64_t table_entries = 0;
+  std::uint64_t pixel_offset = 0;
+  std::uint64_t stride = 0;  // bytes from one stored row to the next
+};
+
+using Palette = std::array<std::uint32_t, 256>;
+
+// Reads the information header at `info`, after checking that its 40 bytes
+// are there.
+InfoHeader ReadInfoHeader(std::span<const std::byte> data, std::size_t info) {
+  if (data.size() - info < kInfoHeaderSize) Invalid();
+  const std::byte* h = data.data() + info;
+  return {U32(h), I32(h + 4), I32(h + 8), U16(h + 12), U16(h + 14), U32(h + 16), U32(h + 32)};
+}
+
+// Refuses what cannot be decoded: a short or overlong header, compression,
+// depths other than 1, 4, 8, 24 and 32, sizes out of range.
+void CheckInfoHeader(const InfoHeader& h, std::size_t room) {
+  if (h.size < kInfoHeaderSize || h.size > room) Invalid();
+  if (h.planes != 1 || h.compression != 0) Invalid();
+  if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24 && h.bits != 32) Invalid();
+  if (h.width <= 0 || h.height == 0 || h.height == std::numeric_limits<std::int32_t>::min()) {
+    Invalid();
+  }
+  const std::int64_t rows = h.height < 0 ? -std::int64_t{h.height} : h.height;
+  if (std::int64_t{h.width} * rows > kMaxBitmapPixels) Invalid();
+}
+
+// The colour table's length: for indexed pixels `colors_used` entries, or the
+// whole range of an index when it is 0; direct colours may carry an unused
+// table.
+std::uint64_t TableEntries(const InfoHeader& h) {
+  std::uint64_t entries = h.colors_used;
+  if (h.bits <= 8) {
+    const std::uint64_t full = std::uint64_t{1} << h.bits;
+    if (entries == 0) entries = full;
+    if (entries > full) Invalid();
+  }
+  return entries;
+}
+
+// Reads the headers and checks that the table and every row lie inside the
+// data. A file starts with "BM"; a bare information header starts with its
+// size (40 or more), never with those two bytes.
+DibLayout ReadLayout(std::span<const std::byte> data) {
+  std::size_t info = 0;
+  DibLayout layout;  // pixel_offset 0 until known: right after the table
+  if (data.size() >= 2 && data[0] == std::byte{'B'} && data[1] == std::byte{'M'}) {
+    if (data.size() < kFileHeaderSize) Invalid();
+    layout.pixel_offset = U32(data.data() + 10);
+    info = kFileHeaderSize;
+  }
+  const InfoHeader header = ReadInfoHeader(data, info);
+  CheckInfoHeader(header, data.size() - info);
+  layout.width = header.width;
+  layout.top_down = header.height < 0;
+  layout.rows = static_cast<int>(layout.top_down ? -std::int64_t{header.height} : header.height);
+  layout.bits = header.bits;
+  layout.table_entries = TableEntries(header);
+  layout.table_offset = info + std::uint64_t{header.size};
+  if (layout.table_entries > (data.size() - layout.table_offset) / 4) Invalid();
+  if (layout.pixel_offset == 0) {
+    layout.pixel_offset = layout.table_offset + 4 * layout.table_entries;
+  }
+  // Rows are padded to whole 32-bit words.
+  layout.stride = (std::uint64_t(layout.width) * layout.bits + 31) / 32 * 4;
+  const std::uint64_t needed = layout.stride * static_cast<std::uint64_t>(layout.rows);
+  if (layout.pixel_offset > data.size() || needed > data.size() - layout.pixel_offset) Invalid();
+  return layout;
+}
+
+// The colour table as canvas pixels; indices it does not cover give black.
+Palette ReadPalette(std::span<const std::byte> data, const DibLayout& layout) {
+  Palette palette;
+  palette.fill(0xff000000u);
+  if (layout.bits > 8) return palette;  // a direct-colour table is not used
+  for (std::uint64_t i = 0; i < layout.table_entries; ++i) {
+    palette[i] = PixelFromBgr(data.data() + layout.table_offset + 4 * i);
+  }
+  return palette;
+}
+
+// One row of colour indices, the leftmost pixel in a byte's highest bits.
+void DecodeIndexedRow(const std::byte* in, int width, std::uint32_t bits, const Palette& palette,
+                      std::uint32_t* out) {
+  const std::uint32_t per_byte = 8 / bits;
+  const std::uint32_t mask = (1u << bits) - 1;
+  for (int x = 0; x < width; ++x) {
+    const std::uint32_t byte = std::to_integer<std::uint32_t>(in[x / per_byte]);
+    const std::uint32_t shift = (per_byte - 1 - x % per_byte) * bits;
+    out[x] = palette[(byte >> shift) & mask];
+  }
+}
+
+// One row of 24- or 32-bit pixels (blue, green, red and, at 32 bits, a byte
+// that is not used).
+void DecodeDirectRow(const std::byte* in, int width, std::uint32_t bits, std::uint32_t* out) {
+  const int step = static_cast<int>(bits / 8);
+  for (int x = 0; x < width; ++x) out[x] = PixelFromBgr(in + std::int64_t{x} * step);
+}
+
 }  // namespace
 
 Bitmap Bitmap::FromDib(std::span<const std::byte> data) {
-  // A file starts with "BM"; a bare information header starts with its size
-  // (40 or more), never with those two bytes.
-  std::size_t info = 0;
-  std::uint64_t pixel_offset = 0;  // from the file header; 0 = right after the table
-  if (data.size() >= 2 && data[0] == std::byte{'B'} && data[1] == std::byte{'M'}) {
-    if (data.size() < kFileHeaderSize) Invalid();
-    pixel_offset = U32(data.data() + 10);
-    info = kFileHeaderSize;
-  }
-  if (data.size() - info < kInfoHeaderSize) Invalid();
-  const std::byte* h = data.data() + info;
-  std::uint32_t header_size = U32(h);
-  std::int32_t width = I32(h + 4);
-  std::int32_t height = I32(h + 8);
-  std::uint32_t planes = U16(h + 12);
-  std::uint32_t bits = U16(h + 14);
-  std::uint32_t compression = U32(h + 16);
-  std::uint32_t colors_used = U32(h + 32);
-
-  if (header_size < kInfoHeaderSize || header_size > data.size() - info) Invalid();
-  if (planes != 1 || compression != 0) Invalid();
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) Invalid();
-  if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min()) Invalid();
-  bool top_down = height < 0;
-  std::int64_t rows = top_down ? -std::int64_t{height} : height;
-  if (std::int64_t{width} * rows > kMaxBitmapPixels) Invalid();
-
-  // The colour table: for indexed pixels `colors_used` entries, or the whole
-  // range of an index when it is 0; direct colours may carry an unused table.
-  std::uint64_t table_entries = colors_used;
-  if (bits <= 8) {
-    std::uint64_t full = std::uint64_t{1} << bits;
-    if (table_entries == 0) table_entries = full;
-    if (table_entries > full) Invalid();
-  }
-  std::uint64_t table_offset = info + std::uint64_t{header_size};
-  if (table_entries > (data.size() - table_offset) / 4) Invalid();
-  std::array<std::uint32_t, 256> palette;
-  palette.fill(0xff000000u);
-  if (bits <= 8) {
-    for (std::uint64_t i = 0; i < table_entries; ++i) {
-      const std::byte* e = data.data() + table_offset + 4 * i;
-      palette[i] = 0xff000000u | std::to_integer<std::uint32_t>(e[2]) << 16 |
-                   std::to_integer<std::uint32_t>(e[1]) << 8 | std::to_integer<std::uint32_t>(e[0]);
-    }
-  }
-  if (pixel_offset == 0) pixel_offset = table_offset + 4 * table_entries;
-
-  // Rows are padded to whole 32-bit words.
-  std::uint64_t stride = (std::uint64_t(width) * bits + 31) / 32 * 4;
-  std::uint64_t needed = stride * static_cast<std::uint64_t>(rows);
-  if (pixel_offset > data.size() || needed > data.size() - pixel_offset) Invalid();
-
+  const DibLayout layout = ReadLayout(data);
+  const Palette palette = ReadPalette(data, layout);
   Bitmap bitmap;
-  bitmap.bits_per_pixel_ = static_cast<int>(bits);
-  bitmap.canvas_ = Canvas(width, static_cast<int>(rows));
-  const std::byte* pixels = data.data() + pixel_offset;
-  for (std::int64_t stored = 0; stored < rows; ++stored) {
-    const std::byte* in = pixels + stored * static_cast<std::int64_t>(stride);
-    int y = static_cast<int>(top_down ? stored : rows - 1 - stored);
-    std::uint32_t* out = bitmap.canvas_.Row(y);
-    switch (bits) {
-      case 1:
-      case 4:
-      case 8: {
-        const std::uint32_t per_byte = 8 / bits;
-        const std::uint32_t mask = (1u << bits) - 1;
-        for (std::int32_t x = 0; x < width; ++x) {
-          std::uint32_t byte = std::to_integer<std::uint32_t>(in[x / per_byte]);
-          // The leftmost pixel sits in the byte's highest bits.
-          std::uint32_t shift = (per_byte - 1 - x % per_byte) * bits;
-          out[x] = palette[(byte >> shift) & mask];
-        }
-        break;
-      }
-      case 24:
-      case 32: {
-        const int step = static_cast<int>(bits / 8);
-        for (std::int32_t x = 0; x < width; ++x) {
-          const std::byte* p = in + std::int64_t{x} * step;
-          out[x] = 0xff000000u | std::to_integer<std::uint32_t>(p[2]) << 16 |
-                   std::to_integer<std::uint32_t>(p[1]) << 8 | std::to_integer<std::uint32_t>(p[0]);
-        }
-        break;
-      }
+  bitmap.bits_per_pixel_ = static_cast<int>(layout.bits);
+  bitmap.canvas_ = Canvas(layout.width, layout.rows);
+  const std::byte* pixels = data.data() + layout.pixel_offset;
+  for (int stored = 0; stored < layout.rows; ++stored) {
+    const std::byte* in = pixels + static_cast<std::uint64_t>(stored) * layout.stride;
+    std::uint32_t* out = bitmap.canvas_.Row(layout.top_down ? stored : layout.rows - 1 - stored);
+    if (layout.bits <= 8) {
+      DecodeIndexedRow(in, layout.width, layout.bits, palette, out);
+    } else {
+      DecodeDirectRow(in, layout.width, layout.bits, out);
     }
   }
   return bitmap;

@@ -37,6 +37,107 @@ void CopyPixels(CopyMode mode, std::uint32_t* dest, const std::uint32_t* source,
   std::memcpy(dest, source, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
 }
 
+// The top-left corner of a rounded rectangle as offsets from its (left, top).
+struct RoundCorner {
+  // The quarter of the corner ellipse from its top end to the left edge.
+  std::vector<IntPoint> arc;
+  int top_inset = 0;   // the top row starts at left + top_inset
+  int side_inset = 0;  // the left column starts at top + side_inset
+};
+
+// The top-left quarter of a corner ellipse ew x eh pixels (both at least 1),
+// traced from its top end (x = (ew-1)/2, y = 0) to the left edge (x = 0). The
+// ellipse has semi-axes (ew-1)/2 and (eh-1)/2 around ((ew-1)/2, (eh-1)/2);
+// working in doubled coordinates keeps half pixels exact. Each step moves
+// left, down or diagonally to the candidate closest to the curve.
+std::vector<IntPoint> TraceQuarterEllipse(std::int64_t ew, std::int64_t eh) {
+  const std::int64_t a2 = ew - 1, b2 = eh - 1;  // doubled semi-axes
+  auto error = [&](std::int64_t x, std::int64_t y) {
+    const std::int64_t u = 2 * x - a2, v = 2 * y - b2;
+    const std::int64_t e = b2 * b2 * u * u + a2 * a2 * v * v - a2 * a2 * b2 * b2;
+    return e < 0 ? -e : e;
+  };
+  std::int64_t x = a2 / 2, y = 0;
+  std::vector<IntPoint> arc{{static_cast<int>(x), 0}};
+  if (a2 == 0) return arc;
+  while (x > 0) {
+    const std::int64_t left = error(x - 1, y), diag = error(x - 1, y + 1), down = error(x, y + 1);
+    if (y >= b2 / 2) {
+      --x;  // at the ellipse's middle row: only leftwards remains
+    } else if (diag <= left && diag <= down) {
+      --x, ++y;
+    } else if (left < down) {
+      --x;
+    } else {
+      ++y;
+    }
+    arc.push_back({static_cast<int>(x), static_cast<int>(y)});
+  }
+  return arc;
+}
+
+// The corner of a rounded rectangle with an ew x eh corner ellipse, and where
+// its straight edges start (mirrored at the far sides).
+RoundCorner TraceRoundCorner(std::int64_t ew, std::int64_t eh) {
+  RoundCorner corner{TraceQuarterEllipse(ew, eh)};
+  corner.top_inset = corner.arc.front().x;
+  corner.side_inset = corner.arc.back().y;
+  for (const IntPoint& p : corner.arc) {
+    if (p.y == 0) corner.top_inset = p.x;
+    if (p.x == 0) corner.side_inset = std::min(corner.side_inset, p.y);
+  }
+  return corner;
+}
+
+// The inside of a rounded rectangle, row by row between the outline's left
+// and right ends: fill_span(y, x0, x1) for each row's pixels x0..x1-1.
+template <typename FillSpanFn>
+void FillRoundRectInside(const IntRect& rect, const RoundCorner& corner, FillSpanFn&& fill_span) {
+  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
+                     b = std::int64_t{rect.bottom} - 1;
+  // How far in the outline lies on each row of the corner.
+  std::vector<std::int64_t> inset(static_cast<std::size_t>(corner.side_inset) + 1, 0);
+  for (const IntPoint& p : corner.arc) {
+    auto& in = inset[static_cast<std::size_t>(std::min(p.y, corner.side_inset))];
+    in = std::max<std::int64_t>(in, p.x);
+  }
+  for (std::int64_t row = t + 1; row < b; ++row) {
+    const std::int64_t from_edge = std::min(row - t, b - row);
+    const std::int64_t in =
+        from_edge < corner.side_inset ? inset[static_cast<std::size_t>(from_edge)] : 0;
+    fill_span(ClampToInt(row), ClampToInt(l + in + 1), ClampToInt(r - in));
+  }
+}
+
+// The outline of a rounded rectangle, each pixel a pen-wide square centred on
+// it: fill_span(y, x0, x1) for pixels x0..x1-1 of row y.
+template <typename FillSpanFn>
+void StrokeRoundRect(const IntRect& rect, const RoundCorner& corner, int pen,
+                     FillSpanFn&& fill_span) {
+  const int before = (pen - 1) / 2, after = pen - before;
+  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
+    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
+    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
+      fill_span(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after));
+    }
+  };
+  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
+                     b = std::int64_t{rect.bottom} - 1;
+  dot_row(t, l + corner.top_inset, r - corner.top_inset);
+  if (b != t) dot_row(b, l + corner.top_inset, r - corner.top_inset);
+  for (std::int64_t row = t + corner.side_inset; row <= b - corner.side_inset; ++row) {
+    dot_row(row, l, l);
+    if (r != l) dot_row(row, r, r);
+  }
+  for (const IntPoint& p : corner.arc) {
+    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
+    dot_row(t + p.y, l + p.x, l + p.x);
+    dot_row(t + p.y, r - p.x, r - p.x);
+    dot_row(b - p.y, l + p.x, l + p.x);
+    dot_row(b - p.y, r - p.x, r - p.x);
+  }
+}
+
 }  // namespace
 
 Canvas::Canvas(std::uint32_t* pixels, int width, int height, int stride_bytes)
@@ -176,32 +277,39 @@ void Canvas::SelectClipRgn(const Region* region) {
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
   if (dest.IsEmpty() || source_rect.IsEmpty()) return;
   assert(&source != this);
-  CopyMode mode = copy_mode_;
-  std::int64_t dw = dest.Width(), dh = dest.Height();
-  std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
-  if (dw == sw && dh == sh) {
-    // One for one: the destination part whose source lies inside `source`.
-    std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
-    std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
-    IntRect visible = dest.Intersected(Bounds());
-    visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
-                                   ClampToInt(source.height_ - dy)});
-    if (visible.IsEmpty()) return;
-    for (int y = visible.top; y < visible.bottom; ++y) {
-      std::uint32_t* row = Row(y);
-      const std::uint32_t* from = source.Row(static_cast<int>(y + dy)) + dx;
-      ForEachVisible(y, visible.left, visible.right,
-                     [&](int a, int b) { CopyPixels(mode, row + a, from + a, b - a); });
-    }
-    return;
+  if (dest.Width() == source_rect.Width() && dest.Height() == source_rect.Height()) {
+    CopyOneForOne(dest, source, source_rect);
+  } else {
+    CopyScaled(dest, source, source_rect);
   }
-  // Scaled: each destination pixel takes the source pixel at the same relative
-  // position, rounded down.
+}
+
+void Canvas::CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
+  // The destination part whose source lies inside `source`.
+  const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
+  const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
   IntRect visible = dest.Intersected(Bounds());
+  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
+                                 ClampToInt(source.height_ - dy)});
+  if (visible.IsEmpty()) return;
+  for (int y = visible.top; y < visible.bottom; ++y) {
+    std::uint32_t* row = Row(y);
+    const std::uint32_t* from = source.Row(static_cast<int>(y + dy)) + dx;
+    ForEachVisible(y, visible.left, visible.right,
+                   [&](int a, int b) { CopyPixels(copy_mode_, row + a, from + a, b - a); });
+  }
+}
+
+void Canvas::CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
+  // Each destination pixel takes the source pixel at the same relative
+  // position, rounded down.
+  const std::int64_t dw = dest.Width(), dh = dest.Height();
+  const std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
+  const IntRect visible = dest.Intersected(Bounds());
   if (visible.IsEmpty()) return;
   std::vector<std::uint32_t> line;
   for (int y = visible.top; y < visible.bottom; ++y) {
-    std::int64_t sy = source_rect.top + (std::int64_t{y} - dest.top) * sh / dh;
+    const std::int64_t sy = source_rect.top + (std::int64_t{y} - dest.top) * sh / dh;
     if (sy < 0 || sy >= source.height_) continue;
     const std::uint32_t* from = source.Row(static_cast<int>(sy));
     std::uint32_t* row = Row(y);
@@ -210,16 +318,16 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
       while (x < b) {
         // The longest run from x whose source pixels all exist.
         line.clear();
-        int start = x;
+        const int start = x;
         for (; x < b; ++x) {
-          std::int64_t sx = source_rect.left + (std::int64_t{x} - dest.left) * sw / dw;
+          const std::int64_t sx = source_rect.left + (std::int64_t{x} - dest.left) * sw / dw;
           if (sx < 0 || sx >= source.width_) break;
           line.push_back(from[sx]);
         }
         if (line.empty()) {
           ++x;  // no source pixel for this one: it stays
         } else {
-          CopyPixels(mode, row + start, line.data(), static_cast<int>(line.size()));
+          CopyPixels(copy_mode_, row + start, line.data(), static_cast<int>(line.size()));
         }
       }
     });
@@ -228,91 +336,17 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
 
 void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height) {
   if (rect.IsEmpty()) return;
-  // The figure covers columns left..right-1 and rows top..bottom-1; the
-  // corner ellipse cannot be larger than the figure.
-  std::int64_t width = rect.Width(), height = rect.Height();
-  std::int64_t ew = std::clamp<std::int64_t>(ellipse_width, 1, width);
-  std::int64_t eh = std::clamp<std::int64_t>(ellipse_height, 1, height);
-
-  // The top-left quarter of the corner ellipse as offsets from (left, top),
-  // traced from its top end (x = (ew-1)/2, y = 0) to the left edge (x = 0).
-  // The ellipse has semi-axes (ew-1)/2 and (eh-1)/2 around ((ew-1)/2,
-  // (eh-1)/2); working in doubled coordinates keeps half pixels exact. Each
-  // step moves left, down or diagonally to the candidate closest to the curve.
-  std::vector<IntPoint> arc;
-  std::int64_t a2 = ew - 1, b2 = eh - 1;  // doubled semi-axes
-  auto error = [&](std::int64_t x, std::int64_t y) {
-    std::int64_t u = 2 * x - a2, v = 2 * y - b2;
-    std::int64_t e = b2 * b2 * u * u + a2 * a2 * v * v - a2 * a2 * b2 * b2;
-    return e < 0 ? -e : e;
-  };
-  std::int64_t x = a2 / 2, y = 0;
-  arc.push_back({static_cast<int>(x), 0});
-  if (a2 > 0) {
-    while (x > 0) {
-      std::int64_t left = error(x - 1, y), diag = error(x - 1, y + 1), down = error(x, y + 1);
-      if (y >= b2 / 2) {
-        --x;  // at the ellipse's middle row: only leftwards remains
-      } else if (diag <= left && diag <= down) {
-        --x, ++y;
-      } else if (left < down) {
-        --x;
-      } else {
-        ++y;
-      }
-      arc.push_back({static_cast<int>(x), static_cast<int>(y)});
-    }
-  }
-  // Where the straight edges start: the top row from left + top_inset, the
-  // left column from top + side_inset (both mirrored at the far sides).
-  int top_inset = arc.front().x;
-  int side_inset = arc.back().y;
-  for (const IntPoint& p : arc) {
-    if (p.y == 0) top_inset = p.x;
-    if (p.x == 0) side_inset = std::min(side_inset, p.y);
-  }
-
-  std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
-               b = std::int64_t{rect.bottom} - 1;
-
-  // The inside, filled row by row between the outline's left and right ends.
+  // The corner ellipse cannot be larger than the figure.
+  const RoundCorner corner =
+      TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
+                       std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
   if (brush_.style != BrushStyle::kClear) {
-    std::uint32_t pixel = brush_.color.ToPixel();
-    std::vector<std::int64_t> inset(static_cast<std::size_t>(side_inset) + 1, 0);
-    for (const IntPoint& p : arc) {
-      auto& in = inset[static_cast<std::size_t>(std::min(p.y, side_inset))];
-      in = std::max<std::int64_t>(in, p.x);
-    }
-    for (std::int64_t row = t + 1; row < b; ++row) {
-      std::int64_t from_edge = std::min(row - t, b - row);
-      std::int64_t in = from_edge < side_inset ? inset[static_cast<std::size_t>(from_edge)] : 0;
-      FillSpan(ClampToInt(row), ClampToInt(l + in + 1), ClampToInt(r - in), pixel);
-    }
+    const std::uint32_t pixel = brush_.color.ToPixel();
+    FillRoundRectInside(rect, corner, [&](int y, int x0, int x1) { FillSpan(y, x0, x1, pixel); });
   }
-
-  // The outline, each pixel a pen-wide square centred on it.
-  int pen = std::max(pen_.width, 1);
-  int before = (pen - 1) / 2, after = pen - before;
-  std::uint32_t ink = pen_.color.ToPixel();
-  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
-    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
-    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
-      FillSpan(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after), ink);
-    }
-  };
-  dot_row(t, l + top_inset, r - top_inset);
-  if (b != t) dot_row(b, l + top_inset, r - top_inset);
-  for (std::int64_t row = t + side_inset; row <= b - side_inset; ++row) {
-    dot_row(row, l, l);
-    if (r != l) dot_row(row, r, r);
-  }
-  for (const IntPoint& p : arc) {
-    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
-    dot_row(t + p.y, l + p.x, l + p.x);
-    dot_row(t + p.y, r - p.x, r - p.x);
-    dot_row(b - p.y, l + p.x, l + p.x);
-    dot_row(b - p.y, r - p.x, r - p.x);
-  }
+  const std::uint32_t ink = pen_.color.ToPixel();
+  StrokeRoundRect(rect, corner, std::max(pen_.width, 1),
+                  [&](int y, int x0, int x1) { FillSpan(y, x0, x1, ink); });
 }
 
 }  // namespace tessaline

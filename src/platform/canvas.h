@@ -149,6 +149,9 @@ class Canvas {
     Region clip;
   };
 
+  // The two ways of CopyRect: rectangles of the same size, and scaled.
+  void CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
+  void CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
   // Fills pixels x0..x1-1 of row y, clipped to the canvas and the clip region.
   void FillSpan(int y, int x0, int x1, std::uint32_t pixel);
   // Calls fn(x0, x1) for every part of x0..x1-1 on row y that lies inside the
@@ -166,6 +169,25 @@ class Canvas {
   CopyMode copy_mode_ = CopyMode::kSrcCopy;
   State state_;
   std::vector<State> saved_;
+};
+
+// Saves the canvas's device-context state (SaveDC) for the life of a scope and
+// restores exactly that state (RestoreDC) when the scope is left by any path,
+// an exception included; states saved inside the scope and not restored are
+// dropped with it. The canvas must outlive the saver. Code inside the scope
+// must not restore a state saved before the saver (the saver then restores
+// nothing).
+class CanvasStateSaver {
+ public:
+  explicit CanvasStateSaver(Canvas& canvas) : canvas_(canvas), saved_(canvas.SaveDC()) {}
+  ~CanvasStateSaver() { canvas_.RestoreDC(saved_); }
+
+  CanvasStateSaver(const CanvasStateSaver&) = delete;
+  CanvasStateSaver& operator=(const CanvasStateSaver&) = delete;
+
+ private:
+  Canvas& canvas_;
+  int saved_;
 };
 
 }  // namespace tessaline

@@ -19,6 +19,83 @@ struct Crossing {
   int direction;   // +1 for an edge going down, -1 going up
 };
 
+// An edge of a polygon that crosses rows: from its upper end (included) to its
+// lower end (excluded), so a point on the lowest vertex row lies on a bottom
+// edge and outside.
+struct Edge {
+  std::int64_t top, bottom, x, dx, dy;  // x at row `top`; dx, dy along the edge
+  int direction;                        // +1 going down, -1 going up
+};
+
+// The polygon's edges that cross rows (horizontal edges cross no sampled row).
+std::vector<Edge> RowCrossingEdges(std::span<const IntPoint> points) {
+  std::vector<Edge> edges;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const IntPoint& a = points[i];
+    const IntPoint& b = points[(i + 1) % points.size()];
+    if (a.y == b.y) continue;
+    const IntPoint& upper = a.y < b.y ? a : b;
+    const IntPoint& lower = a.y < b.y ? b : a;
+    edges.push_back({upper.y, lower.y, upper.x, std::int64_t{lower.x} - upper.x,
+                     std::int64_t{lower.y} - upper.y, a.y < b.y ? 1 : -1});
+  }
+  return edges;
+}
+
+// The crossings of one row, and how far the same row repeats.
+struct RowCrossings {
+  std::vector<Crossing> crossings;  // sorted left to right
+  std::int64_t same_until = 0;      // the first row that may differ
+};
+
+// The edges' crossings of row y. When only vertical edges cross it, every row
+// up to the next vertex row (or `bottom`) is the same as row y.
+void FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom, RowCrossings& out) {
+  out.crossings.clear();
+  std::int64_t next_change = bottom;
+  bool all_vertical = true;
+  for (const Edge& e : edges) {
+    if (e.top > y) {
+      next_change = std::min(next_change, e.top);
+      continue;
+    }
+    if (e.bottom <= y) continue;
+    next_change = std::min(next_change, e.bottom);
+    // x of the edge at row y is x + (y - top) * dx / dy, exactly; a pixel
+    // belongs to the inside from the first column at or right of it.
+    std::int64_t x = e.x;
+    if (e.dx != 0) {
+      all_vertical = false;
+      x = CeilDiv(e.x * e.dy + (y - e.top) * e.dx, e.dy);
+    }
+    out.crossings.push_back({x, e.direction});
+  }
+  std::sort(out.crossings.begin(), out.crossings.end(),
+            [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+  out.same_until = all_vertical ? next_change : std::int64_t{y} + 1;
+}
+
+// The spans between sorted crossings that lie inside under the fill mode,
+// touching spans joined.
+void SpansInside(const std::vector<Crossing>& crossings, PolyFillMode mode,
+                 std::vector<Span>& row) {
+  row.clear();
+  int winding = 0;
+  for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
+    winding += mode == PolyFillMode::kWinding ? crossings[i].direction : 1;
+    const bool inside = mode == PolyFillMode::kWinding ? winding != 0 : (winding & 1) != 0;
+    if (!inside) continue;
+    const int x0 = ClampToInt(crossings[i].x);
+    const int x1 = ClampToInt(crossings[i + 1].x);
+    if (x1 <= x0) continue;
+    if (!row.empty() && row.back().x1 >= x0) {
+      row.back().x1 = std::max(row.back().x1, x1);  // joins the previous span
+    } else {
+      row.push_back({x0, x1});
+    }
+  }
+}
+
 }  // namespace
 
 Region Region::FromRect(const IntRect& rect) {
@@ -33,74 +110,20 @@ Region Region::FromRect(const IntRect& rect) {
 Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) {
   Region region;
   if (points.size() < 3) return region;
-  int top = points[0].y;
-  int bottom = points[0].y;
-  for (const IntPoint& p : points) {
-    top = std::min(top, p.y);
-    bottom = std::max(bottom, p.y);
-  }
-  // The edges that cross rows: from their upper end (included) to their
-  // lower end (excluded), so a point on the lowest vertex row lies on a
-  // bottom edge and outside.
-  struct Edge {
-    std::int64_t top, bottom, x, dx, dy;  // x at row `top`; dx, dy along the edge
-    int direction;                        // +1 going down, -1 going up
-  };
-  std::vector<Edge> edges;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const IntPoint& a = points[i];
-    const IntPoint& b = points[(i + 1) % points.size()];
-    if (a.y == b.y) continue;  // horizontal edges cross no sampled row
-    const IntPoint& upper = a.y < b.y ? a : b;
-    const IntPoint& lower = a.y < b.y ? b : a;
-    edges.push_back({upper.y, lower.y, upper.x, std::int64_t{lower.x} - upper.x,
-                     std::int64_t{lower.y} - upper.y, a.y < b.y ? 1 : -1});
-  }
-  std::vector<Crossing> crossings;
+  const auto [lowest, highest] = std::minmax_element(
+      points.begin(), points.end(), [](const IntPoint& a, const IntPoint& b) { return a.y < b.y; });
+  const int top = lowest->y, bottom = highest->y;
+  const std::vector<Edge> edges = RowCrossingEdges(points);
+  RowCrossings crossings;
   std::vector<Span> row;
-  // Rows between two vertex rows that meet only vertical edges repeat the row
-  // above them; only the rows where something changes are computed.
-  for (int y = top; y < bottom; ++y) {
-    crossings.clear();
-    std::int64_t next_change = bottom;
-    bool all_vertical = true;
-    for (const Edge& e : edges) {
-      if (e.top > y) {
-        next_change = std::min(next_change, e.top);
-        continue;
-      }
-      if (e.bottom <= y) continue;
-      next_change = std::min(next_change, e.bottom);
-      // x of the edge at row y is x + (y - top) * dx / dy, exactly; a pixel
-      // belongs to the inside from the first column at or right of it.
-      std::int64_t x = e.x;
-      if (e.dx != 0) {
-        all_vertical = false;
-        x = CeilDiv(e.x * e.dy + (y - e.top) * e.dx, e.dy);
-      }
-      crossings.push_back({x, e.direction});
-    }
-    std::sort(crossings.begin(), crossings.end(),
-              [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-    row.clear();
-    int winding = 0;
-    for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
-      winding += mode == PolyFillMode::kWinding ? crossings[i].direction : 1;
-      bool inside = mode == PolyFillMode::kWinding ? winding != 0 : (winding & 1) != 0;
-      if (!inside) continue;
-      int x0 = ClampToInt(crossings[i].x);
-      int x1 = ClampToInt(crossings[i + 1].x);
-      if (x1 <= x0) continue;
-      if (!row.empty() && row.back().x1 >= x0) {
-        row.back().x1 = std::max(row.back().x1, x1);  // joins the previous span
-      } else {
-        row.push_back({x0, x1});
-      }
-    }
-    // Up to the next vertex row, vertical edges give the same row again.
-    int end = all_vertical ? static_cast<int>(next_change) : y + 1;
+  // Only the rows where something changes are computed; the rows after them
+  // that meet only vertical edges repeat them.
+  for (int y = top; y < bottom;) {
+    FindRowCrossings(edges, y, bottom, crossings);
+    SpansInside(crossings.crossings, mode, row);
+    const int end = static_cast<int>(crossings.same_until);
     region.AppendRows(y, end, row);
-    y = end - 1;
+    y = end;
   }
   return region;
 }
