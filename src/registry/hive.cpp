@@ -107,25 +107,48 @@ void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string da
   }
 }
 
-bool HiveKey::SameAs(const HiveKey& other) const {
-  if (name_ != other.name_ || values_ != other.values_ ||
-      subkeys_.size() != other.subkeys_.size()) {
-    return false;
+HiveKey::~HiveKey() {
+  std::vector<std::unique_ptr<HiveKey>> pending = std::move(subkeys_);
+  while (!pending.empty()) {
+    std::unique_ptr<HiveKey> key = std::move(pending.back());
+    pending.pop_back();
+    for (auto& sub : key->subkeys_) pending.push_back(std::move(sub));
+    key->subkeys_.clear();  // so that `key` goes without descending
   }
-  for (std::size_t i = 0; i < subkeys_.size(); ++i) {
-    if (!subkeys_[i]->SameAs(*other.subkeys_[i])) return false;
+}
+
+bool HiveKey::SameAs(const HiveKey& other) const {
+  std::vector<std::pair<const HiveKey*, const HiveKey*>> pending = {{this, &other}};
+  while (!pending.empty()) {
+    const auto [a, b] = pending.back();
+    pending.pop_back();
+    if (a->name_ != b->name_ || a->values_ != b->values_ ||
+        a->subkeys_.size() != b->subkeys_.size()) {
+      return false;
+    }
+    for (std::size_t i = 0; i < a->subkeys_.size(); ++i) {
+      pending.emplace_back(a->subkeys_[i].get(), b->subkeys_[i].get());
+    }
   }
   return true;
 }
 
 std::unique_ptr<HiveKey> HiveKey::Clone() const {
-  auto copy = std::make_unique<HiveKey>(name_);
-  copy->values_ = values_;
-  copy->value_index_ = value_index_;
-  copy->subkey_index_ = subkey_index_;
-  copy->subkeys_.reserve(subkeys_.size());
-  for (const auto& sub : subkeys_) copy->subkeys_.push_back(sub->Clone());
-  return copy;
+  auto top = std::make_unique<HiveKey>(name_);
+  std::vector<std::pair<const HiveKey*, HiveKey*>> pending = {{this, top.get()}};
+  while (!pending.empty()) {
+    const auto [from, to] = pending.back();
+    pending.pop_back();
+    to->values_ = from->values_;
+    to->value_index_ = from->value_index_;
+    to->subkey_index_ = from->subkey_index_;
+    to->subkeys_.reserve(from->subkeys_.size());
+    for (const auto& sub : from->subkeys_) {
+      to->subkeys_.push_back(std::make_unique<HiveKey>(sub->name_));
+      pending.emplace_back(sub.get(), to->subkeys_.back().get());
+    }
+  }
+  return top;
 }
 
 // ---------------------------------------------------------------------------
@@ -150,6 +173,9 @@ const HiveKey* Hive::FindKey(std::string_view path) const {
 
 HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {
   if (path.empty()) throw ERegistryException("Empty key path");
+  if (path.size() > kMaxKeyDepth) {
+    throw ERegistryException("Key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+  }
   std::string_view root = CanonicalRootName(path.front());
   if (root.empty()) throw ERegistryException("Unknown root key '" + path.front() + "'");
   for (std::size_t i = 1; i < path.size(); ++i) {
@@ -213,6 +239,9 @@ class Parser {
   static HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
     if (line.size() < 2 || line.back() != ']') Fail(line_no, "a key line without its closing ']'");
     std::vector<std::string> path = SplitPath(line.substr(1, line.size() - 2));
+    if (path.size() > kMaxKeyDepth) {
+      Fail(line_no, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+    }
     std::string_view root = CanonicalRootName(path.front());
     if (root.empty()) Fail(line_no, "unknown root key '" + path.front() + "'");
     path.front() = std::string(root);
@@ -398,22 +427,42 @@ void AppendValue(std::string& out, const HiveValue& value) {
   out.push_back('\n');
 }
 
-void AppendKey(std::string& out, const HiveKey& key, std::string& path, bool is_root) {
-  // A root key line adds nothing when the root holds no values but has subkeys.
-  if (!is_root || !key.values().empty() || key.subkeys().empty()) {
-    out.push_back('[');
-    out.append(path);
-    out.append("]\n");
-    for (const HiveValue& value : key.values()) AppendValue(out, value);
-    out.push_back('\n');
-  }
-  for (const auto& sub : key.subkeys()) {
-    const std::size_t length = path.size();
+// Appends one key's line and values. A root key line adds nothing when the
+// root holds no values but has subkeys.
+void AppendKeyLines(std::string& out, const HiveKey& key, std::string_view path, bool is_root) {
+  if (is_root && key.values().empty() && !key.subkeys().empty()) return;
+  out.push_back('[');
+  out.append(path);
+  out.append("]\n");
+  for (const HiveValue& value : key.values()) AppendValue(out, value);
+  out.push_back('\n');
+}
+
+// Appends `root` and every key below it, depth first in order, without
+// recursion; false as soon as the text passes `limit`.
+bool AppendTree(std::string& out, const HiveKey& root, std::size_t limit) {
+  struct Level {
+    const HiveKey* key;
+    std::size_t next_child;
+    std::size_t path_length;  // of `path` up to and including this key
+  };
+  std::string path = root.name();
+  AppendKeyLines(out, root, path, true);
+  std::vector<Level> stack = {{&root, 0, path.size()}};
+  while (!stack.empty() && out.size() <= limit) {
+    Level& level = stack.back();
+    if (level.next_child == level.key->subkeys().size()) {
+      stack.pop_back();
+      continue;
+    }
+    const HiveKey& sub = *level.key->subkeys()[level.next_child++];
+    path.resize(level.path_length);
     path.push_back('\\');
-    path.append(sub->name());
-    AppendKey(out, *sub, path, false);
-    path.resize(length);
+    path.append(sub.name());
+    AppendKeyLines(out, sub, path, false);
+    stack.push_back({&sub, 0, path.size()});
   }
+  return out.size() <= limit;
 }
 
 }  // namespace
@@ -422,14 +471,17 @@ Hive ParseHive(std::string_view text) {
   return Parser(text).Parse();
 }
 
-std::string SerializeHive(const Hive& hive) {
+std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit) {
   std::string out = "REGEDIT4\n\n";
-  std::string path;
   for (const auto& root : hive.roots()) {
-    path = root->name();
-    AppendKey(out, *root, path, true);
+    if (!AppendTree(out, *root, limit)) return std::nullopt;
   }
+  if (out.size() > limit) return std::nullopt;
   return out;
+}
+
+std::string SerializeHive(const Hive& hive) {
+  return *SerializeHive(hive, std::string().max_size());
 }
 
 }  // namespace tessaline

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -57,11 +58,17 @@ bool IsStorableValueName(std::string_view name);
 // without "\".
 bool IsStorableKeyName(std::string_view name);
 
+// The most names a key path may have, its root key included, as in the
+// registry the hive imitates. Deeper keys are refused when made or read.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
 class HiveKey {
  public:
   explicit HiveKey(std::string name) : name_(std::move(name)) {}
   HiveKey(const HiveKey&) = delete;
   HiveKey& operator=(const HiveKey&) = delete;
+  // Frees the subkeys level by level, without recursion.
+  ~HiveKey();
 
   const std::string& name() const { return name_; }
 
@@ -151,5 +158,10 @@ Hive ParseHive(std::string_view text);
 // The text form of `hive`; ParseHive of it gives a hive equal to `hive`, with
 // every value's bytes unchanged.
 std::string SerializeHive(const Hive& hive);
+
+// The same, or nothing when the text would be longer than `limit` bytes
+// (checked while writing, so a hive that would grow past any size never
+// takes the memory for it).
+std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 
 }  // namespace tessaline

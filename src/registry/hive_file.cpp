@@ -149,7 +149,13 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   try {
     changed = change(cached_hive_);
     if (changed) {
-      text = SerializeHive(cached_hive_);
+      // A hive the program could not read again is never written.
+      std::optional<std::string> written = SerializeHive(cached_hive_, kMaxHiveSize);
+      if (!written) {
+        throw ERegistryException("The registry file '" + target +
+                                 "' would grow too large; the change was not written");
+      }
+      text = std::move(*written);
       Replace(target, text);
     }
   } catch (...) {

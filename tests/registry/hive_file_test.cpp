@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -226,6 +227,52 @@ TEST(HiveFileFaultTest, EveryStepFailedInTurnKeepsTheOldHive) {
     }
     EXPECT_GT(failures, 8) << "the faults never reached the rewrite";
   }
+}
+
+// A change that would make the hive larger than a reader takes is refused,
+// and the file stays as it was: every later run could not read it.
+TEST(HiveFileTest, AChangeThatWouldMakeTheHiveUnreadableIsRefused) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  const std::string header =
+      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\n\"Big\"=\"";
+  const std::string text = header + std::string((64 << 20) - header.size() - 10, 'x') + "\"\n\n";
+  WriteFile(path, text);
+  HiveFile file(path);
+  ASSERT_NO_THROW(file.Read());
+  try {
+    Put(file, "Pack1", "/games/Tessaline.wpk");
+    ADD_FAILURE() << "the hive grew past what can be read";
+  } catch (const ERegistryException& e) {
+    EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(ReadFile(path) == text);
+}
+
+// A file-size limit does not end the writer: the change fails with a message
+// and leaves nothing beside the hive.
+TEST(HiveFileTest, AFileSizeLimitIsAFailedWriteNotADeadProcess) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  HiveFile(path).Modify([](Hive& hive) {
+    hive.CreateKey(kPack).SetValue("Seed", kRegSz, std::string(100000, 's') + '\0');
+    return true;
+  });
+  const std::string before = ReadFile(path);
+  const int code = test::RunInChild([&] {
+    const rlimit limit{150000, 150000};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+    HiveFile file(path);
+    try {
+      Put(file, "Big", std::string(100000, 'b'));
+    } catch (const ERegistryException& e) {
+      return std::string(e.what()).find("'" + path + "'") != std::string::npos ? 0 : 11;
+    }
+    return 12;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_EQ(test::ListDir(dir.path()), (std::vector<std::string>{"system.reg", "system.reg.lock"}));
 }
 
 // A write that takes nothing is an error, never an endless loop.

@@ -235,3 +235,42 @@ TEST(HiveTextTest, CreateKeyRefusesNamesTheFileCannotHold) {
 
 }  // namespace
 }  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+std::string KeyLine(std::size_t levels) {
+  std::string line = "[HKEY_LOCAL_MACHINE";
+  for (std::size_t i = 1; i < levels; ++i) line += "\\k";
+  return line + "]\n";
+}
+
+TEST(HiveDepthTest, KeysDeeperThanTheLimitAreDamageAndTheDeepestAllowedRoundTrips) {
+  const Hive deepest = ParseHive("REGEDIT4\n\n" + KeyLine(kMaxKeyDepth) + "\"v\"=\"x\"\n");
+  EXPECT_EQ(ParseHive(SerializeHive(deepest)), deepest);
+  EXPECT_EQ(Hive(deepest), deepest);  // a copy
+  try {
+    ParseHive("REGEDIT4\n\n; two lines before\n" + KeyLine(kMaxKeyDepth + 1));
+    ADD_FAILURE() << "a key one level too deep was read";
+  } catch (const HiveSyntaxError& e) {
+    EXPECT_EQ(e.line(), 4u);
+  }
+  // Far deeper: refused without running out of stack.
+  EXPECT_THROW(ParseHive("REGEDIT4\n\n" + KeyLine(100000)), HiveSyntaxError);
+  EXPECT_THROW(Hive().CreateKey(std::vector<std::string>(kMaxKeyDepth + 1, "HKEY_LOCAL_MACHINE")),
+               ERegistryException);
+}
+
+TEST(HiveDepthTest, WritingStopsAtTheSizeLimit) {
+  Hive hive;
+  HiveKey* key = &hive.CreateKey({"HKEY_LOCAL_MACHINE", std::string(1000, 'a')});
+  for (int i = 0; i < 400; ++i) key = &key->AddSubKey(std::string(1000, 'b'));
+  // Every key line repeats the whole path: about 80 MB written out.
+  EXPECT_EQ(SerializeHive(hive, 64 << 20), std::nullopt);
+  const std::string small = SerializeHive(ParseHive("REGEDIT4\n\n[HKEY_USERS]\n"));
+  EXPECT_EQ(SerializeHive(ParseHive(small), small.size()), small);
+  EXPECT_EQ(SerializeHive(ParseHive(small), small.size() - 1), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tessaline
