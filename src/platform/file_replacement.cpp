@@ -1,5 +1,6 @@
 #include "platform/file_replacement.h"
 
+#include <linux/fs.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -85,6 +86,13 @@ Status FileReplacement::Create(mode_t mode) {
   Result<UniqueFd> dir = Open(folder, O_RDONLY | O_DIRECTORY);
   if (!dir.ok()) return dir.status();
   folder_ = std::move(dir.value());
+  // In a folder that only takes new names the new file could neither be
+  // renamed over the target nor removed again.
+  int flags = 0;
+  if (CurrentFileSystem().GetInodeFlags(folder_.get(), &flags) == 0 &&
+      (flags & FS_APPEND_FL) != 0) {
+    return SystemError("create", target_, EPERM);
+  }
   RemoveStalePartialFiles();
 
   Result<UniqueFd> unnamed = OpenAt(folder_.get(), ".", O_TMPFILE | O_WRONLY, mode, "create");
@@ -145,11 +153,39 @@ void FileReplacement::RemoveStalePartialFiles() {
 
 Status FileReplacement::KeepAttributesOf(const struct stat& old) {
   FileSystem& fs = CurrentFileSystem();
-  if (::geteuid() == 0 && (old.st_uid != 0 || old.st_gid != ::getegid())) {
-    // Keep the owner of a file that root rewrites; failing that is harmless.
-    (void)fs.ChangeOwner(file_.get(), old.st_uid, old.st_gid);
+  const bool root = ::geteuid() == 0;
+  struct stat made;
+  if (fs.StatFd(file_.get(), &made) != 0) return SystemError("stat", target_, errno);
+  const bool new_owner = root && old.st_uid != made.st_uid;
+  if (new_owner || old.st_gid != made.st_gid) {
+    if (fs.ChangeOwner(file_.get(), new_owner ? old.st_uid : static_cast<uid_t>(-1), old.st_gid) !=
+        0) {
+      return SystemError("chown", target_, errno);
+    }
   }
-  return SetMode(old.st_mode & 07777);
+  if (Status mode = SetMode(old.st_mode & 07777); !mode.ok()) return mode;
+  return KeepAccessList();
+}
+
+Status FileReplacement::KeepAccessList() {
+  static constexpr char kAccessList[] = "system.posix_acl_access";
+  FileSystem& fs = CurrentFileSystem();
+  std::string list(256, '\0');
+  ssize_t size;
+  for (;;) {
+    size = fs.GetAttribute(target_.c_str(), kAccessList, list.data(), list.size());
+    if (size >= 0 || errno != ERANGE) break;
+    list.resize(list.size() * 4);
+  }
+  if (size < 0) {
+    // No list, or a file system without them: the mode says everything.
+    if (errno == ENODATA || errno == EOPNOTSUPP || errno == ENOENT) return Status::Ok();
+    return SystemError("getxattr", target_, errno);
+  }
+  if (fs.SetAttribute(file_.get(), kAccessList, list.data(), static_cast<std::size_t>(size)) != 0) {
+    return SystemError("setxattr", target_, errno);
+  }
+  return Status::Ok();
 }
 
 Status FileReplacement::SetMode(mode_t mode) {

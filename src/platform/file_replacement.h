@@ -37,15 +37,19 @@ class FileReplacement {
 
   // Opens the target's folder and makes the new file with `mode` (less the
   // umask). Errors: the folder cannot be opened ("open"), no new file can be
-  // made in it ("create"), the target names no file ("create", EISDIR).
+  // made in it ("create"), the target names no file ("create", EISDIR), the
+  // folder only takes new names and could keep neither the new file nor its
+  // leftovers ("create", EPERM: an append-only folder).
   Status Create(mode_t mode);
 
   // The new file, open for writing (only after a successful Create).
   int fd() const { return file_.get(); }
   const std::string& target() const { return target_; }
 
-  // Gives the new file the mode, owner and group of `old` (the file it will
-  // replace), as far as the caller may: the owner is kept only by root.
+  // Gives the new file the mode, group and access list of `old`, the file at
+  // the target that it will replace; root keeps the owner too. A group or an
+  // access list that cannot be kept is an error ("chown", "setxattr"), so
+  // that a rewrite never locks out the users the old file let in.
   Status KeepAttributesOf(const struct stat& old);
 
   // Sets the new file's mode exactly, whatever the umask ("chmod").
@@ -63,6 +67,7 @@ class FileReplacement {
   void RemoveStalePartialFiles();
   bool CreateNamed(mode_t mode);
   Status NameUnnamedFile();
+  Status KeepAccessList();
 
   std::string target_;
   std::string file_name_;

@@ -1,7 +1,10 @@
 #include "platform/file_system.h"
 
 #include <dirent.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <climits>
@@ -113,6 +116,17 @@ int PosixFileSystem::ListFolder(int dir, std::vector<std::string>& names) {
   ::closedir(listing);
   errno = error;
   return error == 0 ? 0 : -1;
+}
+
+ssize_t PosixFileSystem::GetAttribute(const char* path, const char* name, void* buffer,
+                                      std::size_t size) {
+  return ::getxattr(path, name, buffer, size);
+}
+int PosixFileSystem::SetAttribute(int fd, const char* name, const void* value, std::size_t size) {
+  return ::fsetxattr(fd, name, value, size, 0);
+}
+int PosixFileSystem::GetInodeFlags(int fd, int* flags) {
+  return ::ioctl(fd, FS_IOC_GETFLAGS, flags);
 }
 
 FileSystem& CurrentFileSystem() {

@@ -55,6 +55,12 @@ class FileSystem {
   virtual ssize_t ReadLinkAt(int dir, const char* path, char* buffer, std::size_t size) = 0;
   // The names in the open folder `dir` (without "." and ".."); 0 or -1.
   virtual int ListFolder(int dir, std::vector<std::string>& names) = 0;
+  // Extended attributes (getxattr of a path, fsetxattr of an open file).
+  virtual ssize_t GetAttribute(const char* path, const char* name, void* buffer,
+                               std::size_t size) = 0;
+  virtual int SetAttribute(int fd, const char* name, const void* value, std::size_t size) = 0;
+  // The inode flags of an open file or folder (FS_IOC_GETFLAGS).
+  virtual int GetInodeFlags(int fd, int* flags) = 0;
 };
 
 // The operating system itself.
@@ -82,6 +88,9 @@ class PosixFileSystem : public FileSystem {
   int ChangeOwner(int fd, uid_t owner, gid_t group) override;
   ssize_t ReadLinkAt(int dir, const char* path, char* buffer, std::size_t size) override;
   int ListFolder(int dir, std::vector<std::string>& names) override;
+  ssize_t GetAttribute(const char* path, const char* name, void* buffer, std::size_t size) override;
+  int SetAttribute(int fd, const char* name, const void* value, std::size_t size) override;
+  int GetInodeFlags(int fd, int* flags) override;
 };
 
 // The file system every call below uses: the operating system, unless a

@@ -38,6 +38,10 @@ bool RunsAsRoot() {
   return ::geteuid() == 0;
 }
 
+unsigned EffectiveUserId() {
+  return ::geteuid();
+}
+
 bool IsMainThread() {
   return std::this_thread::get_id() == kMainThread;
 }

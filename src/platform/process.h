@@ -21,6 +21,9 @@ std::string EnvironmentValue(const char* name);
 // Whether the process runs with root's rights (effective user 0).
 bool RunsAsRoot();
 
+// The effective user's id.
+unsigned EffectiveUserId();
+
 // True when called on the thread that started the process (recorded before
 // main() runs). Thread-safe.
 bool IsMainThread();

@@ -78,17 +78,30 @@ HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
 
 std::string HiveFile::Target() const {
   if (path_.empty()) return path_;
-  Result<struct stat> info = StatPath(path_, /*follow_links=*/false);
-  if (info.ok() && S_ISLNK(info.value().st_mode)) {
-    Result<std::string> resolved = RealPath(path_);
-    if (resolved.ok()) return resolved.value();
+  Result<struct stat> link = StatPath(path_, /*follow_links=*/false);
+  if (!link.ok() || !S_ISLNK(link.value().st_mode)) return path_;
+  Result<std::string> resolved = RealPath(path_);
+  if (!resolved.ok()) return path_;  // a dangling link: replaced by the hive itself
+  Result<struct stat> target = StatPath(resolved.value(), /*follow_links=*/false);
+  const unsigned me = EffectiveUserId();
+  const auto trusted = [me](const struct stat& info) {
+    return info.st_uid == me || info.st_uid == 0;
+  };
+  if (!trusted(link.value()) || !target.ok() || !trusted(target.value())) {
+    throw ERegistryException("The registry file '" + path_ +
+                             "' is a link that another user controls");
   }
-  return path_;
+  return resolved.value();
 }
 
 bool HiveFile::Writable() const {
   if (path_.empty()) return false;
-  const std::string target = Target();
+  std::string target;
+  try {
+    target = Target();
+  } catch (const ERegistryException&) {
+    return false;
+  }
   Result<struct stat> info = StatPath(target);
   if (info.ok()) {
     return S_ISREG(info.value().st_mode) && CanWriteFile(target) &&

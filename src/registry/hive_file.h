@@ -8,7 +8,10 @@
 // read holds a shared flock and every read-modify-write an exclusive flock on
 // "<hive>.lock" beside the hive; Modify re-reads the hive under its lock, so
 // concurrent writers lose nothing. When the hive is a symbolic link, these
-// files sit beside the file it points to.
+// files sit beside the file it points to. A link is followed only when it and
+// the file it leads to belong to the caller or to root: a link that another
+// user made could send root's writes anywhere. The lock file and the new
+// file are never reached through a link.
 //
 // Thread use: one HiveFile per thread; separate HiveFile objects (also in one
 // process) on the same path are safe to use at the same time.

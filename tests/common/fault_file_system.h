@@ -39,12 +39,17 @@ enum class FsOp {
   kChangeOwner,
   kReadLink,
   kListFolder,
+  kGetAttribute,
+  kSetAttribute,
+  kInodeFlags,
 };
 
 inline const char* FsOpName(FsOp op) {
-  static const char* const kNames[] = {"open", "close",  "read",  "write",    "copy",   "sync",
-                                       "stat", "access", "mkdir", "link",     "rename", "unlink",
-                                       "lock", "chmod",  "chown", "readlink", "list"};
+  static const char* const kNames[] = {"open",     "close",  "read",     "write",    "copy",
+                                       "sync",     "stat",   "access",   "mkdir",    "link",
+                                       "rename",   "unlink", "lock",     "chmod",    "chown",
+                                       "readlink", "list",   "getxattr", "setxattr", "flags"};
+  static_assert(sizeof(kNames) / sizeof(kNames[0]) == static_cast<int>(FsOp::kInodeFlags) + 1);
   return kNames[static_cast<int>(op)];
 }
 
@@ -167,6 +172,19 @@ class FaultFileSystem : public FileSystem {
   int ListFolder(int dir, std::vector<std::string>& names) override {
     if (Fails(FsOp::kListFolder, PathOf(dir))) return -1;
     return real_.ListFolder(dir, names);
+  }
+  ssize_t GetAttribute(const char* path, const char* name, void* buffer,
+                       std::size_t size) override {
+    if (Fails(FsOp::kGetAttribute, path)) return -1;
+    return real_.GetAttribute(path, name, buffer, size);
+  }
+  int SetAttribute(int fd, const char* name, const void* value, std::size_t size) override {
+    if (Fails(FsOp::kSetAttribute, PathOf(fd))) return -1;
+    return real_.SetAttribute(fd, name, value, size);
+  }
+  int GetInodeFlags(int fd, int* flags) override {
+    if (Fails(FsOp::kInodeFlags, PathOf(fd))) return -1;
+    return real_.GetInodeFlags(fd, flags);
   }
 
  private:

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -346,6 +348,32 @@ TEST(CopyFileReplacingFaultTest, ATargetThatCannotBeLookedAtIsRefused) {
   ExpectFailure<EFCreateError>([&] { CopyFileReplacing(scratch / "source", scratch / "P.wpk"); },
                                "Cannot create file " + (scratch / "P.wpk"));
   EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");
+}
+
+// A folder that only takes new names (append-only) could keep neither the
+// new file nor its leftovers: refused before anything is made.
+TEST(CopyFileReplacingFaultTest, AnAppendOnlyFolderIsRefusedAndCollectsNothing) {
+  ScratchDir scratch;
+  ::mkdir((scratch / "games").c_str(), 0755);
+  WriteFile(scratch / "source", "exe");
+  WriteFile(scratch / "games/P.wpk", "old pack");
+  const int dir = ::open((scratch / "games").c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  if (::ioctl(dir, FS_IOC_GETFLAGS, &flags) != 0) GTEST_SKIP() << "no inode flags here";
+  flags |= FS_APPEND_FL;
+  if (::ioctl(dir, FS_IOC_SETFLAGS, &flags) != 0)
+    GTEST_SKIP() << "cannot make a folder append-only";
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ExpectFailure<EFCreateError>(
+        [&] { CopyFileReplacing(scratch / "source", scratch / "games/P.wpk"); },
+        "Cannot create file " + (scratch / "games/P.wpk"));
+  }
+  const Names left = ListDir(scratch / "games");
+  flags &= ~FS_APPEND_FL;
+  ::ioctl(dir, FS_IOC_SETFLAGS, &flags);
+  ::close(dir);
+  EXPECT_EQ(left, Names{"P.wpk"});
+  EXPECT_EQ(ReadFile(scratch / "games/P.wpk"), "old pack");
 }
 
 // Stops the copy in the middle of its data: tells the parent through `ready`

@@ -1,15 +1,18 @@
 #include "registry/hive_file.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -300,6 +303,87 @@ TEST(HiveFileTest, ALinkedHiveIsUpdatedWhereItLives) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.reg"));
   EXPECT_EQ(Get(direct.Read(), "B"), "2");
   EXPECT_TRUE(std::filesystem::exists(dir / "real/system.reg.lock"));
+}
+
+// A link that another user put in the hive's place is not followed: root's
+// write would otherwise land wherever the link points.
+TEST(HiveFileTest, ALinkAnotherUserControlsIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to own files as another user";
+  ScratchDir dir;
+  WriteFile(dir / "secret", "root only");
+  chmod((dir / "secret").c_str(), 0600);
+  ASSERT_EQ(symlink((dir / "secret").c_str(), (dir / "system.reg").c_str()), 0);
+  ASSERT_EQ(lchown((dir / "system.reg").c_str(), 65534, 65534), 0);
+  HiveFile file(dir / "system.reg");
+  try {
+    Put(file, "A", "x");
+    ADD_FAILURE() << "the link was followed";
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(std::string(e.what()), "The registry file '" + (dir / "system.reg") +
+                                         "' is a link that another user controls");
+  }
+  EXPECT_FALSE(file.Writable());
+  EXPECT_EQ(ReadFile(dir / "secret"), "root only");
+  // The same link made by root itself is followed.
+  ASSERT_EQ(lchown((dir / "system.reg").c_str(), 0, 0), 0);
+  WriteFile(dir / "secret", "");
+  Put(file, "A", "x");
+  EXPECT_EQ(Get(HiveFile(dir / "secret").Read(), "A"), "x");
+}
+
+// A member of the hive's group who rewrites it keeps the group, the mode and
+// the access list, so that the next member is not locked out.
+TEST(HiveFileTest, ARewriteKeepsTheGroupModeAndAccessList) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to switch to another user";
+  ScratchDir dir;
+  chmod(dir.path().c_str(), 0777);
+  const std::string path = dir / "system.reg";
+  Put(*std::make_unique<HiveFile>(path), "A", "1");
+  ASSERT_EQ(chown(path.c_str(), 0, 100), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+  // user::rw- user:1234:rw- group::rw- mask::rw- other::r--
+  const unsigned char acl[] = {2,    0,    0,    0,    1,    0,    6,    0,    0xff, 0xff, 0xff,
+                               0xff, 2,    0,    6,    0,    0xd2, 4,    0,    0,    4,    0,
+                               6,    0,    0xff, 0xff, 0xff, 0xff, 0x10, 0,    6,    0,    0xff,
+                               0xff, 0xff, 0xff, 0x20, 0,    4,    0,    0xff, 0xff, 0xff, 0xff};
+  const bool with_acl = setxattr(path.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0;
+  const int code = test::RunInChild([&] {
+    const gid_t groups[] = {100};
+    if (setgroups(1, groups) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return 10;
+    HiveFile file(path);
+    try {
+      Put(file, "B", "2");
+    } catch (...) {
+      return 11;
+    }
+    return 0;
+  });
+  ASSERT_EQ(code, 0);
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_gid, 100u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  EXPECT_EQ(Get(HiveFile(path).Read(), "B"), "2");
+  if (with_acl) {
+    unsigned char kept[64];
+    EXPECT_EQ(getxattr(path.c_str(), "system.posix_acl_access", kept, sizeof kept),
+              static_cast<ssize_t>(sizeof acl));
+    EXPECT_EQ(std::memcmp(kept, acl, sizeof acl), 0);
+  }
+}
+
+// A group that cannot be kept stops the rewrite before anything changes.
+TEST(HiveFileFaultTest, AGroupThatCannotBeKeptChangesNothing) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  Put(*std::make_unique<HiveFile>(path), "A", "1");
+  if (chown(path.c_str(), getuid(), getgid() == 0 ? 100 : 0) != 0) GTEST_SKIP() << "no other group";
+  const std::string before = ReadFile(path);
+  test::ScopedFaults fs;
+  fs.FailAll(test::FsOp::kChangeOwner, EPERM);
+  HiveFile file(path);
+  EXPECT_THROW(Put(file, "B", "2"), ERegistryException);
+  EXPECT_EQ(ReadFile(path), before);
 }
 
 // Fork-based tests: the children use only async-signal-safe calls besides
