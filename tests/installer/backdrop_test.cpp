@@ -105,8 +105,15 @@ std::vector<std::byte> ReadFile(const std::string& path) {
   return bytes;
 }
 
+// The shipped sheet's bytes, kept for the rest of the process as a
+// resource's bytes must be.
+std::span<const std::byte> ShippedSheetBytes() {
+  static const std::vector<std::byte> bytes = ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp");
+  return bytes;
+}
+
 const Bitmap& ShippedSheet() {
-  static const Bitmap sheet = Bitmap::FromDib(ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp"));
+  static const Bitmap sheet = Bitmap::FromDib(ShippedSheetBytes());
   return sheet;
 }
 
@@ -365,28 +372,36 @@ TEST(BackdropTest, PaintSetsUpTheCanvasAndWorksOnABorrowedBuffer) {
   }
 }
 
-TEST(BackdropTest, PaintFromTheEmbeddedSheetAndItsFailures) {
+TEST(BackdropTest, PaintFromTheExecutablesSheetAndItsFailures) {
+  // Without the sheet, or with a damaged one, the blend is painted, no tile,
+  // and the error comes out.
+  Canvas blend(688, 453);
+  FillGradient(blend, blend.Bounds(), clWhite, clGreen);
+  auto expect_failure = [&](const char* message) {
+    SCOPED_TRACE(message);
+    Canvas canvas(688, 453);
+    try {
+      PBPaint(canvas);
+      ADD_FAILURE() << "painted";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+    EXPECT_EQ(std::memcmp(canvas.Row(0), blend.Row(0), 688 * 453 * 4), 0);
+  };
+  // This test program embeds no sheet; the shipped one is then registered as
+  // an installer's embedded resources are.
+  if (!HasResource("PACK")) expect_failure("Resource PACK not found");
+  RegisterResource("PACK", ShippedSheetBytes());
   Canvas from_resource(688, 453), from_file(688, 453);
   PBPaint(from_resource);
   Backdrop(ShippedSheet()).Paint(from_file);
   ASSERT_EQ(std::memcmp(from_resource.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
 
-  // A damaged sheet: the blend is painted, no tile, and the error comes out.
-  const std::span<const std::byte> good = FindResource("PACK");
   static const std::byte kBroken[40] = {std::byte{40}};
   RegisterResource("PACK", kBroken);
-  Canvas damaged(688, 453);
-  try {
-    PBPaint(damaged);
-    ADD_FAILURE() << "painted";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Bitmap image is not valid");
-  }
-  RegisterResource("PACK", good);
-  Canvas blend(688, 453);
-  FillGradient(blend, blend.Bounds(), clWhite, clGreen);
-  EXPECT_EQ(std::memcmp(damaged.Row(0), blend.Row(0), 688 * 453 * 4), 0);
-  // With the sheet back the tiles are back.
+  expect_failure("Bitmap image is not valid");
+  // With the sheet back the tiles are back: nothing of the failure is kept.
+  RegisterResource("PACK", ShippedSheetBytes());
   Canvas again(688, 453);
   PBPaint(again);
   EXPECT_EQ(std::memcmp(again.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
@@ -411,8 +426,8 @@ TEST(BackdropTest, TinyAndEmptyPaintBoxes) {
 }
 
 TEST(BackdropTest, DrawsFromTheBytesItIsGivenAndKeepsNoneOfThem) {
-  // The executable embeds the shipped sheet; the noise sheet's bytes are the
-  // ones that must show. They are gone before the first paint.
+  // Whatever sheet the executable holds, the noise sheet's bytes are the ones
+  // that must show. They are gone before the first paint.
   std::vector<std::byte> bytes = NoiseSheetBytes();
   Backdrop backdrop(bytes);
   std::fill(bytes.begin(), bytes.end(), std::byte{0});
