@@ -137,8 +137,9 @@ void Backdrop::PrepareTiles(IntSize size) {
   if (size == tiles_size_) return;
   layout_ = TileLayout::Compute(size, {sheet_.Width(), sheet_.Height()});
   for (int r = 0; r < kTileRows; ++r) {
-    for (int c = 0; c < kTileColumns; ++c)
+    for (int c = 0; c < kTileColumns; ++c) {
       clips_[r * kTileColumns + c] = TileRegion(layout_.Tile(c, r));
+    }
   }
   tiles_size_ = size;
 }
