@@ -42,9 +42,9 @@ void BM_FillFrame(benchmark::State& state) {
 
 void BM_PaintBackdrop(benchmark::State& state) {
   Canvas canvas(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  const Bitmap& sheet = Sheet();
+  Backdrop backdrop(Sheet());
   for (auto _ : state) {
-    PBPaint(canvas, sheet);
+    backdrop.Paint(canvas);
     benchmark::DoNotOptimize(canvas.Row(0));
     benchmark::ClobberMemory();
   }

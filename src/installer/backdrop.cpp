@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <span>
+#include <utility>
 
 #include "platform/resources.h"
 
@@ -14,61 +14,6 @@ namespace {
 
 constexpr int kBands = 100;
 constexpr int kTileCorner = 6;  // width and height of the outline's corner ellipse
-
-// Steps 1 to 3 of a paint: the blend over the whole canvas, then the pen and
-// brush for the outlines.
-void PaintBlend(Canvas& canvas) {
-  // The paint box's own colour. The solid fill with it that would come first
-  // is left out: the blend paints every pixel of the same rectangle over it.
-  canvas.brush() = CreateSolidBrush(clGreen);
-  FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
-  canvas.brush().style = BrushStyle::kClear;
-  canvas.pen().width = 1;
-  canvas.pen().color = clBlack;
-}
-
-// Steps 5 to 10: the 32 tiles, row by row, each row from left to right, so
-// that where tiles overlap the later one covers the earlier.
-void PaintTiles(Canvas& canvas, const Bitmap& sheet) {
-  // The tiles' clip shapes depend only on the canvas's and the sheet's sizes,
-  // which stay the same from one paint to the next: they are made again only
-  // when a size changes.
-  struct Shapes {
-    IntSize canvas_size;
-    IntSize sheet_size;
-    TileLayout layout;
-    std::array<Region, kTileRows * kTileColumns> regions;
-  };
-  static Shapes shapes = [] {
-    Shapes empty;
-    empty.canvas_size = empty.sheet_size = {-1, -1};
-    return empty;
-  }();
-  const IntSize canvas_size{canvas.Width(), canvas.Height()};
-  const IntSize sheet_size{sheet.Width(), sheet.Height()};
-  if (shapes.canvas_size != canvas_size || shapes.sheet_size != sheet_size) {
-    shapes.layout = TileLayout::Compute(canvas_size, sheet_size);
-    for (int r = 0; r < kTileRows; ++r) {
-      for (int c = 0; c < kTileColumns; ++c) {
-        shapes.regions[r * kTileColumns + c] = TileRegion(shapes.layout.Tile(c, r));
-      }
-    }
-    shapes.canvas_size = canvas_size;
-    shapes.sheet_size = sheet_size;
-  }
-  const TileLayout& layout = shapes.layout;
-  for (int r = 0; r < kTileRows; ++r) {
-    for (int c = 0; c < kTileColumns; ++c) {
-      IntRect tile = layout.Tile(c, r);
-      canvas.SaveDC();
-      canvas.SelectClipRgn(shapes.regions[r * kTileColumns + c]);
-      canvas.set_copy_mode(SRCCOPY);
-      canvas.CopyRect(tile, sheet.canvas(), layout.SourceCell(c, r));
-      canvas.RestoreDC(-1);
-      canvas.RoundRect(tile, kTileCorner, kTileCorner);
-    }
-  }
-}
 
 }  // namespace
 
@@ -152,31 +97,56 @@ IntRect TileLayout::SourceCell(int c, int r) const {
   return {c * cell_width, r * cell_height, (c + 1) * cell_width, (r + 1) * cell_height};
 }
 
-void PBPaint(Canvas& canvas, const Bitmap& sheet) {
+Backdrop::Backdrop(std::span<const std::byte> sheet) : Backdrop(Bitmap::FromDib(sheet)) {}
+
+Backdrop::Backdrop(Bitmap sheet) : sheet_(std::move(sheet)) {}
+
+void Backdrop::Paint(Canvas& canvas) {
   PaintBlend(canvas);
-  PaintTiles(canvas, sheet);
+  PaintTiles(canvas);
+}
+
+void Backdrop::PaintBlend(Canvas& canvas) {
+  // The paint box's own colour. The solid fill with it that would come first
+  // is left out: the blend paints every pixel of the same rectangle over it.
+  canvas.brush() = CreateSolidBrush(clGreen);
+  FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
+  // The pen and brush of the tiles' outlines.
+  canvas.brush().style = BrushStyle::kClear;
+  canvas.pen().width = 1;
+  canvas.pen().color = clBlack;
+}
+
+void Backdrop::PaintTiles(Canvas& canvas) {
+  PrepareTiles({canvas.Width(), canvas.Height()});
+  for (int r = 0; r < kTileRows; ++r) {
+    for (int c = 0; c < kTileColumns; ++c) {
+      const IntRect tile = layout_.Tile(c, r);
+      {
+        CanvasStateSaver saved(canvas);
+        canvas.SelectClipRgn(clips_[r * kTileColumns + c]);
+        canvas.set_copy_mode(SRCCOPY);
+        canvas.CopyRect(tile, sheet_.canvas(), layout_.SourceCell(c, r));
+      }
+      canvas.RoundRect(tile, kTileCorner, kTileCorner);
+    }
+  }
+}
+
+void Backdrop::PrepareTiles(IntSize size) {
+  if (size == tiles_size_) return;
+  layout_ = TileLayout::Compute(size, {sheet_.Width(), sheet_.Height()});
+  for (int r = 0; r < kTileRows; ++r) {
+    for (int c = 0; c < kTileColumns; ++c) {
+      clips_[r * kTileColumns + c] = TileRegion(layout_.Tile(c, r));
+    }
+  }
+  tiles_size_ = size;
 }
 
 void PBPaint(Canvas& canvas) {
-  PaintBlend(canvas);
-  // The sheet is decoded on the first paint and kept while the resource's
-  // bytes stay the same; decoding it on every paint would give the same
-  // pixels at many times the cost.
-  struct Cache {
-    const std::byte* data = nullptr;
-    std::size_t size = 0;
-    std::unique_ptr<Bitmap> sheet;
-  };
-  static Cache cache;
-  std::span<const std::byte> bytes = FindResource("PACK");
-  if (!cache.sheet || cache.data != bytes.data() || cache.size != bytes.size()) {
-    cache.sheet.reset();
-    auto sheet = std::make_unique<Bitmap>(Bitmap::FromDib(bytes));
-    cache.data = bytes.data();
-    cache.size = bytes.size();
-    cache.sheet = std::move(sheet);
-  }
-  PaintTiles(canvas, *cache.sheet);
+  Backdrop::PaintBlend(canvas);
+  Backdrop(FindResource("PACK")).PaintTiles(canvas);
 }
 
 }  // namespace tessaline

@@ -5,9 +5,13 @@
 // rectangle.
 //
 // Everything draws on a Canvas (platform/canvas.h) and is clipped to it. Thread
-// use: the user-interface thread (the decoded sheet and the tiles' clip shapes
-// are cached there).
+// use: the free functions keep nothing between calls and may be used from any
+// thread on canvases of their own; a Backdrop is used by one thread at a time.
 #pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
 
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
@@ -54,15 +58,51 @@ inline constexpr int kTileColumns = 8;
 inline constexpr int kTileRows = 4;
 inline constexpr int kSheetColumns = 9;  // eight faces and a card back per suit
 
-// Paints the whole canvas (its size is the paint box's size) with the blend
-// and the 32 tiles from the card sheet. The canvas's brush ends clear, its pen
-// black and one pixel wide, its copy mode SRCCOPY.
-void PBPaint(Canvas& canvas, const Bitmap& sheet);
+// The backdrop of one card sheet. It holds the decoded sheet and the tiles'
+// clip shapes for the size of the canvas it last painted: those depend only on
+// the canvas's and the sheet's sizes, which stay the same from one paint to
+// the next, so they are made again only when the canvas's size changes.
+class Backdrop {
+ public:
+  // Decodes the card sheet from its bytes (a bitmap as Bitmap::FromDib takes
+  // it); the bytes are not kept. Throws "Bitmap image is not valid".
+  explicit Backdrop(std::span<const std::byte> sheet);
+  explicit Backdrop(Bitmap sheet);
 
-// The same with the card sheet from the executable's bitmap resource "PACK"
-// (decoded once, then cached). When the resource is missing or damaged the
-// blend is drawn all the same and the error propagates: "Resource PACK not
-// found" or "Bitmap image is not valid".
+  // Paints the whole canvas (its size is the paint box's size): PaintBlend,
+  // then PaintTiles. The canvas's brush ends clear, its pen black and one
+  // pixel wide, its copy mode SRCCOPY; its clip region stays as it was.
+  void Paint(Canvas& canvas);
+
+  // The blend over the whole canvas, which is all that shows where there is
+  // no card sheet. The canvas's brush ends clear, its pen black and one pixel
+  // wide.
+  static void PaintBlend(Canvas& canvas);
+  // The 32 tiles from the card sheet over what the canvas holds, row by row,
+  // each row from left to right, so that where tiles overlap the later one
+  // covers the earlier; each outlined with the canvas's pen and brush. The
+  // clip region is left as it was; the copy mode ends SRCCOPY.
+  void PaintTiles(Canvas& canvas);
+
+  const Bitmap& sheet() const { return sheet_; }
+
+ private:
+  // Makes the tiles' layout and clip shapes for a canvas of `size`, unless
+  // they are for that size already.
+  void PrepareTiles(IntSize size);
+
+  Bitmap sheet_;
+  IntSize tiles_size_{-1, -1};  // the canvas size the layout and clips are for
+  TileLayout layout_;
+  std::array<Region, kTileRows * kTileColumns> clips_;
+};
+
+// One paint of the whole canvas from the executable's own card sheet (the
+// bitmap resource "PACK"), keeping nothing between calls: the sheet is fetched
+// and decoded on every call. For single pictures; a window keeps a Backdrop.
+// When the resource is missing or damaged the blend is drawn all the same and
+// the error propagates: "Resource PACK not found" or "Bitmap image is not
+// valid".
 void PBPaint(Canvas& canvas);
 
 }  // namespace tessaline

@@ -26,6 +26,7 @@ class TForm1;
 
 namespace tessaline {
 
+class Backdrop;
 class Canvas;
 struct PanelState;
 
@@ -75,6 +76,8 @@ class TForm1 : public QWidget {
 
   std::unique_ptr<Ui::TForm1> ui_;
   DirectoryPrompt directory_prompt_;
+  // The backdrop of the executable's card sheet, made on the first paint.
+  std::unique_ptr<Backdrop> backdrop_;
   bool paint_failure_reported_ = false;
 };
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/resources.h"
 #include "platform/exception.h"
+#include "platform/resources.h"
 
 namespace tessaline {
 namespace {
@@ -105,8 +105,15 @@ std::vector<std::byte> ReadFile(const std::string& path) {
   return bytes;
 }
 
+// The shipped sheet's bytes, kept for the rest of the process as a
+// resource's bytes must be.
+std::span<const std::byte> ShippedSheetBytes() {
+  static const std::vector<std::byte> bytes = ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp");
+  return bytes;
+}
+
 const Bitmap& ShippedSheet() {
-  static const Bitmap sheet = Bitmap::FromDib(ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp"));
+  static const Bitmap sheet = Bitmap::FromDib(ShippedSheetBytes());
   return sheet;
 }
 
@@ -114,9 +121,9 @@ constexpr std::uint32_t kBackColour = 0xffff00ffu;
 
 // A 639 x 384, 24-bit sheet of noise (so that any shift of a copy shows),
 // with its ninth column, the card backs, in one colour that never appears
-// elsewhere.
-const Bitmap& NoiseSheet() {
-  static const Bitmap sheet = [] {
+// elsewhere: its bytes, and decoded.
+std::vector<std::byte> NoiseSheetBytes() {
+  {
     const int w = 639, h = 384, stride = (w * 3 + 3) / 4 * 4;
     std::vector<std::byte> dib(40 + static_cast<std::size_t>(stride) * h);
     const std::uint32_t header[] = {
@@ -132,8 +139,12 @@ const Bitmap& NoiseSheet() {
         p[2] = std::byte(v >> 16 & 0xff);
       }
     }
-    return Bitmap::FromDib(dib);
-  }();
+    return dib;
+  }
+}
+
+const Bitmap& NoiseSheet() {
+  static const Bitmap sheet = Bitmap::FromDib(NoiseSheetBytes());
   return sheet;
 }
 
@@ -159,11 +170,13 @@ void ExpectSame(const Canvas& canvas, const Image& image) {
 
 TEST(BackdropTest, WholePictureEqualsTheReferenceAtEveryMeasuredSize) {
   for (const Bitmap* sheet : {&ShippedSheet(), &NoiseSheet()}) {
+    // One backdrop for every size in turn, as a window being resized has.
+    Backdrop backdrop(*sheet);
     for (const Expected& e : kMeasured) {
       SCOPED_TRACE(testing::Message() << e.width << "x" << e.height
                                       << (sheet == &NoiseSheet() ? " noise" : " shipped"));
       Canvas canvas(e.width, e.height);
-      PBPaint(canvas, *sheet);
+      backdrop.Paint(canvas);
       ExpectSame(canvas, ReferenceBackdrop(e, sheet->canvas()));
     }
   }
@@ -290,7 +303,7 @@ TEST(BackdropTest, BlendEqualsBandAfterBandFillsAnywhereAndKeepsTheCanvasState) 
 
 TEST(BackdropTest, TileCornersKeepTheBlendAndOutlinesCoverTheBorder) {
   Canvas canvas(688, 453);
-  PBPaint(canvas, NoiseSheet());
+  Backdrop(NoiseSheet()).Paint(canvas);
   Canvas blend(688, 453);
   FillGradient(blend, blend.Bounds(), clWhite, clGreen);
   // Tile 0 is (13, 13, 84, 109): three blend pixels at each corner.
@@ -304,9 +317,10 @@ TEST(BackdropTest, TileCornersKeepTheBlendAndOutlinesCoverTheBorder) {
   EXPECT_EQ(canvas.Pixel(12, 50), blend.Pixel(12, 50));
   EXPECT_EQ(canvas.Pixel(84, 50), blend.Pixel(84, 50));
   // The card backs never show.
+  Backdrop backdrop(NoiseSheet());
   for (const Expected& e : kMeasured) {
     Canvas any(e.width, e.height);
-    PBPaint(any, NoiseSheet());
+    backdrop.Paint(any);
     for (int y = 0; y < e.height; ++y) {
       for (int x = 0; x < e.width; ++x) ASSERT_NE(any.Pixel(x, y), kBackColour) << e.width;
     }
@@ -315,7 +329,7 @@ TEST(BackdropTest, TileCornersKeepTheBlendAndOutlinesCoverTheBorder) {
 
 TEST(BackdropTest, OverlappingTilesShareAColumnThatCarriesTheLaterOutline) {
   Canvas canvas(560, 453);
-  PBPaint(canvas, NoiseSheet());
+  Backdrop(NoiseSheet()).Paint(canvas);
   Canvas blend(560, 453);
   FillGradient(blend, blend.Bounds(), clWhite, clGreen);
   for (int shared : {70, 140, 210, 280, 350, 420, 490}) {
@@ -337,14 +351,15 @@ TEST(BackdropTest, PaintSetsUpTheCanvasAndWorksOnABorrowedBuffer) {
   Canvas borrowed(buffer.data(), w, h, stride_pixels * 4);
   borrowed.brush() = CreateSolidBrush(Color::FromRgb(255, 0, 0));
   borrowed.set_copy_mode(CopyMode::kSrcInvert);
-  PBPaint(borrowed, ShippedSheet());
+  Backdrop backdrop(ShippedSheet());
+  backdrop.Paint(borrowed);
   EXPECT_EQ(borrowed.brush().style, BrushStyle::kClear);
   EXPECT_EQ(borrowed.pen().color, clBlack);
   EXPECT_EQ(borrowed.pen().width, 1);
   EXPECT_EQ(borrowed.copy_mode(), SRCCOPY);
 
   Canvas owned(w, h);
-  PBPaint(owned, ShippedSheet());
+  backdrop.Paint(owned);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < stride_pixels; ++x) {
       std::uint32_t v = buffer[static_cast<std::size_t>(y) * stride_pixels + x];
@@ -357,28 +372,36 @@ TEST(BackdropTest, PaintSetsUpTheCanvasAndWorksOnABorrowedBuffer) {
   }
 }
 
-TEST(BackdropTest, PaintFromTheEmbeddedSheetAndItsFailures) {
-  Canvas from_resource(688, 453), from_file(688, 453);
-  PBPaint(from_resource);
-  PBPaint(from_file, ShippedSheet());
-  ASSERT_EQ(std::memcmp(from_resource.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
-
-  // A damaged sheet: the blend is painted, no tile, and the error comes out.
-  const std::span<const std::byte> good = FindResource("PACK");
-  static const std::byte kBroken[40] = {std::byte{40}};
-  RegisterResource("PACK", kBroken);
-  Canvas damaged(688, 453);
-  try {
-    PBPaint(damaged);
-    ADD_FAILURE() << "painted";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Bitmap image is not valid");
-  }
-  RegisterResource("PACK", good);
+TEST(BackdropTest, PaintFromTheExecutablesSheetAndItsFailures) {
+  // Without the sheet, or with a damaged one, the blend is painted, no tile,
+  // and the error comes out.
   Canvas blend(688, 453);
   FillGradient(blend, blend.Bounds(), clWhite, clGreen);
-  EXPECT_EQ(std::memcmp(damaged.Row(0), blend.Row(0), 688 * 453 * 4), 0);
-  // With the sheet back the tiles are back.
+  auto expect_failure = [&](const char* message) {
+    SCOPED_TRACE(message);
+    Canvas canvas(688, 453);
+    try {
+      PBPaint(canvas);
+      ADD_FAILURE() << "painted";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+    EXPECT_EQ(std::memcmp(canvas.Row(0), blend.Row(0), 688 * 453 * 4), 0);
+  };
+  // This test program embeds no sheet; the shipped one is then registered as
+  // an installer's embedded resources are.
+  if (!HasResource("PACK")) expect_failure("Resource PACK not found");
+  RegisterResource("PACK", ShippedSheetBytes());
+  Canvas from_resource(688, 453), from_file(688, 453);
+  PBPaint(from_resource);
+  Backdrop(ShippedSheet()).Paint(from_file);
+  ASSERT_EQ(std::memcmp(from_resource.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
+
+  static const std::byte kBroken[40] = {std::byte{40}};
+  RegisterResource("PACK", kBroken);
+  expect_failure("Bitmap image is not valid");
+  // With the sheet back the tiles are back: nothing of the failure is kept.
+  RegisterResource("PACK", ShippedSheetBytes());
   Canvas again(688, 453);
   PBPaint(again);
   EXPECT_EQ(std::memcmp(again.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
@@ -387,7 +410,7 @@ TEST(BackdropTest, PaintFromTheEmbeddedSheetAndItsFailures) {
 TEST(BackdropTest, TinyAndEmptyPaintBoxes) {
   for (IntSize size : {IntSize{0, 0}, IntSize{1, 1}, IntSize{0, 50}, IntSize{3, 2}}) {
     Canvas canvas(size.width, size.height);
-    PBPaint(canvas, ShippedSheet());
+    Backdrop(ShippedSheet()).Paint(canvas);
     if (size.width > 0 && size.height > 0) {
       EXPECT_NE(canvas.Pixel(0, 0), 0u);
     }
@@ -397,9 +420,50 @@ TEST(BackdropTest, TinyAndEmptyPaintBoxes) {
   const std::uint32_t header[] = {40, 1, 1, 1 | 32 << 16, 0, 4, 0, 0, 0, 0};
   std::memcpy(tiny.data(), header, sizeof header);
   Canvas canvas(100, 80), blend(100, 80);
-  PBPaint(canvas, Bitmap::FromDib(tiny));
+  Backdrop(tiny).Paint(canvas);
   FillGradient(blend, blend.Bounds(), clWhite, clGreen);
   EXPECT_EQ(std::memcmp(canvas.Row(0), blend.Row(0), 100 * 80 * 4), 0);
+}
+
+TEST(BackdropTest, DrawsFromTheBytesItIsGivenAndKeepsNoneOfThem) {
+  // Whatever sheet the executable holds, the noise sheet's bytes are the ones
+  // that must show. They are gone before the first paint.
+  std::vector<std::byte> bytes = NoiseSheetBytes();
+  Backdrop backdrop(bytes);
+  std::fill(bytes.begin(), bytes.end(), std::byte{0});
+  bytes = {};
+  Canvas canvas(688, 453);
+  backdrop.Paint(canvas);
+  ExpectSame(canvas, ReferenceBackdrop(kMeasured[0], NoiseSheet().canvas()));
+  EXPECT_EQ(backdrop.sheet().Width(), 639);
+
+  // A sheet that is not a bitmap gives the decoder's own error, as the paint
+  // handler reports it.
+  static const std::byte kBroken[40] = {std::byte{40}};
+  try {
+    Backdrop broken(kBroken);
+    ADD_FAILURE() << "made a backdrop";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Bitmap image is not valid");
+  }
+}
+
+TEST(BackdropTest, PaintLeavesTheCanvasClipAsItWas) {
+  // Each tile's copy selects its own clip shape; the clip the canvas had
+  // before is back after every tile, and no saved state is left behind.
+  const Region clip = CreateRectRgn({100, 50, 400, 300});
+  Canvas canvas(688, 453);
+  canvas.SelectClipRgn(clip);
+  Backdrop backdrop(NoiseSheet());
+  backdrop.Paint(canvas);
+  ASSERT_NE(canvas.ClipRegion(), nullptr);
+  EXPECT_EQ(*canvas.ClipRegion(), clip);
+  EXPECT_EQ(canvas.SaveDC(), 1);
+  // The copies select their own clips, the outlines are drawn through the
+  // canvas's: outside it tile (0, 0)'s top edge shows the card, inside it
+  // tile (1, 1)'s is black.
+  EXPECT_EQ(canvas.Pixel(40, 13), NoiseSheet().canvas().Pixel(27, 0));
+  EXPECT_EQ(canvas.Pixel(115, 122), 0xff000000u);
 }
 
 }  // namespace

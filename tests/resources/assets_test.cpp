@@ -55,7 +55,7 @@ InfoHeader ReadInfo(const Bytes& b, std::size_t at) {
           U32(b, at + 28), U32(b, at + 32), U32(b, at + 36)};
 }
 
-TEST(AssetsTest, CardSheetIsAHeaderlessEightBitBitmapOfNineByFourCells) {
+TEST(AssetsTest, CardSheetIsAHeaderlessEightBitBitmap) {
   const Bytes pack = Resource("pack.bmp");
   ASSERT_EQ(pack.size(), 246824u);
   InfoHeader h = ReadInfo(pack, 0);
@@ -73,8 +73,12 @@ TEST(AssetsTest, CardSheetIsAHeaderlessEightBitBitmapOfNineByFourCells) {
   for (int i = 0; i < 256; ++i) EXPECT_EQ(pack[40 + 4 * i + 3], 0) << "table entry " << i;
   // Row padding bytes are zero.
   for (int row = 0; row < 384; ++row) EXPECT_EQ(pack[40 + 1024 + row * 640 + 639], 0);
+}
 
-  const Bitmap sheet = Decode(pack);
+TEST(AssetsTest, CardSheetHoldsThirtyTwoDifferentFacesAndFourBacks) {
+  const Bitmap sheet = Decode(Resource("pack.bmp"));
+  ASSERT_EQ(sheet.Width(), 639);
+  ASSERT_EQ(sheet.Height(), 384);
   const Canvas& c = sheet.canvas();
   auto cell_colours = [&](int col, int row) {
     std::set<std::uint32_t> colours;
