@@ -6,10 +6,10 @@
 #include <iostream>
 #include <vector>
 
+#include "installer/command_line.h"
 #include "installer/identity.h"
 #include "installer/unattended.h"
 #include "installer/window/application.h"
-#include "installer/window/command_line.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
 #include "installer/window/toolkit.h"

@@ -1,4 +1,4 @@
-#include "installer/window/command_line.h"
+#include "installer/command_line.h"
 
 #include <charconv>
 #include <string_view>
