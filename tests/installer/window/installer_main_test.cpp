@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "window_test_support.h"
 
@@ -20,11 +19,6 @@ struct Outcome {
   int status = -1;  // the exit status; -1 when the program did not exit normally
   std::string out, err;
 };
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class InstallerExecutableTest : public WindowTest {
  protected:
@@ -39,8 +33,8 @@ class InstallerExecutableTest : public WindowTest {
     const int raw = std::system(command.c_str());
     Outcome run;
     if (raw != -1 && WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
-    run.out = ReadAll(Path("out"));
-    run.err = ReadAll(Path("err"));
+    run.out = ReadFile(Path("out"));
+    run.err = ReadFile(Path("err"));
     return run;
   }
 };
@@ -99,9 +93,9 @@ TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
   EXPECT_EQ(run.status, 0) << run.err;
   const std::filesystem::path pack = folder / "Tessaline.wpk";
   EXPECT_EQ(run.out, "Pack installation finished\n" + pack.string() + "\n");
-  EXPECT_TRUE(ReadAll(pack) == ReadAll(TESSALINE_EXECUTABLE));
+  EXPECT_TRUE(ReadFile(pack) == ReadFile(TESSALINE_EXECUTABLE));
   // The record went into this test's hive.
-  EXPECT_NE(ReadAll(HivePath()).find("Tessaline.wpk"), std::string::npos);
+  EXPECT_NE(ReadFile(HivePath()).find("Tessaline.wpk"), std::string::npos);
 
   // A destination under a plain file fails with the reason, status 1.
   std::ofstream(Path("plain")) << "x";
