@@ -8,20 +8,16 @@ namespace tessaline {
 
 void PanelState::Create() {
   if (CipherReg->SubKeyExists("")) {
-    dir_n = CipherReg->ReadValue("", "Wenlora", "");
-    const std::string installed_path =
-        CipherReg->ReadValue("Pack", "Pack" + std::to_string(PackNo), "");
+    destination = CipherReg->ReadValue("", "Wenlora", "");
+    std::string installed_path = CipherReg->ReadValue("Pack", "Pack" + std::to_string(PackNo), "");
     if (!installed_path.empty()) {
-      dir_n = installed_path;
-      install_caption = "Reinstall pack";
-      prompt = "Pack allready installed.";
+      destination = std::move(installed_path);
+      installed = true;
     }
   } else {
-    dir_n = TempFolder();
+    destination = TempFolder();
   }
   title = PackName;
-  caption = title;
-  application_title = title;
 }
 
 }  // namespace tessaline

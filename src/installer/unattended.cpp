@@ -1,12 +1,9 @@
 #include "installer/unattended.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <exception>
 #include <ostream>
-#include <vector>
 
+#include "installer/destination.h"
 #include "installer/installation.h"
 #include "installer/panel_state.h"
 #include "platform/process.h"
@@ -15,28 +12,6 @@
 namespace tessaline {
 
 namespace {
-
-std::string CurrentDirectory() {
-  std::vector<char> buffer(4096);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return {};
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
-
-// The destination text for a folder named on the command line: the folder
-// with one "/" added, as the directory chooser would give it. A relative
-// folder is taken from the current directory; an empty one stays empty, so
-// that it is refused rather than taken for the root.
-std::string DestinationFor(const std::string& dir) {
-  if (dir.empty()) return {};
-  if (dir.front() == '/') return dir + "/";
-  std::string base = CurrentDirectory();
-  if (base.empty()) return dir + "/";
-  if (base.back() != '/') base += '/';
-  return base + dir + "/";
-}
 
 // Prints a text whose lines end in CR LF (or LF) one line at a time.
 void PrintLines(const std::string& text, std::ostream& out) {
@@ -58,15 +33,15 @@ int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& ou
   ConsoleToolkit console(out, err);
   ScopedToolkit scoped(console);
   try {
-    std::string dir_n;
+    std::string destination;
     if (dir) {
-      dir_n = DestinationFor(*dir);
+      destination = DestinationForFolder(*dir);
     } else {
       PanelState state;
       state.Create();
-      dir_n = state.dir_n;
+      destination = state.destination.value_or("");
     }
-    const std::string pack_path = InstallPack(dir_n, ExecutablePath());
+    const std::string pack_path = InstallPack(destination, ExecutablePath());
     PrintLines(CompletionText(pack_path), out);
     out.flush();
     return 0;

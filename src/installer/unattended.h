@@ -10,9 +10,10 @@
 
 namespace tessaline {
 
-// Installs the pack from the running executable into `dir` (a relative one is
-// taken from the current directory) or, without `dir`, into the destination
-// the window would offer (PanelState::Create). While it runs a console
+// Installs the pack from the running executable into `dir` (as
+// DestinationForFolder makes it a destination: a relative one is taken from
+// the current directory) or, without `dir`, into the destination the window
+// would offer (PanelState::Create). While it runs a console
 // toolkit writing to `out` and `err` is installed, so the registry store's
 // reports go to `err`. On success writes the completion message to `out`, one
 // line each ("Pack installation finished", then the pack path), and returns

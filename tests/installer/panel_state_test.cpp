@@ -8,32 +8,14 @@
 namespace tessaline {
 namespace {
 
-class PanelStateTest : public test::RegistryTest {
- protected:
-  // The design texts, for the fields creation did not reach.
-  static void ExpectDesignTexts(const PanelState& state) {
-    EXPECT_EQ(state.install_caption, "Install pack");
-    EXPECT_EQ(state.prompt, "Select directory to Pack:");
-    EXPECT_EQ(state.title, "Install pack");
-    EXPECT_EQ(state.caption, "Form1");
-    EXPECT_FALSE(state.application_title.has_value());
-  }
-
-  static void ExpectTitledAfterThePack(const PanelState& state) {
-    EXPECT_EQ(state.title, "Tessaline");
-    EXPECT_EQ(state.caption, "Tessaline");
-    EXPECT_EQ(state.application_title, "Tessaline");
-  }
-};
+class PanelStateTest : public test::RegistryTest {};
 
 TEST_F(PanelStateTest, WithoutProductOffersTheTemporaryFolder) {
   PanelState state;
   state.Create();
-  EXPECT_EQ(state.dir_n, scratch() / "tmp/");
-  EXPECT_FALSE(state.installed());
-  EXPECT_EQ(state.install_caption, "Install pack");
-  EXPECT_EQ(state.prompt, "Select directory to Pack:");
-  ExpectTitledAfterThePack(state);
+  EXPECT_EQ(state.destination, scratch() / "tmp/");
+  EXPECT_FALSE(state.installed);
+  EXPECT_EQ(state.title, "Tessaline");
 }
 
 TEST_F(PanelStateTest, OffersTheProductFolder) {
@@ -43,18 +25,18 @@ TEST_F(PanelStateTest, OffersTheProductFolder) {
   CipherReg->WriteValue("Pack", "Pack1", "");
   PanelState state;
   state.Create();
-  EXPECT_EQ(state.dir_n, "/opt/wenlora/");
-  EXPECT_FALSE(state.installed());
-  EXPECT_EQ(state.prompt, "Select directory to Pack:");
-  ExpectTitledAfterThePack(state);
+  EXPECT_EQ(state.destination, "/opt/wenlora/");
+  EXPECT_FALSE(state.installed);
+  EXPECT_EQ(state.title, "Tessaline");
 }
 
 TEST_F(PanelStateTest, ProductKeyWithoutFolderGivesAnEmptyDestination) {
   WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n");
   PanelState state;
   state.Create();
-  EXPECT_EQ(state.dir_n, "");
-  ExpectTitledAfterThePack(state);
+  EXPECT_EQ(state.destination, "");
+  EXPECT_FALSE(state.installed);
+  EXPECT_EQ(state.title, "Tessaline");
 }
 
 TEST_F(PanelStateTest, InstalledPackOffersReinstalling) {
@@ -63,11 +45,9 @@ TEST_F(PanelStateTest, InstalledPackOffersReinstalling) {
   CipherReg->WriteValue("Pack", "Pack7", "/games/Tessaline.wpk");
   PanelState state;
   state.Create();
-  EXPECT_EQ(state.dir_n, "/games/Tessaline.wpk");
-  EXPECT_TRUE(state.installed());
-  EXPECT_EQ(state.install_caption, "Reinstall pack");
-  EXPECT_EQ(state.prompt, "Pack allready installed.");
-  ExpectTitledAfterThePack(state);
+  EXPECT_EQ(state.destination, "/games/Tessaline.wpk");
+  EXPECT_TRUE(state.installed);
+  EXPECT_EQ(state.title, "Tessaline");
 }
 
 TEST_F(PanelStateTest, RecordThatIsNotTextStopsAfterTheProductFolder) {
@@ -76,16 +56,18 @@ TEST_F(PanelStateTest, RecordThatIsNotTextStopsAfterTheProductFolder) {
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\"Pack1\"=dword:00000001\r\n");
   PanelState state;
   EXPECT_THROW(state.Create(), ERegistryException);
-  EXPECT_EQ(state.dir_n, "/opt/wenlora/");
-  ExpectDesignTexts(state);
+  EXPECT_EQ(state.destination, "/opt/wenlora/");
+  EXPECT_FALSE(state.installed);
+  EXPECT_EQ(state.title, std::nullopt);
 }
 
-TEST_F(PanelStateTest, ProductFolderThatIsNotTextKeepsEveryDesignText) {
+TEST_F(PanelStateTest, ProductFolderThatIsNotTextLeavesEveryFactUnset) {
   WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n\"Wenlora\"=dword:00000001\r\n");
   PanelState state;
   EXPECT_THROW(state.Create(), ERegistryException);
-  EXPECT_EQ(state.dir_n, "DirN");
-  ExpectDesignTexts(state);
+  EXPECT_EQ(state.destination, std::nullopt);
+  EXPECT_FALSE(state.installed);
+  EXPECT_EQ(state.title, std::nullopt);
 }
 
 }  // namespace

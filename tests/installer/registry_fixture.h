@@ -1,41 +1,32 @@
-// A test fixture with a private registry hive, the store started on it, and
-// the pack's identity set as the main routine sets it.
+// A test fixture with a private registry hive and temporary folder, and the
+// modules started on them as the installer starts them (support library,
+// registry store, the Tessaline pack's identity). Everything is put back
+// afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "common/scoped_env.h"
 #include "installer/identity.h"
+#include "installer/modules.h"
 #include "installer_test_util.h"
 #include "registry/cipher_reg.h"
-#include "support/support_module.h"
 
 namespace tessaline::test {
 
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (const char* old = std::getenv("WENLORA_REGISTRY")) old_hive_ = old;
-    if (const char* old = std::getenv("TMPDIR")) old_tmpdir_ = old;
-    ::setenv("WENLORA_REGISTRY", hive_path().c_str(), 1);
-    ::setenv("TMPDIR", (scratch_ / "tmp").c_str(), 1);
     ::mkdir((scratch_ / "tmp").c_str(), 0777);
-    SupportStartup();
-    RegistryStartup();
-    PackNo = 1;
-    PackNameCyr = "Тесселин";
-    PackName = "Tessaline";
+    modules_.emplace(std::vector<Module>{SupportModule(std::nullopt), RegistryModule(),
+                                         IdentityModule({1, "Tessaline", "Тесселин"})});
   }
 
-  void TearDown() override {
-    RegistryShutdown();
-    SupportShutdown();
-    Restore("WENLORA_REGISTRY", old_hive_);
-    Restore("TMPDIR", old_tmpdir_);
-  }
+  void TearDown() override { modules_.reset(); }
 
   std::string hive_path() const { return scratch_ / "system.reg"; }
   const ScratchDir& scratch() const { return scratch_; }
@@ -49,17 +40,10 @@ class RegistryTest : public ::testing::Test {
   }
 
  private:
-  static void Restore(const char* name, const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-
   ScratchDir scratch_;
-  std::optional<std::string> old_hive_;
-  std::optional<std::string> old_tmpdir_;
+  const ScopedEnv hive_env_{"WENLORA_REGISTRY", scratch_ / "system.reg"};
+  const ScopedEnv tmpdir_env_{"TMPDIR", scratch_ / "tmp"};
+  std::optional<ModuleScope> modules_;
 };
 
 }  // namespace tessaline::test

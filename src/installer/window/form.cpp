@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "installer/backdrop.h"
+#include "installer/destination.h"
 #include "installer/folders.h"
 #include "installer/installation.h"
 #include "installer/panel_state.h"
@@ -23,12 +24,6 @@
 
 namespace tessaline {
 namespace {
-
-// DirN after Browse: the directory followed by exactly one "/".
-std::string WithOneTrailingSlash(std::string dir) {
-  while (!dir.empty() && dir.back() == '/') dir.pop_back();
-  return dir + "/";
-}
 
 // Runs an event handler. What it raises goes to the application's default
 // exception display right here, at the handler's edge: unwinding through Qt's
@@ -118,14 +113,20 @@ void TForm1::SetDestination(const std::string& dir_n) {
   ui_->DirN->setToolTip(ui_->DirN->text());
 }
 
+// What the panel's facts look like. A fact that is not there leaves the
+// design text of form.ui.
 void TForm1::ShowState(const PanelState& state) {
-  SetDestination(state.dir_n);
-  ui_->btInstall->setText(QString::fromStdString(state.install_caption));
-  ui_->Label2->setText(QString::fromStdString(state.prompt));
+  SetDestination(state.destination.value_or(ui_->DirN->text().toStdString()));
+  if (state.installed) {
+    ui_->btInstall->setText(QStringLiteral("Reinstall pack"));
+    ui_->Label2->setText(QStringLiteral("Pack allready installed."));
+  }
   ui_->Label2->resize(ui_->Label2->sizeHint());  // labels size themselves to their text
-  ui_->Label1->setText(QString::fromStdString(state.title));
-  setWindowTitle(QString::fromStdString(state.caption));
-  if (state.application_title) CurrentToolkit().SetTitle(*state.application_title);
+  if (state.title) {
+    ui_->Label1->setText(QString::fromStdString(*state.title));
+    setWindowTitle(QString::fromStdString(*state.title));
+    CurrentToolkit().SetTitle(*state.title);
+  }
 }
 
 void TForm1::FormCreate() {
@@ -163,7 +164,7 @@ void TForm1::Button3Click() {
       directory_prompt_(this, ui_->DirN->text().toStdString());
   if (!chosen) return;
   if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
-  SetDestination(WithOneTrailingSlash(*chosen));
+  SetDestination(DestinationForFolder(*chosen));
 }
 
 void TForm1::btInstallClick() {

@@ -3,20 +3,22 @@
 #include <QIcon>
 #include <QPixmap>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <optional>
+#include <string>
 #include <vector>
 
-#include "installer/identity.h"
+#include "installer/command_line.h"
+#include "installer/modules.h"
 #include "installer/unattended.h"
 #include "installer/window/application.h"
-#include "installer/window/command_line.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
+#include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
 #include "platform/resources.h"
-#include "registry/cipher_reg.h"
 #include "support/dictionary.h"
-#include "support/support_module.h"
 #include "support/toolkit.h"
 
 #ifndef TESSALINE_VERSION
@@ -26,9 +28,17 @@
 namespace tessaline {
 namespace {
 
+using Mode = CommandLine::Mode;
+
 bool EnvSet(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && value[0] != '\0';
+}
+
+// True when a window can be shown: DISPLAY, WAYLAND_DISPLAY or
+// QT_QPA_PLATFORM is set and not empty.
+bool HasDisplay() {
+  return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM");
 }
 
 std::string ProgramName(const char* argv0) {
@@ -80,92 +90,86 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
   return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height)) ? 0 : 1;
 }
 
-}  // namespace
-
-bool HasDisplay() {
-  return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM");
+int PrintTranslations(const std::vector<std::string>& texts) {
+  for (const std::string& text : texts) std::cout << CommonPage->TranslateOrSame(text) << "\n";
+  return 0;
 }
 
-bool WriteScreenshot(const std::string& path, QSize client_size) {
-  TForm1 form;
-  form.setAttribute(Qt::WA_DontShowOnScreen);
-  form.resize(client_size);
-  form.show();
-  QCoreApplication::processEvents();
-  const QPixmap picture = form.grab();
-  if (!picture.save(QString::fromStdString(path), "PNG")) {
-    std::cerr << "tessaline: cannot write the screenshot to " << path << "\n";
-    return false;
-  }
-  return true;
-}
-
-int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
-  const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
-  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const CommandLine command = ParseCommandLine(args);
+// The answers that need no module: help, version, a mistake on the command
+// line, the window without a display. Nothing when the run goes on; a
+// screenshot without a display is then made on the offscreen platform.
+std::optional<int> AnswerBeforeStartUp(const std::string& program, const CommandLine& command,
+                                       const PackIdentity& identity) {
   switch (command.mode) {
-    case CommandLine::Mode::kHelp:
+    case Mode::kHelp:
       std::cout << UsageText(program);
       return 0;
-    case CommandLine::Mode::kVersion:
+    case Mode::kVersion:
       std::cout << program << " " << TESSALINE_VERSION << " (pack " << identity.number << ", "
                 << identity.name << ")\n";
       return 0;
-    case CommandLine::Mode::kError:
+    case Mode::kError:
       std::cerr << program << ": " << command.error << "\nTry '" << program
                 << " --help' for more information.\n";
       return 2;
-    case CommandLine::Mode::kWindow:
-      if (!HasDisplay()) {
-        std::cerr << program
-                  << ": the installer window needs a display (DISPLAY is not set); without "
-                     "one, use --install [DIR] to install or --screenshot FILE.png to see "
-                     "the window\n";
-        return 1;
-      }
-      break;
-    case CommandLine::Mode::kScreenshot:
+    case Mode::kWindow:
+      if (HasDisplay()) return std::nullopt;
+      std::cerr << program
+                << ": the installer window needs a display (DISPLAY is not set); without "
+                   "one, use --install [DIR] to install or --screenshot FILE.png to see "
+                   "the window\n";
+      return 1;
+    case Mode::kScreenshot:
       if (!HasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      break;
-    case CommandLine::Mode::kInstall:
-    case CommandLine::Mode::kTranslate:
-      break;
+      return std::nullopt;
+    case Mode::kInstall:
+    case Mode::kTranslate:
+      return std::nullopt;
   }
+  return std::nullopt;
+}
 
-  SupportStartup();
-  if (command.dictionary) Dict->SetDictFileName(*command.dictionary);
-  if (command.mode == CommandLine::Mode::kTranslate) {
-    for (const std::string& text : command.texts) {
-      std::cout << CommonPage->TranslateOrSame(text) << "\n";
-    }
-    SupportShutdown();
-    return 0;
+// Runs `command` with the modules it needs, started for the run's length. The
+// translation needs only the support library.
+int Run(const CommandLine& command, char* argv0, const PackIdentity& identity) {
+  if (command.mode == Mode::kTranslate) {
+    const ModuleScope modules({SupportModule(command.dictionary)});
+    return PrintTranslations(command.texts);
   }
-  RegistryStartup();
-  InstallerStartup();
-  PackNo = identity.number;
-  PackNameCyr = identity.cyrillic_name;
-  PackName = identity.name;
-
-  char* argv0 = argc > 0 ? argv[0] : const_cast<char*>("tessaline");
-  int status = 0;
+  const ModuleScope modules(
+      {SupportModule(command.dictionary), RegistryModule(), IdentityModule(identity)});
   switch (command.mode) {
-    case CommandLine::Mode::kInstall:
-      status = RunUnattendedInstall(command.install_dir, std::cout, std::cerr);
-      break;
-    case CommandLine::Mode::kScreenshot:
-      status = RunScreenshot(argv0, command);
-      break;
+    case Mode::kInstall:
+      return RunUnattendedInstall(command.install_dir, std::cout, std::cerr);
+    case Mode::kScreenshot:
+      return RunScreenshot(argv0, command);
     default:
-      status = RunWindow(argv0);
-      break;
+      return RunWindow(argv0);
   }
+}
 
-  InstallerShutdown();
-  RegistryShutdown();
-  SupportShutdown();
-  return status;
+}  // namespace
+
+int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
+  const std::string program = ProgramName(argc > 0 ? argv[0] : nullptr);
+  const CommandLine command =
+      ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (const std::optional<int> status = AnswerBeforeStartUp(program, command, identity)) {
+    return *status;
+  }
+  char* argv0 = argc > 0 ? argv[0] : const_cast<char*>("tessaline");
+  // An exception no handler caught ends the run here, after the modules have
+  // been shut down, rather than aborting the program.
+  std::string failure;
+  try {
+    return Run(command, argv0, identity);
+  } catch (const std::exception& error) {
+    failure = error.what();
+  } catch (...) {
+    failure = "Unknown error";
+  }
+  std::cerr << program << ": " << ExceptionDisplayText(failure) << "\n";
+  return 1;
 }
 
 }  // namespace tessaline

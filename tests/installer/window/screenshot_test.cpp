@@ -5,7 +5,7 @@
 
 #include "installer/backdrop.h"
 #include "installer/window/form.h"
-#include "installer/window/installer_main.h"
+#include "installer/window/screenshot.h"
 #include "platform/canvas.h"
 #include "window_test_support.h"
 

@@ -8,9 +8,11 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/scoped_env.h"
 #include "common/test_support.h"
 #include "support/toolkit.h"
 
@@ -46,8 +48,7 @@ class WindowTest : public ::testing::Test {
   const std::filesystem::path dir_ = scratch_.path();
 
  private:
-  std::string saved_registry_;
-  bool had_registry_ = false;
+  std::optional<ScopedEnv> registry_env_;  // WENLORA_REGISTRY during the test
 };
 
 // Answers modal dialogs from the event loop: every 10 ms the current step is

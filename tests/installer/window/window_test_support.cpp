@@ -2,18 +2,13 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <cstdlib>
 
 #include "registry/cipher_reg.h"
 
 namespace tessaline::test {
 
 void WindowTest::SetUp() {
-  if (const char* old = std::getenv("WENLORA_REGISTRY")) {
-    had_registry_ = true;
-    saved_registry_ = old;
-  }
-  setenv("WENLORA_REGISTRY", HivePath().c_str(), 1);
+  registry_env_.emplace("WENLORA_REGISTRY", HivePath().string());
   RegistryShutdown();
   RegistryStartup();
   SetToolkit(&toolkit_);
@@ -22,11 +17,7 @@ void WindowTest::SetUp() {
 void WindowTest::TearDown() {
   SetToolkit(nullptr);
   RegistryShutdown();
-  if (had_registry_) {
-    setenv("WENLORA_REGISTRY", saved_registry_.c_str(), 1);
-  } else {
-    unsetenv("WENLORA_REGISTRY");
-  }
+  registry_env_.reset();
   RegistryStartup();
 }
 

@@ -1,14 +1,12 @@
 // The window tests' main: an offscreen QApplication (unless QT_QPA_PLATFORM
 // says otherwise), the support library, the registry store and the pack's
-// identity, as the installer's own start-up would set them.
+// identity, started as the installer's own start-up starts them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "installer/identity.h"
+#include "installer/modules.h"
 #include "installer/window/application.h"
-#include "registry/cipher_reg.h"
-#include "support/support_module.h"
 
 int main(int argc, char** argv) {
   // Test discovery runs this binary at build time, often without a display.
@@ -17,15 +15,8 @@ int main(int argc, char** argv) {
   tessaline::QtApplication app(argc, argv);
   // Tests close windows; the application must outlive them all.
   app.setQuitOnLastWindowClosed(false);
-  tessaline::SupportStartup();
-  tessaline::RegistryStartup();
-  tessaline::InstallerStartup();
-  tessaline::PackNo = 1;
-  tessaline::PackNameCyr = "Тесселин";
-  tessaline::PackName = "Tessaline";
-  const int status = RUN_ALL_TESTS();
-  tessaline::InstallerShutdown();
-  tessaline::RegistryShutdown();
-  tessaline::SupportShutdown();
-  return status;
+  const tessaline::ModuleScope modules({tessaline::SupportModule(std::nullopt),
+                                        tessaline::RegistryModule(),
+                                        tessaline::IdentityModule({1, "Tessaline", "Тесселин"})});
+  return RUN_ALL_TESTS();
 }

@@ -1,16 +1,14 @@
 // The Qt toolkit: boxes (icons, buttons, captions, results), the exception
-// display, the cursor, calls from other threads and exceptions escaping event
-// handlers.
+// display, the cursor and calls from other threads.
+#include "installer/window/toolkit.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
-#include <QTimer>
 #include <atomic>
 #include <thread>
 
-#include "installer/window/toolkit.h"
-#include "platform/exception.h"
 #include "registry/cipher_reg.h"
 #include "support/messages.h"
 #include "window_test_support.h"
@@ -173,18 +171,6 @@ TEST_F(QtToolkitTest, RegistryUsedFromAnotherThreadReportsOnTheUiThread) {
   EXPECT_TRUE(seen.on_ui_thread);
   EXPECT_EQ(seen.text.substr(0, seen.text.find('\n')), "Registry error 2");
   EXPECT_EQ(read, "default");  // refused, nothing read
-}
-
-class ExceptionDisplayTest : public WindowTest {};
-
-TEST_F(ExceptionDisplayTest, ExceptionsEscapingHandlersAreShownAndTheLoopGoesOn) {
-  bool later_ran = false;
-  QTimer::singleShot(0, [] { throw Exception("Cannot open file /x"); });
-  QTimer::singleShot(0, [] { throw 42; });
-  QTimer::singleShot(5, [&] { later_ran = true; });
-  EXPECT_TRUE(WaitFor([&] { return later_ran; }));
-  EXPECT_EQ(toolkit_.exceptions,
-            (std::vector<std::string>{"Cannot open file /x", "Unknown error"}));
 }
 
 }  // namespace
