@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,6 +82,67 @@ TEST(AsciiCompareTest, FoldsOnlyAsciiLetters) {
   EXPECT_FALSE(SameTextAscii("\xE0\xE1", "\xC0\xC1"));
   EXPECT_FALSE(SameTextAscii("Привет", "ПРИВЕТ"));
   EXPECT_EQ(AsciiUpper("a:/b.dic\xE0"), "A:/B.DIC\xE0");
+}
+
+bool IsAsciiLetter(int b) {
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+
+TEST(SameTextTest, SingleBytesFoldOnlyAsciiLetterPairs) {
+  for (int a = 0; a < 256; ++a) {
+    const std::string x(1, static_cast<char>(a));
+    for (int b = 0; b < 256; ++b) {
+      const std::string y(1, static_cast<char>(b));
+      const bool same = a == b || (IsAsciiLetter(a) && IsAsciiLetter(b) && (a ^ b) == 0x20);
+      ASSERT_EQ(SameText(x, y), same) << a << " " << b;
+      ASSERT_EQ(FoldCase(x) == FoldCase(y), same) << a << " " << b;
+      ASSERT_EQ(SameTextAscii(x, y), same) << a << " " << b;
+    }
+    const int upper = (a >= 'a' && a <= 'z') ? a - 0x20 : a;
+    EXPECT_EQ(AsciiUpper(x), std::string(1, static_cast<char>(upper))) << a;
+  }
+}
+
+// Code points of a text made of two-byte characters only.
+std::vector<std::uint32_t> TwoByteCodePoints(const std::string& text) {
+  std::vector<std::uint32_t> out;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    out.push_back(((static_cast<unsigned char>(text[i]) & 0x1Fu) << 6) |
+                  (static_cast<unsigned char>(text[i + 1]) & 0x3Fu));
+  }
+  return out;
+}
+
+std::string EncodeTwoByte(std::uint32_t cp) {
+  return {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+}
+
+TEST(SameTextTest, EveryTwoByteCharacterFoldsExactlyWithItsListedPartner) {
+  // The folded pairs: Latin-1 letters (without the signs × and ÷), Š Œ Ž, and
+  // the Cyrillic letters of code page 1251. Nothing else from U+0080 to U+07FF.
+  const std::vector<std::uint32_t> upper = TwoByteCodePoints(
+      "ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜÝÞŠŒŽ"
+      "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯЁЂЃЄЅІЇЈЉЊЋЌЎЏҐ");
+  const std::vector<std::uint32_t> lower = TwoByteCodePoints(
+      "àáâãäåæçèéêëìíîïðñòóôõöøùúûüýþšœž"
+      "абвгдежзийклмнопрстуфхцчшщъыьэюяёђѓєѕіїјљњћќўџґ");
+  ASSERT_EQ(upper.size(), 80u);
+  ASSERT_EQ(lower.size(), 80u);
+  std::vector<std::uint32_t> partner(0x800);
+  for (std::uint32_t cp = 0; cp < 0x800; ++cp) partner[cp] = cp;
+  for (std::size_t i = 0; i < upper.size(); ++i) partner[upper[i]] = lower[i];
+
+  std::vector<std::string> texts(0x800);
+  for (std::uint32_t cp = 0x80; cp < 0x800; ++cp) {
+    texts[cp] = EncodeTwoByte(cp);
+    ASSERT_EQ(FoldCase(texts[cp]), EncodeTwoByte(partner[cp])) << std::hex << cp;
+  }
+  for (std::uint32_t a = 0x80; a < 0x800; ++a) {
+    for (std::uint32_t b = 0x80; b < 0x800; ++b) {
+      ASSERT_EQ(SameText(texts[a], texts[b]), partner[a] == partner[b])
+          << std::hex << a << " " << b;
+    }
+  }
 }
 
 }  // namespace

@@ -17,6 +17,10 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+bool IsAsciiLetter(int b) {
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+
 ProfileReader Read(const std::string& contents) {
   return ProfileReader::FromBytes(contents);
 }
@@ -227,6 +231,60 @@ TEST_F(ProfileFileTest, FilesAboveTheSizeLimitAreNotRead) {
   EXPECT_TRUE(ProfileReader::Open(path).KeyNames("s").empty());
   std::filesystem::resize_file(path, ProfileReader::kMaxFileBytes);
   EXPECT_EQ(ProfileReader::Open(path).Value("s", "k"), "v");
+}
+
+// The bytes the reader trims; CR and LF end lines before trimming matters.
+bool IsProfileBlank(int b) {
+  return b == ' ' || b == '\t' || b == 0x0B || b == 0x0C || b == 0x1A;
+}
+
+TEST(ProfileReaderTest, EveryByteIsTrimmedAsABlankOrKept) {
+  for (int b = 1; b < 256; ++b) {
+    if (b == '\n' || b == '\r' || b == '=') continue;
+    const std::string c(1, static_cast<char>(b));
+    const bool blank = IsProfileBlank(b);
+    // Around the "=" of a line.
+    ProfileReader inner = Read("[s]\nk" + c + "=" + c + "v\n");
+    EXPECT_EQ(inner.KeyNames("s"), (Names{blank ? "k" : "k" + c})) << b;
+    EXPECT_EQ(inner.Value("s", blank ? "k" : "k" + c), blank ? "v" : c + "v") << b;
+    // At both ends of a line; ";" there makes a comment, "[" only a key.
+    ProfileReader outer = Read("[s]\n" + c + "k=v" + c + "\n");
+    if (b == ';') {
+      EXPECT_TRUE(outer.KeyNames("s").empty());
+      continue;
+    }
+    EXPECT_EQ(outer.KeyNames("s"), (Names{blank ? "k" : c + "k"})) << b;
+    EXPECT_EQ(outer.Value("s", blank ? "k" : c + "k"), blank ? "v" : "v" + c) << b;
+  }
+}
+
+TEST(ProfileReaderTest, SectionAndKeyNamesFoldAsciiLettersOnly) {
+  for (int b = 33; b < 127; ++b) {
+    if (b == '=') continue;
+    const std::string c(1, static_cast<char>(b));
+    ProfileReader r = Read("[S" + c + "]\nk" + c + "=1\n");
+    for (int d = 33; d < 127; ++d) {
+      if (d == '=') continue;
+      const std::string e(1, static_cast<char>(d));
+      const bool same = b == d || (IsAsciiLetter(b) && IsAsciiLetter(d) && (b ^ d) == 0x20);
+      ASSERT_EQ(r.Value("S" + e, "k" + c, "-"), same ? "1" : "-") << b << " " << d;
+      ASSERT_EQ(r.Value("S" + c, "k" + e, "-"), same ? "1" : "-") << b << " " << d;
+    }
+  }
+  ProfileReader cyrillic = Read("[s]\nПривет=1\nÀ=2\n");
+  EXPECT_EQ(cyrillic.Value("s", "ПРИВЕТ", "-"), "-");
+  EXPECT_EQ(cyrillic.Value("s", "à", "-"), "-");
+  EXPECT_EQ(cyrillic.Value("s", "Привет", "-"), "1");
+}
+
+TEST(ProfileReaderTest, TheValueLimitCountsBytesOfMultiByteText) {
+  std::string ya;
+  for (int i = 0; i < 1023; ++i) ya += "Я";  // 2,046 bytes
+  ProfileReader r = Read("[s]\nfits=" + ya + "a\nover=" + ya + "Я\n");
+  EXPECT_EQ(r.Value("s", "fits"), ya + "a");      // 2,047 bytes come back whole
+  const std::string over = r.Value("s", "over");  // 2,048 bytes do not
+  EXPECT_LE(over.size(), 2047u);
+  EXPECT_EQ(over.substr(0, ya.size()), ya);
 }
 
 }  // namespace

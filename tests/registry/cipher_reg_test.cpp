@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "common/test_support.h"
 #include "registry/hive_file.h"
@@ -272,68 +274,70 @@ TEST_F(CipherRegTest, HiveThatCannotBeWrittenRefusesEveryOpenQuietly) {
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
-TEST(RegistryAccessorTest, KeepsPathsTheWayTheyWereOpened) {
-  ScratchDir dir;
-  RecordingToolkit toolkit;
-  ScopedToolkit use_toolkit(toolkit);
-  TRegistry reg(dir / "system.reg");
-  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Wenlora\\", true));
-  EXPECT_EQ(reg.CurrentPath(), "SOFTWARE\\Wenlora\\");
-  const HKEY product = reg.CurrentKey();
-  EXPECT_NE(product, 0u);
-  // Relative to the open key.
-  ASSERT_TRUE(reg.OpenKey("Pack", true));
-  EXPECT_EQ(reg.CurrentPath(), "SOFTWARE\\Wenlora\\\\Pack");
-  EXPECT_NE(reg.CurrentKey(), product);
-  EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\Wenlora\\Pack"));
-  EXPECT_TRUE(reg.KeyExists(""));
-  EXPECT_FALSE(reg.KeyExists("Pack"));
-  // Empty names in the middle name no key.
-  EXPECT_FALSE(reg.OpenKey("\\SOFTWARE\\\\Wenlora", true));
-  EXPECT_EQ(reg.CurrentPath(), "SOFTWARE\\Wenlora\\\\Pack");
-  reg.CloseKey();
-  EXPECT_TRUE(reg.KeyExists("SOFTWARE\\Wenlora"));  // from the root when none is open
-  EXPECT_FALSE(reg.OpenKey("SOFTWARE\\Missing", false));
-  ASSERT_TRUE(reg.OpenKey("SOFTWARE", false));
-  EXPECT_EQ(reg.CurrentPath(), "SOFTWARE");
-  // Changing the root closes the open key; another root has its own keys.
-  reg.SetRootKey(HKEY_CURRENT_USER);
-  EXPECT_EQ(reg.CurrentKey(), 0u);
-  EXPECT_FALSE(reg.KeyExists("SOFTWARE"));
-  EXPECT_FALSE(reg.ValueExists("x"));
-  EXPECT_EQ(reg.ReadString("x"), "");
-  EXPECT_THROW(reg.WriteString("x", "y"), ERegistryException);
-  EXPECT_TRUE(toolkit.Quiet());
+// Makes the next WriteValue of `store` raise, leaving its key open.
+void LeaveKeyOpen(tCipherReg& store) {
+  EXPECT_THROW(store.WriteValue("Pack", "bad\nname", "x"), ERegistryException);
+  ASSERT_EQ(store.CurrentPath(), "SOFTWARE\\Wenlora\\Pack");
 }
 
-TEST(RegistryAccessorTest, WriteToAKeyRemovedMeanwhileFails) {
-  ScratchDir dir;
-  TRegistry reg(dir / "system.reg");
-  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Wenlora\\Pack", true));
-  // Another program replaces the hive with one without that key.
-  WriteFile(dir / "system.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
-  EXPECT_FALSE(reg.ValueExists("Pack1"));
-  EXPECT_THROW(reg.WriteString("Pack1", "x"), ERegistryException);
-  EXPECT_EQ(ReadFile(dir / "system.reg"), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
+TEST_F(CipherRegTest, StaleKeyIsClosedBeforeItsReportAndTheReportPrecedesTheThreadCheck) {
+  // Records whether a key was still open when each box came up.
+  struct Watching : RecordingToolkit {
+    int MessageBox(const std::string& text, const std::string& caption,
+                   std::int32_t flags) override {
+      open_while_shown.push_back(store->CurrentKey() != 0);
+      return RecordingToolkit::MessageBox(text, caption, flags);
+    }
+    tCipherReg* store = nullptr;
+    std::vector<bool> open_while_shown;
+  } watching;
+  watching.store = &store_;
+  ScopedToolkit use_watching(watching);
+
+  LeaveKeyOpen(store_);
+  std::string read;
+  std::thread worker([&] { read = store_.ReadValue("", "Wenlora", "dflt"); });
+  worker.join();
+  EXPECT_EQ(read, "dflt");
+  ASSERT_EQ(watching.boxes.size(), 2u);
+  EXPECT_EQ(watching.boxes[0].text,
+            "Registry error 1\r\nSOFTWARE\\Wenlora\\Pack\r\n\\SOFTWARE\\Wenlora\\");
+  EXPECT_EQ(watching.boxes[1].text, "Registry error 2\r\n\\SOFTWARE\\Wenlora\\");
+  EXPECT_EQ(watching.open_while_shown, (std::vector<bool>{false, false}));
+  EXPECT_EQ(store_.CurrentKey(), 0u);
+  EXPECT_TRUE(toolkit_.Quiet());
 }
 
-TEST(RegistryAccessorTest, ReadStringIfExistsTellsAMissingValueFromAnEmptyOne) {
-  ScratchDir dir;
-  WriteFile(dir / "system.reg",
-            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"Text\"=\"a\"\n"
-            "\"Empty\"=\"\"\n\"None\"=hex(0):\n\"Number\"=dword:00000001\n\n");
-  TRegistry reg(dir / "system.reg");
-  EXPECT_EQ(reg.ReadStringIfExists("Text"), std::nullopt);  // no key open
-  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE", false));
-  EXPECT_EQ(reg.ReadStringIfExists("text"), "a");
-  EXPECT_EQ(reg.ReadStringIfExists("Empty"), "");
-  EXPECT_EQ(reg.ReadStringIfExists("None"), "");  // no data, whatever its type
-  EXPECT_EQ(reg.ReadStringIfExists("Missing"), std::nullopt);
-  EXPECT_THROW(reg.ReadStringIfExists("Number"), ERegistryException);
-  // A hive that no longer parses reads as no value, as ValueExists answers.
-  WriteFile(dir / "system.reg", "not a hive\n");
-  EXPECT_EQ(reg.ReadStringIfExists("Text"), std::nullopt);
-  EXPECT_FALSE(reg.ValueExists("Text"));
+TEST_F(CipherRegTest, ClosingAStaleKeyLeavesTheFlagAsItWas) {
+  LeaveKeyOpen(store_);  // the store's first operation: the flag is clear
+  EXPECT_EQ(store_.FlushCount(), 0u);
+  EXPECT_EQ(store_.ReadValue("Pack", "Pack1", "d"), "d");
+  // The stale close flushed with the flag clear, and so did the read's own close.
+  EXPECT_EQ(store_.FlushCount(), 2u);
+  EXPECT_TRUE(store_.LazyWrite());
+  EXPECT_EQ(toolkit_.boxes.size(), 1u);
+}
+
+TEST_F(CipherRegTest, ARaisingReadStillClosesAndMarks) {
+  Seed("Pack", "Count", kRegDword, std::string("\x2a\0\0\0", 4));
+  EXPECT_THROW(store_.ReadValue("Pack", "Count", "d"), ERegistryException);
+  EXPECT_EQ(store_.CurrentKey(), 0u);
+  EXPECT_EQ(store_.FlushCount(), 1u);
+  EXPECT_TRUE(store_.LazyWrite());
+}
+
+TEST_F(CipherRegTest, SubKeyExistsLooksBelowTheProductKeyOnly) {
+  Seed("", "Wenlora", kRegSz, std::string("/opt\0", 5));
+  HiveFile(hive_path_).Modify([](Hive& hive) {
+    hive.CreateKey({"HKEY_LOCAL_MACHINE", "Pack"});
+    hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Pack"});
+    return true;
+  });
+  EXPECT_TRUE(store_.SubKeyExists(""));
+  EXPECT_FALSE(store_.SubKeyExists("Pack"));
+  EXPECT_FALSE(store_.SubKeyExists("Wenlora"));
+  EXPECT_EQ(store_.CurrentKey(), 0u);
+  EXPECT_TRUE(toolkit_.Quiet());
 }
 
 }  // namespace

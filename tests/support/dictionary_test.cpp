@@ -222,22 +222,66 @@ TEST(DictionaryHelpersTest, FreeAndClearEmptiesTheVariableFirst) {
   FreeAndClear(variable);  // an empty variable is fine
 }
 
-TEST(SupportModuleTest, StartupCreatesTheTwoPagesAndShutdownClearsThem) {
-  SupportStartup();
-  ASSERT_NE(Dict, nullptr);
-  EXPECT_EQ(Dict->Count(), 2);
-  EXPECT_EQ(CommonPage, Dict->GetPage("common"));
-  EXPECT_EQ(MessagePage, Dict->GetPage("MESSAGE"));
-  EXPECT_FALSE(CommonPage->Loaded);
-  EXPECT_EQ(Dict->FileName, "");
-  TDictionary* first = Dict;
-  SupportStartup();
-  EXPECT_EQ(Dict, first);
-  SupportShutdown();
-  EXPECT_EQ(Dict, nullptr);
-  EXPECT_EQ(CommonPage, nullptr);
-  EXPECT_EQ(MessagePage, nullptr);
-  SupportShutdown();
+// The non-letters around a core, byte by byte: 0..63, 91..96 and 123..126.
+bool IsAffixByte(int b) {
+  return b <= 63 || (b >= 91 && b <= 96) || (b >= 123 && b <= 126);
+}
+
+TEST(DictionaryHelpersTest, EveryByteSplitsOffAsAnAffixOrStaysInTheCore) {
+  for (int b = 0; b < 256; ++b) {
+    const std::string c(1, static_cast<char>(b));
+    Affixes parts = SplitAffixes(c + "Core" + c);
+    if (IsAffixByte(b)) {
+      EXPECT_EQ(parts.prefix + "|" + parts.core + "|" + parts.suffix, c + "|Core|" + c) << b;
+    } else {
+      EXPECT_EQ(parts.prefix + "|" + parts.core + "|" + parts.suffix, "|" + c + "Core" + c + "|")
+          << b;
+    }
+    Affixes alone = SplitAffixes(c);
+    EXPECT_EQ(alone.ok, !IsAffixByte(b)) << b;
+    EXPECT_EQ(alone.prefix, IsAffixByte(b) ? c : "") << b;
+  }
+}
+
+TEST_F(DictionaryTest, EveryAffixByteIsPutBackAroundTheCoresTranslation) {
+  TDictPage* page = CommonFrom("[Common]\nCore=Kern\n");
+  for (int b = 0; b < 256; ++b) {
+    const std::string c(1, static_cast<char>(b));
+    std::string result = "untouched";
+    const bool found = page->Translate(c + "Core" + c, result);
+    // "=" is escaped to a core byte before the split, so it never comes off.
+    const bool affix = IsAffixByte(b) && b != '=';
+    EXPECT_EQ(found, affix) << b;
+    EXPECT_EQ(result, affix ? c + "Kern" + c : "untouched") << b;
+  }
+}
+
+TEST_F(DictionaryTest, ACoreWhoseLineHasNoValueKeepsTheCore) {
+  TDictPage* page = CommonFrom("[Common]\nCore=Kern\n");
+  EXPECT_EQ(page->TranslateOrSame("x"), "x");  // loads the page
+  page->Add("Lonely=");                        // only a client can put such a line on a page
+  std::string result;
+  EXPECT_TRUE(page->Translate("(Lonely) 2", result));
+  EXPECT_EQ(result, "(Lonely) 2");
+  EXPECT_TRUE(page->Translate("Lonely", result));
+  EXPECT_EQ(result, "");  // a whole match takes the line's value as it is
+}
+
+TEST_F(DictionaryTest, RenamingComparesAsciiLettersOnlyAndClearsEveryPage) {
+  const std::string lower = dir_.Write("é.dic", "[Common]\nSave=Speichern\n[Message]\nOk=Gut\n");
+  const std::string upper = dir_.Write("É.dic", "[Common]\nSave=Sichern\n[Message]\nOk=Fein\n");
+  dict_.SetDictFileName(lower);
+  TDictPage* common = dict_.GetPage("Common");
+  TDictPage* message = dict_.GetPage("Message");
+  EXPECT_EQ(common->TranslateOrSame("Save"), "Speichern");
+  EXPECT_EQ(message->TranslateOrSame("Ok"), "Gut");
+  // "é" and "É" are not the letters a to z: this is another name.
+  dict_.SetDictFileName(upper);
+  EXPECT_EQ(dict_.FileName, upper);
+  EXPECT_FALSE(common->Loaded);
+  EXPECT_FALSE(message->Loaded);
+  EXPECT_EQ(common->TranslateOrSame("Save"), "Sichern");
+  EXPECT_EQ(message->TranslateOrSame("Ok"), "Fein");
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "support/dictionary.h"
 #include "platform/exception.h"
+#include "support/dictionary.h"
 #include "support/object.h"
 #include "support/toolkit.h"
 
@@ -225,41 +225,37 @@ TEST_F(MessagesTest, ShowCurrentExceptionShowsOrBeeps) {
   EXPECT_TRUE(toolkit_.boxes.empty());
 }
 
-TEST(ToolkitTest, ExceptionDisplayTextAddsAFullStopAfterHigherBytes) {
-  EXPECT_EQ(ExceptionDisplayText("Stream read error"), "Stream read error.");
-  EXPECT_EQ(ExceptionDisplayText("Error 5"), "Error 5.");
-  EXPECT_EQ(ExceptionDisplayText("Why?"), "Why?.");
-  EXPECT_EQ(ExceptionDisplayText("Folder:"), "Folder:.");
-  EXPECT_EQ(ExceptionDisplayText("Done!"), "Done!");
-  EXPECT_EQ(ExceptionDisplayText("x."), "x.");
-  EXPECT_EQ(ExceptionDisplayText("(x)"), "(x)");
-  EXPECT_EQ(ExceptionDisplayText(""), "");
-  EXPECT_EQ(ExceptionDisplayText("Ошибка"), "Ошибка.");
+TEST_F(MessagesTest, EveryTagWithoutATextOfItsOwnShowsNilOrItsNumber) {
+  // Tags 0 to 8, 11 and 13 have texts of their own; every other tag shows
+  // "nil" for a zero slot, else a blank, "?" and the tag.
+  for (int tag = 0; tag < 256; ++tag) {
+    if (tag <= 8 || tag == 11 || tag == 13) continue;
+    const auto t = static_cast<std::uint8_t>(tag);
+    EXPECT_EQ(ArgToText(MsgArg::Other(t, 0)), "nil") << tag;
+    EXPECT_EQ(ArgToText(MsgArg::Other(t, 0x41)), " ?" + std::to_string(tag)) << tag;
+  }
 }
 
-TEST(ToolkitTest, ConsoleToolkitWritesBoxesAndDialogsToItsStreams) {
-  std::ostringstream out;
-  std::ostringstream err;
-  ConsoleToolkit console(out, err);
-  EXPECT_EQ(console.MessageBox("text", "", 64), kIdOk);
-  console.SetTitle("Pack");
-  console.ShowException("Disk full");
-  console.ShowPlainMessage("plain");
-  console.Beep();  // not a terminal: silent
-  EXPECT_EQ(err.str(), "text\nPack: Disk full.\n");
-  EXPECT_EQ(out.str(), "plain\n");
-  console.SetScreenCursor(kCursorWait);
-  EXPECT_EQ(console.ScreenCursor(), kCursorWait);
+TEST_F(MessagesTest, NullReferencesAndZeroValuesHaveTheirOwnTexts) {
+  const struct {
+    MsgArg arg;
+    std::string text;
+  } rows[] = {
+      {MsgArg::Pointer(nullptr), "nil"}, {MsgArg::Object(nullptr), "nil"},
+      {MsgArg::Class(nullptr), "nil"},   {MsgArg::PChar(nullptr), ""},
+      {MsgArg::Other(13, 0), ""},        {MsgArg::Integer(0), "0"},
+      {MsgArg::Boolean(false), "False"}, {MsgArg::Char('\0'), std::string("\"\0\"", 3)},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ArgToText(row.arg), row.text) << int{row.arg.raw_tag()};
 }
 
-TEST(ToolkitTest, SetToolkitInstallsAndRestores) {
-  Toolkit& console = CurrentToolkit();
-  std::ostringstream out;
-  ConsoleToolkit mine(out, out);
-  SetToolkit(&mine);
-  EXPECT_EQ(&CurrentToolkit(), &mine);
-  SetToolkit(nullptr);
-  EXPECT_EQ(&CurrentToolkit(), &console);
+TEST_F(MessagesTest, OnlyThePatternIsTranslatedAndOnlyThroughCommon) {
+  UseDictionary("[Message]\nSave %=Wrong %\n[Common]\nSave %=Sichere %\nx=y\n");
+  EXPECT_EQ(BuildMsg({T("Save %"), T("x"), T("x")}), "Sichere x\r\nx");
+  ShowMsg({T("Save %"), T("file")});
+  ASSERT_EQ(toolkit_.boxes.size(), 1u);
+  EXPECT_EQ(toolkit_.boxes[0].text, "Sichere file");
+  EXPECT_EQ(toolkit_.boxes[0].flags, kMbIconInformation);
 }
 
 }  // namespace
