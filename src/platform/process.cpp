@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/file_system.h"
@@ -36,6 +37,15 @@ std::string EnvironmentValue(const char* name) {
 
 bool RunsAsRoot() {
   return ::geteuid() == 0;
+}
+
+std::string CurrentFolder() {
+  std::string buffer(4096, '\0');
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.c_str();
 }
 
 unsigned EffectiveUserId() {

@@ -21,6 +21,9 @@ std::string EnvironmentValue(const char* name);
 // Whether the process runs with root's rights (effective user 0).
 bool RunsAsRoot();
 
+// The process's current folder; empty when it cannot be told.
+std::string CurrentFolder();
+
 // The effective user's id.
 unsigned EffectiveUserId();
 

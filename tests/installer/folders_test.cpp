@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "installer_test_util.h"
+#include "common/scoped_env.h"
+#include "common/test_support.h"
 #include "platform/exception.h"
 
 namespace tessaline {
@@ -17,27 +18,7 @@ using test::ListDir;
 using test::ScratchDir;
 using test::WriteFile;
 
-// Sets or clears an environment variable for one test and puts it back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 // Runs a test body with another current directory and restores it.
 class ScopedCwd {
@@ -53,7 +34,7 @@ class ScopedCwd {
 
 TEST(TempFolderTest, EndsInExactlyOneSlash) {
   {
-    ScopedEnv env("TMPDIR", nullptr);
+    ScopedEnv env("TMPDIR", std::nullopt);
     EXPECT_EQ(TempFolder(), "/tmp/");
   }
   {

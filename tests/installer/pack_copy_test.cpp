@@ -15,7 +15,7 @@
 
 #include "common/fault_file_system.h"
 
-#include "installer_test_util.h"
+#include "common/test_support.h"
 
 namespace tessaline {
 namespace {
@@ -155,23 +155,6 @@ TEST(CopyFileReplacingTest, SourceEndingEarlyIsAReadError) {
   EXPECT_EQ(ListDir(scratch.path()), Names{"P.wpk"});
 }
 
-TEST(CopyFileReplacingTest, RemovesStaleUnfinishedCopiesButNotLockedOnes) {
-  ScratchDir scratch;
-  WriteFile(scratch / "source", "exe");
-  const std::string prefix = PartialCopyPrefix("P.wpk");
-  EXPECT_EQ(prefix, ".P.wpk.part-");
-  WriteFile(scratch / (prefix + "abc123"), "stale");
-  WriteFile(scratch / (prefix + "busy01"), "in progress");
-  WriteFile(scratch / (prefix + "toolongname"), "not ours");
-  WriteFile(scratch / ".Other.wpk.part-abc123", "another pack's");
-  const int busy = ::open((scratch / (prefix + "busy01")).c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(busy, LOCK_EX), 0);
-
-  CopyFileReplacing(scratch / "source", scratch / "P.wpk");
-  ::close(busy);
-  EXPECT_EQ(ListDir(scratch.path()), (Names{".Other.wpk.part-abc123", prefix + "busy01",
-                                            prefix + "toolongname", "P.wpk", "source"}));
-}
 
 // A file-size limit reached in the middle of the copy: the process must not
 // die of SIGXFSZ, the old pack file stays, and no unfinished copy remains.

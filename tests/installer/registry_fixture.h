@@ -13,7 +13,7 @@
 #include "common/scoped_env.h"
 #include "installer/identity.h"
 #include "installer/modules.h"
-#include "installer_test_util.h"
+#include "common/test_support.h"
 #include "registry/cipher_reg.h"
 
 namespace tessaline::test {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/process.h"
 #include "platform/exception.h"
+#include "platform/process.h"
 
 namespace tessaline {
 namespace {

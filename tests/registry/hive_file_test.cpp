@@ -20,6 +20,7 @@
 #include <set>
 
 #include "common/fault_file_system.h"
+#include "common/scoped_env.h"
 #include "common/test_support.h"
 #include "registry/cipher_reg.h"
 
@@ -51,45 +52,23 @@ mode_t ModeOf(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-// Sets or clears environment variables for one test and puts them back after.
-class EnvOverride {
- public:
-  void Set(const char* name, const char* value) {
-    if (!saved_.count(name)) {
-      const char* old = getenv(name);
-      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~EnvOverride() {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(name.c_str());
-      }
-    }
-  }
-
- private:
-  std::map<std::string, std::optional<std::string>> saved_;
-};
-
 TEST(HiveLocationTest, FollowsTheEnvironment) {
-  EnvOverride env;
-  env.Set("WENLORA_REGISTRY", "/srv/hive.reg");
-  env.Set("XDG_DATA_HOME", "/data");
-  env.Set("HOME", "/home/ann");
-  EXPECT_EQ(DefaultHivePath(), "/srv/hive.reg");
-  env.Set("WENLORA_REGISTRY", "");
-  EXPECT_EQ(DefaultHivePath(), "/data/wenlora/system.reg");
-  env.Set("XDG_DATA_HOME", "relative/ignored");
-  EXPECT_EQ(DefaultHivePath(), "/home/ann/.local/share/wenlora/system.reg");
-  env.Set("XDG_DATA_HOME", nullptr);
+  test::ScopedEnv home("HOME", "/home/ann");
+  {
+    test::ScopedEnv reg("WENLORA_REGISTRY", "/srv/hive.reg");
+    test::ScopedEnv xdg("XDG_DATA_HOME", "/data");
+    EXPECT_EQ(DefaultHivePath(), "/srv/hive.reg");
+  }
+  test::ScopedEnv reg("WENLORA_REGISTRY", "");
+  {
+    test::ScopedEnv xdg("XDG_DATA_HOME", "/data");
+    EXPECT_EQ(DefaultHivePath(), "/data/wenlora/system.reg");
+  }
+  {
+    test::ScopedEnv xdg("XDG_DATA_HOME", "relative/ignored");
+    EXPECT_EQ(DefaultHivePath(), "/home/ann/.local/share/wenlora/system.reg");
+  }
+  test::ScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
   EXPECT_EQ(DefaultHivePath(), "/home/ann/.local/share/wenlora/system.reg");
 }
 
