@@ -1,8 +1,8 @@
 #include "installer/installation.h"
 
-#include "installer/pack_copy.h"
 #include "installer/folders.h"
 #include "installer/identity.h"
+#include "installer/pack_copy.h"
 #include "registry/cipher_reg.h"
 #include "registry/registry_exception.h"
 
@@ -40,11 +40,17 @@ std::string PackPathFor(const std::string& dir_n) {
 }
 
 std::string InstallPack(const std::string& dir_n, const std::string& source_path) {
+  // A record that cannot be written is found out before anything is copied,
+  // so that a refused install changes nothing.
+  const std::string first_value = "Pack" + std::to_string(PackNo);
+  if (const std::string reason = CipherReg->WhyValuesCannotBeWritten(); !reason.empty()) {
+    throw ERegistryException("Failed to set data for '" + first_value + "'\r\n" + reason);
+  }
   const std::string folder = PackFolderFor(dir_n);
   CreateFolderPath(folder);
   const std::string pack_path = PackPathFor(dir_n);
   CopyFileReplacing(source_path, pack_path);
-  WriteRecordValue("Pack" + std::to_string(PackNo), pack_path);
+  WriteRecordValue(first_value, pack_path);
   WriteRecordValue("Comm" + std::to_string(PackNo), PackName);
   WriteRecordValue("Cir" + std::to_string(PackNo), PackNameCyr);
   return pack_path;

@@ -95,27 +95,39 @@ std::string HiveFile::Target() const {
 }
 
 bool HiveFile::Writable() const {
-  if (path_.empty()) return false;
+  return WhyNotWritable().empty();
+}
+
+std::string HiveFile::WhyNotWritable() const {
+  if (path_.empty()) return "No registry file: HOME is not set";
   std::string target;
   try {
     target = Target();
-  } catch (const ERegistryException&) {
-    return false;
+  } catch (const ERegistryException& e) {
+    return e.what();
   }
+  const auto cannot = [](const std::string& path, int code) {
+    return "Cannot write the registry file '" + path + "': " + SystemError("", path, code).Reason();
+  };
   Result<struct stat> info = StatPath(target);
   if (info.ok()) {
-    return S_ISREG(info.value().st_mode) && CanWriteFile(target) &&
-           CanWriteFolder(ContainingFolder(target));
+    if (!S_ISREG(info.value().st_mode)) return cannot(target, kErrorNotRegularFile);
+    if (!CanWriteFile(target)) return cannot(target, errno);
+    if (!CanWriteFolder(ContainingFolder(target))) return cannot(ContainingFolder(target), errno);
+    return {};
   }
-  if (info.code() != ENOENT) return false;
+  if (info.code() != ENOENT) return cannot(target, info.code());
   // A missing hive: the nearest existing folder on its way must be writable.
   std::string folder = ContainingFolder(target);
   for (;;) {
     Result<struct stat> level = StatPath(folder);
-    if (level.ok()) return S_ISDIR(level.value().st_mode) && CanWriteFolder(folder);
-    if (level.code() != ENOENT) return false;
+    if (level.ok()) {
+      if (!S_ISDIR(level.value().st_mode)) return cannot(folder, ENOTDIR);
+      return CanWriteFolder(folder) ? std::string() : cannot(folder, errno);
+    }
+    if (level.code() != ENOENT) return cannot(folder, level.code());
     std::string parent = ContainingFolder(folder);
-    if (parent == folder) return false;
+    if (parent == folder) return cannot(folder, ENOENT);
     folder = std::move(parent);
   }
 }

@@ -42,6 +42,9 @@ class HiveFile {
   // Whether this process may change the hive: the file and its folder are
   // writable, or for a missing hive the nearest existing folder on its way.
   bool Writable() const;
+  // Why the hive cannot be changed, naming the file or folder and the
+  // system's reason; empty when it can.
+  std::string WhyNotWritable() const;
 
   // The hive as it is on disk now (a missing file is an empty hive). The
   // reference stays valid until the next call on this object. Raises

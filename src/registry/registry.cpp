@@ -165,6 +165,15 @@ bool TRegistry::KeyExists(const std::string& key) {
   }
 }
 
+std::string TRegistry::WhyValuesCannotBeWritten() {
+  try {
+    hive_.Read();
+  } catch (const ERegistryException& e) {
+    return e.what();
+  }
+  return hive_.WhyNotWritable();
+}
+
 void TRegistry::SetRootKey(HKEY root) {
   if (root == root_key_) return;
   root_key_ = root;

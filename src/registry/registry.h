@@ -105,6 +105,10 @@ class TRegistry {
 
   // The hive file this accessor works on.
   const std::string& HivePath() const { return hive_.path(); }
+
+  // Why a value could not be written now: the hive cannot be read or parsed,
+  // or cannot be changed; empty when nothing stands in the way. Opens no key.
+  std::string WhyValuesCannotBeWritten();
   // How many closes flushed the hive to disk so far.
   std::uint64_t FlushCount() const { return hive_.flush_count(); }
 

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "installer/pack_copy.h"
+#include "common/scoped_env.h"
 #include "installer/folders.h"
+#include "installer/pack_copy.h"
 #include "registry_fixture.h"
 
 namespace tessaline {
@@ -155,20 +156,38 @@ TEST_F(InstallPackTest, PackPathThatIsTheExecutableItself) {
   EXPECT_TRUE(ReadFile(source) == exe_data());
 }
 
-TEST_F(InstallPackTest, RecordThatCannotBeWrittenIsAnError) {
-  // The hive's folder cannot be created under a plain file: the store
-  // writes nothing, which must not pass for success.
+// A record that cannot be written is found out before the copy: one error
+// that keeps the usual first line and says which file and why, and nothing
+// copied.
+TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) {
   WriteFile(scratch() / "blocker", "x");
-  RegistryShutdown();
-  ::setenv("WENLORA_REGISTRY", (scratch() / "blocker/system.reg").c_str(), 1);
-  RegistryStartup();
-  try {
-    InstallPack(scratch() / "d/", exe());
-    ADD_FAILURE() << "no exception";
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), "Failed to set data for 'Pack1'");
+  WriteFile(scratch() / "damaged.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n");
+  struct Case {
+    std::string hive;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {scratch() / "blocker/system.reg",
+       "Cannot open the registry file '" + scratch() / "blocker/system.reg" + "': Not a directory"},
+      {scratch() / "damaged.reg",
+       "The registry file '" + scratch() / "damaged.reg" + "' is damaged at line 3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hive);
+    RegistryShutdown();
+    test::ScopedEnv hive("WENLORA_REGISTRY", c.hive);
+    RegistryStartup();
+    try {
+      InstallPack(scratch() / "d/", exe());
+      ADD_FAILURE() << "no exception";
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.Message().rfind("Failed to set data for 'Pack1'\r\n" + c.reason, 0), 0u)
+          << error.Message();
+    }
+    EXPECT_FALSE(std::filesystem::exists(scratch() / "d"));
+    RegistryShutdown();
   }
-  EXPECT_TRUE(ReadFile(scratch() / "d/Tessaline.wpk") == exe_data());
+  RegistryStartup();
 }
 
 }  // namespace
