@@ -30,6 +30,8 @@ void PrintLines(const std::string& text, std::ostream& out) {
 
 int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& out,
                          std::ostream& err) {
+  // A reader that went away must not kill us in the middle of an install.
+  IgnoreBrokenPipes();
   ConsoleToolkit console(out, err);
   ScopedToolkit scoped(console);
   try {
@@ -44,6 +46,13 @@ int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& ou
     const std::string pack_path = InstallPack(destination, ExecutablePath());
     PrintLines(CompletionText(pack_path), out);
     out.flush();
+    if (!out) {
+      // The pack is installed, but whoever called us cannot know it.
+      err << "The pack was installed, but the completion text could not be written to standard "
+             "output\n";
+      err.flush();
+      return 1;
+    }
     return 0;
   } catch (const std::exception& error) {
     err << ExceptionDisplayText(error.what()) << '\n';

@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,6 +38,10 @@ std::string EnvironmentValue(const char* name) {
 
 bool RunsAsRoot() {
   return ::geteuid() == 0;
+}
+
+void IgnoreBrokenPipes() {
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string CurrentFolder() {

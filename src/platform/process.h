@@ -21,6 +21,10 @@ std::string EnvironmentValue(const char* name);
 // Whether the process runs with root's rights (effective user 0).
 bool RunsAsRoot();
 
+// Makes writes to a closed pipe fail with EPIPE instead of ending the
+// process with SIGPIPE, for the rest of the process.
+void IgnoreBrokenPipes();
+
 // The process's current folder; empty when it cannot be told.
 std::string CurrentFolder();
 
