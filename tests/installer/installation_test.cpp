@@ -1,10 +1,17 @@
 #include "installer/installation.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
 
 #include "common/scoped_env.h"
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
+#include "registry/hive.h"
 #include "registry_fixture.h"
 
 namespace tessaline {
@@ -188,6 +195,72 @@ TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) 
     RegistryShutdown();
   }
   RegistryStartup();
+}
+
+// Installers of two packs at once into one folder and one hive: every one
+// reports success, nothing is lost, and each pack file is whole.
+TEST_F(InstallPackTest, ConcurrentInstallersOfTwoPacksLoseNothing) {
+  const std::string folder = scratch() / "games/";
+  std::vector<pid_t> children;
+  for (int child = 0; child < 16; ++child) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (child % 2 == 1) InstallerStartup({2, "Kestrel", "Пустельга"});
+      try {
+        for (int round = 0; round < 3; ++round) InstallPack(folder, exe());
+      } catch (...) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  EXPECT_EQ(ListDir(folder), (std::vector<std::string>{"Kestrel.wpk", "Tessaline.wpk"}));
+  EXPECT_TRUE(ReadFile(folder + "Tessaline.wpk") == exe_data());
+  EXPECT_TRUE(ReadFile(folder + "Kestrel.wpk") == exe_data());
+  EXPECT_EQ(PackValue("Pack1"), folder + "Tessaline.wpk");
+  EXPECT_EQ(PackValue("Cir1"), "Тесселин");
+  EXPECT_EQ(PackValue("Pack2"), folder + "Kestrel.wpk");
+  EXPECT_EQ(PackValue("Comm2"), "Kestrel");
+  EXPECT_EQ(PackValue("Cir2"), "Пустельга");
+}
+
+// Installers killed at random moments, 100 times: the pack file is always the
+// old one or a whole new one, the hive always reads, and the next install
+// leaves nothing behind. (The moments are random; what is checked holds at
+// every one of them.)
+TEST_F(InstallPackTest, KilledInstallsNeverLeaveAPartialPackOrABrokenHive) {
+  const std::string folder = scratch() / "games/";
+  std::filesystem::create_directories(folder);
+  const std::string old_pack = test::PatternBytes(1 << 20, 5);
+  WriteFile(folder + "Tessaline.wpk", old_pack);
+  std::mt19937 random(11);
+  for (int round = 0; round < 100; ++round) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      try {
+        InstallPack(folder, exe());
+      } catch (...) {
+      }
+      ::_exit(0);
+    }
+    ::usleep(std::uniform_int_distribution<int>(0, 30000)(random));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    const std::string pack = ReadFile(folder + "Tessaline.wpk");
+    ASSERT_TRUE(pack == old_pack || pack == exe_data()) << "round " << round;
+    ASSERT_NO_THROW(ParseHive(ReadFile(hive_path()))) << "round " << round;
+  }
+  InstallPack(folder, exe());
+  EXPECT_EQ(ListDir(folder), std::vector<std::string>{"Tessaline.wpk"});
+  EXPECT_EQ(PackValue("Pack1"), folder + "Tessaline.wpk");
 }
 
 }  // namespace
