@@ -47,8 +47,10 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
     throw ERegistryException("Failed to set data for '" + first_value + "'\r\n" + reason);
   }
   const std::string folder = PackFolderFor(dir_n);
-  CreateFolderPath(folder);
   const std::string pack_path = PackPathFor(dir_n);
+  // A path no program could open is never recorded, nor its folders made.
+  if (pack_path.size() > kMaxPathLength) throw EFCreateError("Cannot create file " + pack_path);
+  CreateFolderPath(folder);
   CopyFileReplacing(source_path, pack_path);
   WriteRecordValue(first_value, pack_path);
   WriteRecordValue("Comm" + std::to_string(PackNo), PackName);

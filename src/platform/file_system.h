@@ -27,6 +27,9 @@
 
 namespace tessaline {
 
+// The longest path the system opens, in bytes (PATH_MAX less its NUL).
+inline constexpr std::size_t kMaxPathLength = 4095;
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

@@ -197,6 +197,17 @@ TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) 
   RegistryStartup();
 }
 
+// A destination so long that the pack's path could not be opened is refused
+// before any folder is made or anything recorded.
+TEST_F(InstallPackTest, APackPathTooLongToOpenIsRefused) {
+  std::string dest = scratch().path();
+  while (dest.size() < 4086 - 201) dest += "/" + std::string(200, 'd');
+  dest += "/" + std::string(4086 - dest.size() - 1, 'e');
+  ASSERT_EQ(dest.size(), 4086u);
+  ExpectFailureWithoutRecord(dest + "/", "Cannot create file " + dest + "/Tessaline.wpk", exe());
+  EXPECT_FALSE(std::filesystem::exists(scratch() / std::string(200, 'd')));
+}
+
 // Installers of two packs at once into one folder and one hive: every one
 // reports success, nothing is lost, and each pack file is whole.
 TEST_F(InstallPackTest, ConcurrentInstallersOfTwoPacksLoseNothing) {
