@@ -12,9 +12,6 @@ namespace {
 // A hive larger than this is refused rather than read into memory.
 constexpr std::size_t kMaxHiveSize = std::size_t{64} << 20;
 
-// How long a reader or writer waits for another program's lock on the hive.
-constexpr std::chrono::milliseconds kLockWait{5000};
-
 [[noreturn]] void Fail(const std::string& what, const SystemError& error) {
   throw ERegistryException(what + " '" + error.path() + "': " + error.Reason());
 }
@@ -36,9 +33,9 @@ constexpr std::chrono::milliseconds kLockWait{5000};
 // A flock on "<hive>.lock". A shared lock that cannot be had because the lock
 // file cannot be opened (read-only folder, no folder yet) is skipped: nobody
 // can be writing through this lock then either.
-FileLock LockHive(const std::string& hive, LockKind kind) {
+FileLock LockHive(const std::string& hive, LockKind kind, std::chrono::milliseconds wait) {
   const std::string lock_path = hive + ".lock";
-  Result<FileLock> lock = FileLock::Acquire(lock_path, kind, kLockWait);
+  Result<FileLock> lock = FileLock::Acquire(lock_path, kind, wait);
   if (lock.ok()) return std::move(lock.value());
   const SystemError& error = lock.error();
   if (error.operation() == "open") {
@@ -156,7 +153,7 @@ const Hive& HiveFile::Read() {
     cache_valid_ = true;
     return cached_hive_;
   }
-  const FileLock lock = LockHive(target, LockKind::kShared);
+  const FileLock lock = LockHive(target, LockKind::kShared, lock_wait_);
   LoadLocked(target);
   return cached_hive_;
 }
@@ -167,7 +164,7 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
     Fail("Cannot create the registry folder", made.error());
   }
-  const FileLock lock = LockHive(target, LockKind::kExclusive);
+  const FileLock lock = LockHive(target, LockKind::kExclusive, lock_wait_);
   LoadLocked(target);
   bool changed;
   std::string text;

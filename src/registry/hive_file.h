@@ -17,6 +17,7 @@
 // process) on the same path are safe to use at the same time.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -64,6 +65,10 @@ class HiveFile {
   // ignored, as there is nobody to tell.
   void Flush();
 
+  // How long Read and Modify wait for another program's lock before they
+  // fail with a message naming the lock file; five seconds unless changed.
+  void set_lock_wait(std::chrono::milliseconds wait) { lock_wait_ = wait; }
+
   // How many times Flush ran on this object.
   std::uint64_t flush_count() const { return flush_count_; }
 
@@ -79,6 +84,7 @@ class HiveFile {
   std::string cached_text_;
   Hive cached_hive_;
   std::uint64_t flush_count_ = 0;
+  std::chrono::milliseconds lock_wait_{5000};
 };
 
 }  // namespace tessaline

@@ -155,7 +155,6 @@ TEST(CopyFileReplacingTest, SourceEndingEarlyIsAReadError) {
   EXPECT_EQ(ListDir(scratch.path()), Names{"P.wpk"});
 }
 
-
 // A file-size limit reached in the middle of the copy: the process must not
 // die of SIGXFSZ, the old pack file stays, and no unfinished copy remains.
 TEST(CopyFileReplacingFaultTest, FileSizeLimitIsAWriteError) {

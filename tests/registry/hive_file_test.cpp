@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -363,6 +364,34 @@ TEST(HiveFileFaultTest, AGroupThatCannotBeKeptChangesNothing) {
   HiveFile file(path);
   EXPECT_THROW(Put(file, "B", "2"), ERegistryException);
   EXPECT_EQ(ReadFile(path), before);
+}
+
+// Another program that holds the lock (a hung writer, any user who can read
+// the lock file) makes us wait a while, then fail with a message, not hang.
+TEST(HiveFileTest, ALockHeldElsewhereIsWaitedForThenReported) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  Put(*std::make_unique<HiveFile>(path), "A", "1");
+  const int holder = open((path + ".lock").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  HiveFile file(path);
+  file.set_lock_wait(std::chrono::milliseconds(30));
+  for (const bool write : {false, true}) {
+    try {
+      if (write) {
+        Put(file, "B", "2");
+      } else {
+        file.Read();
+      }
+      ADD_FAILURE() << "the held lock was not noticed";
+    } catch (const ERegistryException& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "The registry lock file '" + path + ".lock' is held by another program");
+    }
+  }
+  close(holder);
+  Put(file, "B", "2");
+  EXPECT_EQ(Get(file.Read(), "B"), "2");
 }
 
 // Fork-based tests: the children use only async-signal-safe calls besides
