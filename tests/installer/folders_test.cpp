@@ -55,16 +55,6 @@ TEST(TempFolderTest, EndsInExactlyOneSlash) {
   }
 }
 
-TEST(DirectoryPartTest, KeepsEverythingUpToTheLastSlash) {
-  EXPECT_EQ(DirectoryPart("/games/packs/Tessaline.wpk"), "/games/packs/");
-  EXPECT_EQ(DirectoryPart("/games/packs/"), "/games/packs/");
-  EXPECT_EQ(DirectoryPart("/games"), "/");
-  EXPECT_EQ(DirectoryPart("name"), "");
-  EXPECT_EQ(DirectoryPart(""), "");
-  // ":" is an ordinary character here.
-  EXPECT_EQ(DirectoryPart("C:games"), "");
-}
-
 TEST(CreateFolderPathTest, CreatesEveryMissingLevel) {
   ScratchDir scratch;
   CreateFolderPath(scratch / "a/b/c");
