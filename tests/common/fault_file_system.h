@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -76,6 +77,11 @@ class FaultFileSystem : public FileSystem {
   // Lets a write or a kernel copy move at most `bytes` bytes per call; 0 makes
   // them take nothing (returning 0).
   void LimitTransfers(std::size_t bytes) { transfer_limit_ = bytes; }
+  // Makes every call for which `chosen` is true fail with `code`.
+  void FailWhen(std::function<bool(const Call&)> chosen, int code) {
+    chosen_ = std::move(chosen);
+    chosen_code_ = code;
+  }
   // Makes the file system refuse unnamed files (O_TMPFILE), as many do.
   void RefuseUnnamedFiles() { refuse_unnamed_ = true; }
 
@@ -208,6 +214,8 @@ class FaultFileSystem : public FileSystem {
       code = n->second.code;
     } else if (auto a = all_.find(op); a != all_.end()) {
       code = a->second;
+    } else if (chosen_ && chosen_(calls_.back())) {
+      code = chosen_code_;
     }
     if (code == 0) return false;
     errno = code;
@@ -239,6 +247,8 @@ class FaultFileSystem : public FileSystem {
   std::optional<std::size_t> transfer_limit_;
   std::map<int, std::string> paths_;
   bool refuse_unnamed_ = false;
+  std::function<bool(const Call&)> chosen_;
+  int chosen_code_ = 0;
 };
 
 // A FaultFileSystem in place of the current file system while it lives.

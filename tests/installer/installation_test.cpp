@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include "common/fault_file_system.h"
 #include "common/scoped_env.h"
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
@@ -121,6 +122,41 @@ TEST_F(InstallPackTest, PackNumberNamesTheValues) {
   EXPECT_EQ(PackValue("Comm12"), "Tessaline");
   EXPECT_EQ(PackValue("Cir12"), "Тесселин");
   EXPECT_EQ(PackValue("Pack1"), "<none>");
+}
+
+// The record is written value by value in its order: a value that fails
+// leaves the ones before it written and the ones after it not, and no
+// completion.
+TEST_F(InstallPackTest, TheRecordIsWrittenInOrderAndStopsAtTheValueThatFails) {
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+  const std::string dest = scratch() / "packs/";
+  for (const char* failing : {"Pack1", "Comm1", "Cir1"}) {
+    SCOPED_TRACE(failing);
+    int hive_writes = 0;
+    const int fail_at = failing[0] == 'P' ? 0 : failing[0] == 'C' && failing[1] == 'o' ? 1 : 2;
+    test::ScopedFaults fs;
+    fs.FailWhen(
+        [&](const test::FaultFileSystem::Call& call) {
+          return call.op == test::FsOp::kRename && call.path == hive_path() &&
+                 hive_writes++ == fail_at;
+        },
+        EIO);
+    try {
+      InstallPack(dest, exe());
+      ADD_FAILURE() << "no exception";
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.Message(), std::string("Failed to set data for '") + failing + "'");
+    }
+    CipherReg->CloseKey();  // left open by the failed write, on purpose
+    EXPECT_EQ(PackValue("Pack1"), fail_at > 0 ? dest + "Tessaline.wpk" : "<none>");
+    EXPECT_EQ(PackValue("Comm1"), fail_at > 1 ? "Tessaline" : "<none>");
+    EXPECT_EQ(PackValue("Cir1"), "<none>");
+    WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+  }
+  InstallPack(dest, exe());
+  const std::string hive = ReadFile(hive_path());
+  EXPECT_LT(hive.find("\"Pack1\""), hive.find("\"Comm1\""));
+  EXPECT_LT(hive.find("\"Comm1\""), hive.find("\"Cir1\""));
 }
 
 TEST_F(InstallPackTest, LastNameWithoutSlashIsAFileName) {
