@@ -2,17 +2,29 @@
 
 #include <utility>
 
+#include "platform/file_system.h"
+#include "platform/process.h"
 #include "registry/cipher_reg.h"
 #include "support/dictionary.h"
 #include "support/support_module.h"
 
 namespace tessaline {
 
+namespace {
+
+void Trace(const char* what, const std::string& name) {
+  const std::string trace = EnvironmentValue("TESSALINE_MODULE_TRACE");
+  if (!trace.empty()) (void)AppendToFile(trace, std::string(what) + " " + name + "\n");
+}
+
+}  // namespace
+
 ModuleScope::ModuleScope(std::vector<Module> modules) : modules_(std::move(modules)) {
   try {
     while (started_ < modules_.size()) {
       // Counted before it runs: a start-up that throws part way is undone too.
       ++started_;
+      Trace("start", modules_[started_ - 1].name);
       modules_[started_ - 1].startup();
     }
   } catch (...) {
@@ -28,12 +40,14 @@ ModuleScope::~ModuleScope() {
 void ModuleScope::ShutDown() noexcept {
   while (started_ > 0) {
     --started_;
+    Trace("stop", modules_[started_].name);
     modules_[started_].shutdown();
   }
 }
 
 Module SupportModule(const std::optional<std::string>& dictionary) {
-  return {[dictionary] {
+  return {"support",
+          [dictionary] {
             SupportStartup();
             if (dictionary) Dict->SetDictFileName(*dictionary);
           },
@@ -41,11 +55,11 @@ Module SupportModule(const std::optional<std::string>& dictionary) {
 }
 
 Module RegistryModule() {
-  return {RegistryStartup, RegistryShutdown};
+  return {"registry", RegistryStartup, RegistryShutdown};
 }
 
 Module IdentityModule(const PackIdentity& identity) {
-  return {[identity] { InstallerStartup(identity); }, InstallerShutdown};
+  return {"identity", [identity] { InstallerStartup(identity); }, InstallerShutdown};
 }
 
 }  // namespace tessaline

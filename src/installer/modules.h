@@ -17,11 +17,15 @@
 namespace tessaline {
 
 struct Module {
+  std::string name;  // for the trace below
   std::function<void()> startup;
   // Must not throw, and must be safe after a start-up that threw part way.
   std::function<void()> shutdown;
 };
 
+// When the environment variable TESSALINE_MODULE_TRACE names a file, every
+// start-up and shut-down appends a line to it ("start support", "stop
+// registry", ...), so that a test can read the order of a real run.
 class ModuleScope {
  public:
   // Starts `modules` in order. When a start-up throws, that module and the

@@ -183,6 +183,12 @@ Status WriteAll(int fd, std::string_view bytes, const std::string& path) {
   return Status::Ok();
 }
 
+Status AppendToFile(const std::string& path, std::string_view text) {
+  Result<UniqueFd> fd = Open(path, O_WRONLY | O_APPEND | O_CREAT, 0644);
+  if (!fd.ok()) return fd.status();
+  return WriteAll(fd.value().get(), text, path);
+}
+
 Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
                      const std::string& path) {
   FileSystem& fs = CurrentFileSystem();

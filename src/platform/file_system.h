@@ -152,6 +152,9 @@ Status WriteAll(int fd, std::string_view bytes, const std::string& path);
 
 // Reads exactly `size` bytes at `offset`; EIO when the file ends first.
 Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset, const std::string& path);
+// Appends `text` to the file `path`, creating it (mode 0644 less the umask).
+Status AppendToFile(const std::string& path, std::string_view text);
+
 // Writes exactly `size` bytes at `offset`, with WriteAll's rule for no progress.
 Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset,
                       const std::string& path);

@@ -19,7 +19,8 @@ using Log = std::vector<std::string>;
 // A module that logs its start-up and shut-down; its start-up throws when
 // `fails` is set, after logging.
 Module Logged(Log& log, const std::string& name, bool fails = false) {
-  return {[&log, name, fails] {
+  return {name,
+          [&log, name, fails] {
             log.push_back("start " + name);
             if (fails) throw std::runtime_error(name + " failed");
           },

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "window_test_support.h"
 
@@ -102,6 +103,23 @@ TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
   Outcome failed = Start("--install " + Path("plain/sub").string());
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.err.find("Cannot create file"), std::string::npos) << failed.err;
+}
+
+// The modules start in their order and stop in the reverse one, read from
+// the trace of real runs: one that installs, one that fails.
+TEST_F(InstallerExecutableTest, ModulesStartInOrderAndStopInReverse) {
+  const std::vector<std::string> expected = {"start support", "start registry", "start identity",
+                                             "stop identity", "stop registry",  "stop support"};
+  for (const std::string& folder : {Path("packs").string(), Path("plain/sub").string()}) {
+    SCOPED_TRACE(folder);
+    std::ofstream(Path("plain")) << "x";
+    std::filesystem::remove(Path("trace"));
+    Start("--install " + folder, "TESSALINE_MODULE_TRACE=" + Path("trace").string());
+    std::vector<std::string> lines;
+    std::istringstream trace(ReadFile(Path("trace")));
+    for (std::string line; std::getline(trace, line);) lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+  }
 }
 
 #endif  // TESSALINE_EXECUTABLE
