@@ -82,6 +82,18 @@ TEST_F(UnattendedTest, WithoutFolderUsesTheWindowsDestination) {
   EXPECT_EQ(ListDir(scratch() / "moved"), Names{"Tessaline.wpk"});
 }
 
+// A hive that cannot be read gives no destination to fall back on: the
+// install stops with the reason instead of going to the temporary folder.
+TEST_F(UnattendedTest, AnUnreadableHiveStopsTheInstallInsteadOfUsingTheTemporaryFolder) {
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n\"Wenlora\"=\"" + scratch() / "game/" +
+            "\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack\r\n");
+  EXPECT_EQ(Run(std::nullopt), 1);
+  EXPECT_NE(err().find("Failed to set data for 'Pack1'"), std::string::npos) << err();
+  EXPECT_NE(err().find("is damaged at line 5"), std::string::npos) << err();
+  EXPECT_EQ(ListDir(scratch() / "tmp"), Names{});
+  EXPECT_EQ(out(), "");
+}
+
 TEST_F(UnattendedTest, FailuresGoToTheErrorStreamAsDisplayed) {
   WriteFile(scratch() / "plain", "x");
   EXPECT_EQ(Run(scratch() / "plain"), 1);
