@@ -173,9 +173,11 @@ std::string ProfileReader::Value(std::string_view section, std::string_view key,
                       value.back() == value.front();
   // The value is cut to the buffer before the quotes come off, so a cut value
   // has lost its closing quote already.
+  // In UTF-8 the cut never splits a character: one that does not fit whole
+  // goes entirely, so no half character reaches a message.
   const std::size_t limit = kValueBytes - 1;
   const bool cut = value.size() > limit;
-  if (cut) value.resize(limit);
+  if (cut) value.resize(utf8::CharacterBoundaryAtMost(value, limit));
   if (quoted) {
     value.erase(0, 1);
     if (!cut) value.pop_back();

@@ -60,7 +60,8 @@ class ProfileReader {
   std::vector<std::string> KeyNames(std::string_view section) const;
 
   // The value of the first listed or comment line whose key matches `key`
-  // (trimmed), unquoted and cut to kValueBytes - 1 bytes; `fallback` when the
+  // (trimmed), unquoted and cut to kValueBytes - 1 bytes (less when that
+  // would split a UTF-8 character); `fallback` when the
   // section or key is missing.
   std::string Value(std::string_view section, std::string_view key,
                     std::string_view fallback = {}) const;

@@ -282,9 +282,8 @@ TEST(ProfileReaderTest, TheValueLimitCountsBytesOfMultiByteText) {
   for (int i = 0; i < 1023; ++i) ya += "Я";  // 2,046 bytes
   ProfileReader r = Read("[s]\nfits=" + ya + "a\nover=" + ya + "Я\n");
   EXPECT_EQ(r.Value("s", "fits"), ya + "a");      // 2,047 bytes come back whole
-  const std::string over = r.Value("s", "over");  // 2,048 bytes do not
-  EXPECT_LE(over.size(), 2047u);
-  EXPECT_EQ(over.substr(0, ya.size()), ya);
+  // 2,048 bytes do not; the last character does not fit whole and goes.
+  EXPECT_EQ(r.Value("s", "over"), ya);
 }
 
 }  // namespace
