@@ -61,8 +61,9 @@ class HiveFile {
   // (nothing is written).
   void Modify(const std::function<bool(Hive&)>& change);
 
-  // Makes finished changes durable by syncing the hive's folder. Errors are
-  // ignored, as there is nobody to tell.
+  // Makes finished changes durable. Each change already is when Modify
+  // returns (the new file and the hive's folder are synced), so this only
+  // counts the call.
   void Flush();
 
   // How long Read and Modify wait for another program's lock before they
