@@ -119,22 +119,22 @@ void RunProgram(benchmark::State& state, const char* program, Totals& totals) {
 void BM_BareQtApplication(benchmark::State& state) {
   RunProgram(state, BARE_QT_APP, bare_totals);
 }
-BENCHMARK(BM_BareQtApplication)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_BareQtApplication)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BareQtWindowToFirstPaint(benchmark::State& state) {
   RunProgram(state, BARE_QT_WINDOW, bare_window_totals);
 }
-BENCHMARK(BM_BareQtWindowToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_BareQtWindowToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainQtFormToFirstPaint(benchmark::State& state) {
   RunProgram(state, PLAIN_QT_FORM, plain_form_totals);
 }
-BENCHMARK(BM_PlainQtFormToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_PlainQtFormToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_InstallerToFirstPaint(benchmark::State& state) {
   RunProgram(state, TESSALINE_EXECUTABLE, window_totals);
 }
-BENCHMARK(BM_InstallerToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_InstallerToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
