@@ -100,7 +100,9 @@ def backdrop_rows(results_dir):
         how = "memset" if floor == "BM_FloorMemset" else "`_mm_stream_si128`"
         paint = "BM_PaintBackdrop" + size
         peers = []
-        for peer, label in (("BM_PeerQPainter", "QPainter"), ("BM_PeerPixman", "pixman")):
+        for peer, label in (("BM_PeerQPainter", "QPainter, clip regions"),
+                            ("BM_PeerQPainterBands", "QPainter, no clip"),
+                            ("BM_PeerPixman", "pixman")):
             diff = median(runs, peer + size, "differing_pixels")
             note = "" if diff is None else f", {diff:.0f} px differ"
             peers.append(f"{label} {ratio(runs, paint, peer + size)}{note}")
