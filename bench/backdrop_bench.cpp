@@ -1,43 +1,209 @@
-// The whole backdrop (blend and 32 tiles) against the floor of filling the
-// same frame with one colour, at the design size, full HD and 4K. Report
-// paint time / fill time for each size.
+// The whole backdrop (blend and 32 tiles) at the design size, full HD and 4K,
+// against, in the same run:
+//  - the floor: every byte of the frame written once the fastest way the
+//    machine offers (memset, or SSE2 non-temporal stores, which pay off once
+//    the frame is larger than the last-level cache), plus one memcpy of the
+//    32 tiles' pixels from the decoded sheet;
+//  - two peers drawing the same picture: QPainter on a QImage (when Qt is
+//    built) and pixman (when found). Each peer's differing_pixels counter
+//    counts the pixels where its picture differs from the backdrop's.
+// Run with --benchmark_repetitions and --benchmark_enable_random_interleaving
+// (scripts/bench.sh does) and compare medians. CPU time is the whole
+// process's, so that work a library hands to threads of its own counts.
 #include <benchmark/benchmark.h>
+#include <emmintrin.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "installer/backdrop.h"
 
+#ifdef TESSALINE_BENCH_QT
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+#endif
+#ifdef TESSALINE_BENCH_PIXMAN
+#include <pixman.h>
+#endif
+
 namespace tessaline {
 namespace {
 
-const Bitmap& Sheet() {
-  static const Bitmap sheet = [] {
+// The card sheet's file (an 8-bit bitmap) and its decoded picture.
+const std::vector<std::byte>& SheetFile() {
+  static const std::vector<std::byte> bytes = [] {
     std::ifstream in(TESSALINE_RESOURCE_DIR "/pack.bmp", std::ios::binary);
     std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::byte> bytes(raw.size());
-    std::memcpy(bytes.data(), raw.data(), raw.size());
-    return Bitmap::FromDib(bytes);
+    std::vector<std::byte> out(raw.size());
+    std::memcpy(out.data(), raw.data(), raw.size());
+    return out;
   }();
+  return bytes;
+}
+
+const Bitmap& Sheet() {
+  static const Bitmap sheet = Bitmap::FromDib(SheetFile());
   return sheet;
+}
+
+[[maybe_unused]] int SheetStride() {
+  const Canvas& c = Sheet().canvas();
+  return c.Height() > 1 ? static_cast<int>(reinterpret_cast<const char*>(c.Row(1)) -
+                                           reinterpret_cast<const char*>(c.Row(0)))
+                        : c.Width() * 4;
 }
 
 void SetSize(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0) * state.range(1));
 }
 
-// Floor: one std::fill over a frame of the same size.
-void BM_FillFrame(benchmark::State& state) {
-  std::vector<std::uint32_t> frame(static_cast<std::size_t>(state.range(0) * state.range(1)));
+// A frame of 32-bit pixels aligned for the SSE2 stores, rows packed.
+struct Frame {
+  Frame(int w, int h) : width(w), height(h), bytes(std::size_t(w) * std::size_t(h) * 4) {
+    pixels.reset(static_cast<std::uint32_t*>(std::aligned_alloc(64, (bytes + 63) / 64 * 64)));
+    std::memset(pixels.get(), 0, bytes);
+  }
+  std::uint32_t* Row(int y) { return pixels.get() + std::size_t(y) * std::size_t(width); }
+
+  int width, height;
+  std::size_t bytes;
+  std::unique_ptr<std::uint32_t, decltype(&std::free)> pixels{nullptr, &std::free};
+};
+
+// The picture's geometry, as the backdrop draws it: the blend's band rects
+// (two strips each, every pixel in exactly one), the tiles, their cells.
+struct Scene {
+  struct Band {
+    IntRect right, bottom;
+    std::uint8_t r, g, b;
+  };
+  std::array<Band, 100> bands;
+  std::array<IntRect, 32> tiles, cells;
+
+  Scene(int w, int h) {
+    std::int64_t width = w, height = h;
+    for (int i = 0; i < 100; ++i) {
+      // From (0, 128, 0) at the edges towards (255, 255, 255) in the corner.
+      auto mix = [i](int e, int c) {
+        return static_cast<std::uint8_t>((e * (100 - i) + c * i) / 100);
+      };
+      const std::int64_t next_w = width - width / (100 - i);
+      const std::int64_t next_h = height - height / (100 - i);
+      bands[i] = {{int(next_w), 0, int(width), int(height)},
+                  {0, int(next_h), int(next_w), int(height)},
+                  mix(0, 255),
+                  mix(128, 255),
+                  mix(0, 255)};
+      width = next_w;
+      height = next_h;
+    }
+    const TileLayout layout = TileLayout::Compute({w, h}, {Sheet().Width(), Sheet().Height()});
+    for (int r = 0; r < kTileRows; ++r) {
+      for (int c = 0; c < kTileColumns; ++c) {
+        tiles[r * kTileColumns + c] = layout.Tile(c, r);
+        cells[r * kTileColumns + c] = layout.SourceCell(c, r);
+      }
+    }
+  }
+
+  // A tile's copied area (its rectangle less three pixels at each corner) as
+  // five row bands.
+  static std::array<IntRect, 5> ClipRects(const IntRect& t) {
+    const int l = t.left, r = t.right, top = t.top, b = t.bottom;
+    return {{{l + 2, top, r - 2, top + 1},
+             {l + 1, top + 1, r - 1, top + 2},
+             {l, top + 2, r, b - 2},
+             {l + 1, b - 2, r - 1, b - 1},
+             {l + 2, b - 1, r - 2, b}}};
+  }
+  // A tile's black outline as eight rectangles: four sides, four diagonals.
+  static std::array<IntRect, 8> RingRects(const IntRect& t) {
+    const int l = t.left, r = t.right, top = t.top, b = t.bottom;
+    return {{{l + 2, top, r - 2, top + 1},
+             {l + 2, b - 1, r - 2, b},
+             {l, top + 2, l + 1, b - 2},
+             {r - 1, top + 2, r, b - 2},
+             {l + 1, top + 1, l + 2, top + 2},
+             {r - 2, top + 1, r - 1, top + 2},
+             {l + 1, b - 2, l + 2, b - 1},
+             {r - 2, b - 2, r - 1, b - 1}}};
+  }
+};
+
+// The floor's second part: each tile's rows copied once from the sheet,
+// clipped to the frame.
+void CopyTiles(Frame& frame, const Scene& scene) {
+  const Canvas& sheet = Sheet().canvas();
+  const IntRect bounds{0, 0, frame.width, frame.height};
+  for (std::size_t i = 0; i < scene.tiles.size(); ++i) {
+    const IntRect& t = scene.tiles[i];
+    const IntRect vis = t.Intersected(bounds);
+    if (vis.IsEmpty()) continue;
+    const int dx = scene.cells[i].left - t.left, dy = scene.cells[i].top - t.top;
+    for (int y = vis.top; y < vis.bottom; ++y) {
+      std::memcpy(frame.Row(y) + vis.left, sheet.Row(y + dy) + vis.left + dx,
+                  std::size_t(vis.right - vis.left) * 4);
+    }
+  }
+}
+
+void BM_FloorMemset(benchmark::State& state) {
+  Frame frame(int(state.range(0)), int(state.range(1)));
+  const Scene scene(frame.width, frame.height);
   for (auto _ : state) {
-    std::fill(frame.begin(), frame.end(), 0xff008000u);
-    benchmark::DoNotOptimize(frame.data());
+    std::memset(frame.pixels.get(), 0xff, frame.bytes);
+    CopyTiles(frame, scene);
+    benchmark::DoNotOptimize(frame.pixels.get());
     benchmark::ClobberMemory();
   }
   SetSize(state);
+}
+
+void BM_FloorStream(benchmark::State& state) {
+  Frame frame(int(state.range(0)), int(state.range(1)));
+  const Scene scene(frame.width, frame.height);
+  const __m128i value = _mm_set1_epi32(static_cast<int>(0xff008000u));
+  for (auto _ : state) {
+    auto* p = reinterpret_cast<__m128i*>(frame.pixels.get());
+    const std::size_t blocks = frame.bytes / 16;
+    for (std::size_t i = 0; i < blocks; ++i) _mm_stream_si128(p + i, value);
+    std::memset(reinterpret_cast<char*>(p + blocks), 0xff, frame.bytes % 16);
+    _mm_sfence();
+    CopyTiles(frame, scene);
+    benchmark::DoNotOptimize(frame.pixels.get());
+    benchmark::ClobberMemory();
+  }
+  SetSize(state);
+}
+
+// The backdrop's own picture at a size, for the peers' pixel check.
+[[maybe_unused]] const Canvas& Reference(int w, int h) {
+  static std::vector<std::unique_ptr<Canvas>> made;
+  for (auto& c : made) {
+    if (c->Width() == w && c->Height() == h) return *c;
+  }
+  made.push_back(std::make_unique<Canvas>(w, h));
+  Backdrop(Sheet()).Paint(*made.back());
+  return *made.back();
+}
+
+[[maybe_unused]] double Differing(const Canvas& ref, const std::uint32_t* pixels,
+                                  int stride_pixels) {
+  std::int64_t count = 0;
+  for (int y = 0; y < ref.Height(); ++y) {
+    for (int x = 0; x < ref.Width(); ++x) {
+      count += (ref.Pixel(x, y) | 0xff000000u) != (pixels[y * stride_pixels + x] | 0xff000000u);
+    }
+  }
+  return static_cast<double>(count);
 }
 
 void BM_PaintBackdrop(benchmark::State& state) {
@@ -51,21 +217,222 @@ void BM_PaintBackdrop(benchmark::State& state) {
   SetSize(state);
 }
 
-// The blend alone, to see what the tiles add.
-void BM_FillGradient(benchmark::State& state) {
-  Canvas canvas(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+#ifdef TESSALINE_BENCH_QT
+QRect ToQ(const IntRect& r) {
+  return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+// The same picture with QPainter: fillRect for the bands and outlines, a
+// clipped drawImage for each tile; the clip regions are made once per size.
+void PaintWithQt(QImage& image, const Scene& scene, const QImage& sheet,
+                 const std::array<QRegion, 32>& clips) {
+  QPainter painter(&image);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  for (const Scene::Band& band : scene.bands) {
+    const QColor color(band.r, band.g, band.b);
+    painter.fillRect(ToQ(band.right), color);
+    painter.fillRect(ToQ(band.bottom), color);
+  }
+  for (std::size_t i = 0; i < scene.tiles.size(); ++i) {
+    painter.save();
+    painter.setClipRegion(clips[i]);
+    painter.drawImage(ToQ(scene.tiles[i]), sheet, ToQ(scene.cells[i]));
+    painter.restore();
+    for (const IntRect& r : Scene::RingRects(scene.tiles[i])) painter.fillRect(ToQ(r), Qt::black);
+  }
+}
+
+// The same with no clip region: each tile's copied area drawn as its five
+// row bands, each a drawImage of the matching part of the cell (what a Qt
+// program would do to avoid QPainter's region clipping).
+void PaintWithQtBands(QImage& image, const Scene& scene, const QImage& sheet) {
+  QPainter painter(&image);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  for (const Scene::Band& band : scene.bands) {
+    const QColor color(band.r, band.g, band.b);
+    painter.fillRect(ToQ(band.right), color);
+    painter.fillRect(ToQ(band.bottom), color);
+  }
+  for (std::size_t i = 0; i < scene.tiles.size(); ++i) {
+    const IntRect& t = scene.tiles[i];
+    const QPoint shift(scene.cells[i].left - t.left, scene.cells[i].top - t.top);
+    for (const IntRect& r : Scene::ClipRects(t)) {
+      painter.drawImage(ToQ(r), sheet, ToQ(r).translated(shift));
+    }
+    for (const IntRect& r : Scene::RingRects(t)) painter.fillRect(ToQ(r), Qt::black);
+  }
+}
+
+template <bool kClipRegion>
+void BM_PeerQPainter(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const Scene scene(w, h);
+  const Canvas& s = Sheet().canvas();
+  const QImage sheet(reinterpret_cast<const uchar*>(s.Row(0)), s.Width(), s.Height(), SheetStride(),
+                     QImage::Format_RGB32);
+  std::array<QRegion, 32> clips;
+  for (std::size_t i = 0; i < clips.size(); ++i) {
+    for (const IntRect& r : Scene::ClipRects(scene.tiles[i])) clips[i] += ToQ(r);
+  }
+  QImage image(w, h, QImage::Format_RGB32);
   for (auto _ : state) {
-    FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
+    if constexpr (kClipRegion) {
+      PaintWithQt(image, scene, sheet, clips);
+    } else {
+      PaintWithQtBands(image, scene, sheet);
+    }
+    benchmark::DoNotOptimize(image.constBits());
+    benchmark::ClobberMemory();
+  }
+  state.counters["differing_pixels"] =
+      Differing(Reference(w, h), reinterpret_cast<const std::uint32_t*>(image.constBits()),
+                static_cast<int>(image.bytesPerLine() / 4));
+  SetSize(state);
+}
+#endif
+
+#ifdef TESSALINE_BENCH_PIXMAN
+pixman_rectangle16_t ToPix(const IntRect& r) {
+  const IntRect c = r.Intersected({-32768, -32768, 32767, 32767});
+  if (c.IsEmpty()) return {0, 0, 0, 0};
+  return {static_cast<std::int16_t>(c.left), static_cast<std::int16_t>(c.top),
+          static_cast<std::uint16_t>(c.right - c.left),
+          static_cast<std::uint16_t>(c.bottom - c.top)};
+}
+
+// The same picture with pixman: solid fills for the bands and outlines, a
+// SRC composite under a clip region for each tile.
+void PaintWithPixman(pixman_image_t* dest, const Scene& scene, pixman_image_t* sheet,
+                     std::array<pixman_region32_t, 32>& clips) {
+  for (const Scene::Band& band : scene.bands) {
+    const pixman_color_t color{std::uint16_t(band.r * 257), std::uint16_t(band.g * 257),
+                               std::uint16_t(band.b * 257), 0xffff};
+    const pixman_rectangle16_t rects[] = {ToPix(band.right), ToPix(band.bottom)};
+    pixman_image_fill_rectangles(PIXMAN_OP_SRC, dest, &color, 2, rects);
+  }
+  const pixman_color_t black{0, 0, 0, 0xffff};
+  for (std::size_t i = 0; i < scene.tiles.size(); ++i) {
+    const IntRect& t = scene.tiles[i];
+    const IntRect& cell = scene.cells[i];
+    pixman_image_set_clip_region32(dest, &clips[i]);
+    pixman_image_composite32(PIXMAN_OP_SRC, sheet, nullptr, dest, cell.left, cell.top, 0, 0, t.left,
+                             t.top, cell.right - cell.left, cell.bottom - cell.top);
+    pixman_image_set_clip_region32(dest, nullptr);
+    std::array<pixman_rectangle16_t, 8> ring;
+    const auto rects = Scene::RingRects(t);
+    std::transform(rects.begin(), rects.end(), ring.begin(), ToPix);
+    pixman_image_fill_rectangles(PIXMAN_OP_SRC, dest, &black, 8, ring.data());
+  }
+}
+
+void BM_PeerPixman(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const Scene scene(w, h);
+  const Canvas& s = Sheet().canvas();
+  pixman_image_t* sheet = pixman_image_create_bits(
+      PIXMAN_x8r8g8b8, s.Width(), s.Height(), const_cast<std::uint32_t*>(s.Row(0)), SheetStride());
+  std::array<pixman_region32_t, 32> clips;
+  for (std::size_t i = 0; i < clips.size(); ++i) {
+    std::array<pixman_box32_t, 5> boxes;
+    const auto rects = Scene::ClipRects(scene.tiles[i]);
+    std::transform(rects.begin(), rects.end(), boxes.begin(), [](const IntRect& r) {
+      return pixman_box32_t{r.left, r.top, r.right, r.bottom};
+    });
+    pixman_region32_init_rects(&clips[i], boxes.data(), 5);
+  }
+  std::vector<std::uint32_t> pixels(std::size_t(w) * std::size_t(h));
+  pixman_image_t* dest = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, pixels.data(), w * 4);
+  for (auto _ : state) {
+    PaintWithPixman(dest, scene, sheet, clips);
+    benchmark::DoNotOptimize(pixels.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["differing_pixels"] = Differing(Reference(w, h), pixels.data(), w);
+  for (auto& clip : clips) pixman_region32_fini(&clip);
+  pixman_image_unref(dest);
+  pixman_image_unref(sheet);
+  SetSize(state);
+}
+#endif
+
+// Decoding the card sheet (639 x 384, 8 bits) from its file.
+void BM_DecodeSheet(benchmark::State& state) {
+  for (auto _ : state) {
+    Bitmap bitmap = Bitmap::FromDib(SheetFile());
+    benchmark::DoNotOptimize(bitmap.canvas().Row(0));
+  }
+}
+BENCHMARK(BM_DecodeSheet)->MeasureProcessCPUTime();
+
+std::uint32_t Le32(const std::vector<std::byte>& b, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int k = 3; k >= 0; --k) v = v << 8 | std::to_integer<std::uint32_t>(b[at + k]);
+  return v;
+}
+
+// Baseline for the decoder: the same rows decoded the way it used to, with a
+// division and a remainder per pixel (the depth read from the file, as the
+// decoder has it), into a canvas of the same size.
+void BM_DecodeSheetDividing(benchmark::State& state) {
+  // The sheet is a bare bitmap: its information header, the colour table,
+  // then the rows bottom-up.
+  const std::vector<std::byte>& file = SheetFile();
+  const std::size_t header = Le32(file, 0);
+  const int width = static_cast<int>(Le32(file, 4));
+  const int height = static_cast<int>(Le32(file, 8));
+  const std::uint32_t bits = Le32(file, 12) >> 16;
+  const std::size_t entries = Le32(file, 32) != 0 ? Le32(file, 32) : std::size_t{1} << bits;
+  const std::byte* pixels = file.data() + header + 4 * entries;
+  const std::size_t stride = (std::size_t(width) * bits + 31) / 32 * 4;
+  std::array<std::uint32_t, 256> palette{};
+  for (std::size_t i = 0; i < entries; ++i) palette[i] = 0xff000000u | Le32(file, header + 4 * i);
+  auto decode = [&] {
+    Canvas canvas(width, height);
+    const std::uint32_t per_byte = 8 / bits;
+    const std::uint32_t mask = (1u << bits) - 1;
+    for (int row = 0; row < height; ++row) {
+      const std::byte* in = pixels + std::size_t(row) * stride;
+      std::uint32_t* out = canvas.Row(height - 1 - row);
+      for (int x = 0; x < width; ++x) {
+        const std::uint32_t byte = std::to_integer<std::uint32_t>(in[x / per_byte]);
+        const std::uint32_t shift = (per_byte - 1 - x % per_byte) * bits;
+        out[x] = palette[(byte >> shift) & mask];
+      }
+    }
+    return canvas;
+  };
+  for (auto _ : state) {
+    Canvas canvas = decode();
     benchmark::DoNotOptimize(canvas.Row(0));
     benchmark::ClobberMemory();
   }
-  SetSize(state);
+  const Canvas mine = decode();
+  const Canvas& theirs = Sheet().canvas();
+  for (int y = 0; y < height; ++y) {
+    if (std::memcmp(mine.Row(y), theirs.Row(y), std::size_t(width) * 4) != 0) {
+      state.SkipWithError("the baseline decodes differently");
+      break;
+    }
+  }
 }
+BENCHMARK(BM_DecodeSheetDividing)->MeasureProcessCPUTime();
 
-#define TESSALINE_SIZES ->Args({688, 453})->Args({1920, 1080})->Args({3840, 2160})
-BENCHMARK(BM_FillFrame) TESSALINE_SIZES;
+#define TESSALINE_SIZES      \
+  ->Args({688, 453})         \
+      ->Args({1920, 1080})   \
+      ->Args({3840, 2160})   \
+      ->ArgNames({"w", "h"}) \
+      ->MeasureProcessCPUTime()
+BENCHMARK(BM_FloorMemset) TESSALINE_SIZES;
+BENCHMARK(BM_FloorStream) TESSALINE_SIZES;
 BENCHMARK(BM_PaintBackdrop) TESSALINE_SIZES;
-BENCHMARK(BM_FillGradient) TESSALINE_SIZES;
+#ifdef TESSALINE_BENCH_QT
+BENCHMARK(BM_PeerQPainter<true>)->Name("BM_PeerQPainter") TESSALINE_SIZES;
+BENCHMARK(BM_PeerQPainter<false>)->Name("BM_PeerQPainterBands") TESSALINE_SIZES;
+#endif
+#ifdef TESSALINE_BENCH_PIXMAN
+BENCHMARK(BM_PeerPixman) TESSALINE_SIZES;
+#endif
 
 }  // namespace
 }  // namespace tessaline

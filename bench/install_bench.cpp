@@ -1,104 +1,110 @@
-// Installing the pack from a 64 MiB executable against the system's cp of the
-// same file into the same folder followed by a sync of the copy (what a user
-// would do by hand to get the file safely on disk). The installation also
-// syncs its new file before putting it in place, syncs the folder and writes
-// the pack record to the hive; BM_CopyFileReplacing shows the copy alone.
+// Installing the pack as a user does it without a window, a whole process
+// each round: the real `tessaline --install DIR` (which copies its own
+// executable into DIR, syncs it, syncs the folder and writes the pack record)
+// with a private WENLORA_REGISTRY, against `cp` of the same executable into
+// a folder followed by `sync` of the copy (what a user would do by hand to get
+// the file safely on disk), in the same run. Every round gets a new
+// destination folder and, for the installer, a new hive, so that each round
+// installs afresh; the previous round's files are removed outside the timing.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/test_support.h"
-#include "installer/pack_copy.h"
-#include "installer/identity.h"
-#include "installer/installation.h"
-#include "registry/cipher_reg.h"
-#include "support/support_module.h"
 
 extern char** environ;
 
 namespace tessaline {
 namespace {
 
-constexpr std::size_t kSourceSize = std::size_t{64} << 20;
+namespace fs = std::filesystem;
 
-// A scratch folder with the 64 MiB source, shared by all the benchmarks.
-class Workspace {
- public:
-  Workspace() {
-    test::WriteFile(source(), test::PatternBytes(kSourceSize, 42));
-    std::filesystem::create_directory(root() + "/install");
-    std::filesystem::create_directory(root() + "/cp");
+// Runs argv[0] with `extra_env` added to the environment and its output
+// discarded; true when it exits with status 0.
+bool Run(std::vector<std::string> args, const std::vector<std::string>& extra_env) {
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string(*e).rfind("WENLORA_REGISTRY=", 0) != 0) env_strings.push_back(*e);
   }
-  std::string source() const { return scratch_ / "tessaline"; }
-  const std::string& root() const { return scratch_.path(); }
-
- private:
-  test::ScratchDir scratch_;
-};
-
-Workspace& Space() {
-  static Workspace space;
-  return space;
+  env_strings.insert(env_strings.end(), extra_env.begin(), extra_env.end());
+  std::vector<char*> envp, argv;
+  for (auto& s : env_strings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  for (auto& s : args) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void BM_InstallPack(benchmark::State& state) {
-  Workspace& space = Space();
-  ::setenv("WENLORA_REGISTRY", (space.root() + "/system.reg").c_str(), 1);
-  SupportStartup();
-  RegistryStartup();
-  PackNo = 1;
-  PackNameCyr = "Тесселин";
-  PackName = "Tessaline";
+test::ScratchDir& Scratch() {
+  static test::ScratchDir scratch;
+  return scratch;
+}
+
+// A new, empty folder for round `n` of a benchmark, the previous one removed.
+std::string FreshFolder(const std::string& name, long n) {
+  const fs::path base = Scratch().path();
+  std::error_code ignored;
+  fs::remove_all(base / (name + std::to_string(n - 1)), ignored);
+  fs::remove(base / (name + std::to_string(n - 1) + ".reg"), ignored);
+  const fs::path dir = base / (name + std::to_string(n));
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+void SetBytes(benchmark::State& state) {
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(fs::file_size(TESSALINE_EXECUTABLE)));
+}
+
+void BM_InstallProcess(benchmark::State& state) {
+  long round = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(InstallPack(space.root() + "/install/", space.source()));
+    state.PauseTiming();
+    const std::string dir = FreshFolder("install", ++round);
+    const std::string hive = dir + ".reg";
+    state.ResumeTiming();
+    if (!Run({TESSALINE_EXECUTABLE, "--install", dir}, {"WENLORA_REGISTRY=" + hive})) {
+      state.SkipWithError("tessaline --install failed");
+      break;
+    }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSourceSize));
-  RegistryShutdown();
-  SupportShutdown();
+  SetBytes(state);
 }
-BENCHMARK(BM_InstallPack)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InstallProcess)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-void BM_CopyFileReplacing(benchmark::State& state) {
-  Workspace& space = Space();
-  for (auto _ : state) {
-    CopyFileReplacing(space.source(), space.root() + "/install/Tessaline.wpk");
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSourceSize));
-}
-BENCHMARK(BM_CopyFileReplacing)->UseRealTime()->Unit(benchmark::kMillisecond);
-
-// Baseline: /bin/cp SOURCE DEST, then fsync of DEST (as `sync DEST` does).
+// Baseline: cp EXECUTABLE DIR/Tessaline.wpk, then sync DIR/Tessaline.wpk.
 void BM_CpThenSync(benchmark::State& state) {
-  Workspace& space = Space();
-  const std::string target = space.root() + "/cp/Tessaline.wpk";
-  std::string source = space.source();
-  std::string dest = target;
-  char cp[] = "/bin/cp";
-  char* argv[] = {cp, source.data(), dest.data(), nullptr};
+  long round = 0;
   for (auto _ : state) {
-    pid_t pid;
-    if (::posix_spawn(&pid, "/bin/cp", nullptr, nullptr, argv, environ) != 0) {
-      state.SkipWithError("cannot run /bin/cp");
+    state.PauseTiming();
+    const std::string target = FreshFolder("cp", ++round) + "/Tessaline.wpk";
+    state.ResumeTiming();
+    if (!Run({"/bin/cp", TESSALINE_EXECUTABLE, target}, {}) || !Run({"/bin/sync", target}, {})) {
+      state.SkipWithError("cp or sync failed");
       break;
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || fd < 0 || ::fsync(fd) != 0) {
-      state.SkipWithError("cp failed");
-      break;
-    }
-    ::close(fd);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSourceSize));
+  SetBytes(state);
 }
 BENCHMARK(BM_CpThenSync)->UseRealTime()->Unit(benchmark::kMillisecond);
 

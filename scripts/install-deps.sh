@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libpixman-1-dev                   # benchmark only: the backdrop's pixman peer
   qt6-base-dev                      # Widgets, Test, uic/moc/rcc
   xvfb xauth                        # a display for `make run` on headless machines
   fonts-dejavu-core                 # the fonts the window renders with
