@@ -20,12 +20,14 @@ class DirectoryChooser : public QFileDialog {
 
  public:
   // Opens on `start` when it is an existing directory, else on its directory
-  // part when that exists, else on the user's home directory.
+  // part when that exists, else on the user's home directory. A folder whose
+  // path is not UTF-8 cannot be shown: the chooser opens on the nearest one
+  // above it that can.
   DirectoryChooser(QWidget* parent, const std::string& start);
 
   // The accepted directory: an absolute path without a trailing "/" (except
-  // the root itself). Empty until the chooser is accepted.
-  const QString& chosen() const { return chosen_; }
+  // the root itself), in UTF-8. Empty until the chooser is accepted.
+  const std::string& chosen() const { return chosen_; }
 
   // The question asked before a directory that does not exist is accepted.
   static const char* const kCreateQuestion;
@@ -34,7 +36,7 @@ class DirectoryChooser : public QFileDialog {
   void accept() override;
 
  private:
-  QString chosen_;
+  std::string chosen_;
 };
 
 // Runs the chooser modally; the chosen directory, or nothing on Cancel.

@@ -108,15 +108,22 @@ void TForm1::LoadPictures() {
 }
 
 void TForm1::SetDestination(const std::string& dir_n) {
-  ui_->DirN->setText(QString::fromStdString(dir_n));
+  destination_ = dir_n;
+  destination_shown_ = QString::fromStdString(dir_n);  // invalid UTF-8 shows as U+FFFD
+  ui_->DirN->setText(destination_shown_);
   ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
   ui_->DirN->setToolTip(ui_->DirN->text());
+}
+
+std::string TForm1::Destination() const {
+  const QString shown = ui_->DirN->text();
+  return shown == destination_shown_ ? destination_ : shown.toStdString();
 }
 
 // What the panel's facts look like. A fact that is not there leaves the
 // design text of form.ui.
 void TForm1::ShowState(const PanelState& state) {
-  SetDestination(state.destination.value_or(ui_->DirN->text().toStdString()));
+  SetDestination(state.destination.value_or(Destination()));
   if (state.installed) {
     ui_->btInstall->setText(QStringLiteral("Reinstall pack"));
     ui_->Label2->setText(QStringLiteral("Pack allready installed."));
@@ -160,15 +167,14 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Button3Click() {
-  const std::optional<std::string> chosen =
-      directory_prompt_(this, ui_->DirN->text().toStdString());
+  const std::optional<std::string> chosen = directory_prompt_(this, Destination());
   if (!chosen) return;
   if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
   SetDestination(DestinationForFolder(*chosen));
 }
 
 void TForm1::btInstallClick() {
-  const std::string pack_path = InstallPack(ui_->DirN->text().toStdString(), ExecutablePath());
+  const std::string pack_path = InstallPack(Destination(), ExecutablePath());
   CurrentToolkit().ShowPlainMessage(CompletionText(pack_path));
   CurrentToolkit().ProcessMessages();
   close();

@@ -72,11 +72,18 @@ class TForm1 : public QWidget {
   void LoadPictures();
   void ShowState(const PanelState& state);
   // Puts `dir_n` in DirN, scrolled to its beginning, with the whole text as
-  // the tool tip.
+  // the tool tip. DirN shows text, the destination is bytes: a path that is
+  // not UTF-8 shows replacement characters there, and its bytes are kept in
+  // destination_ for Browse and Install.
   void SetDestination(const std::string& dir_n);
+  // The destination's bytes: those given to SetDestination while DirN still
+  // shows them, else DirN's own text in UTF-8.
+  std::string Destination() const;
 
   std::unique_ptr<Ui::TForm1> ui_;
   DirectoryPrompt directory_prompt_;
+  std::string destination_;  // the bytes of what DirN shows as destination_shown_
+  QString destination_shown_;
   // The backdrop of the executable's card sheet, made on the first paint.
   std::unique_ptr<Backdrop> backdrop_;
   bool paint_failure_reported_ = false;

@@ -244,6 +244,56 @@ TEST_F(FormEventsTest, FailedInstallShowsTheErrorAndKeepsTheWindow) {
   EXPECT_TRUE(form.isVisible());
 }
 
+// A path whose bytes are not UTF-8 shows replacement characters and is used
+// byte for byte: the game's folder, an installed pack's path, Browse's choice.
+TEST_F(FormEventsTest, DestinationsThatAreNotUtf8KeepTheirBytes) {
+  const std::string game = Path("caf\xE9").string() + "/";
+  const std::string pack = game + "Tessaline.wpk";
+  fs::create_directories(game);
+  ASSERT_TRUE(CipherReg->WriteValue("", "Wenlora", game));
+  {
+    TForm1 form;
+    form.show();
+    EXPECT_EQ(TextOf(form, "DirN"), Path("caf\uFFFD").string() + "/");
+    Click(form, "btInstall");
+    ASSERT_TRUE(toolkit_.exceptions.empty()) << toolkit_.exceptions[0];
+    EXPECT_TRUE(ReadFile(pack) == ReadFile(ExecutablePath()));
+    EXPECT_FALSE(fs::exists(Path("caf\uFFFD")));
+    EXPECT_EQ(CipherReg->ReadValue("Pack", "Pack1", ""), pack);
+    EXPECT_EQ(toolkit_.plain_messages,
+              std::vector<std::string>{"Pack installation finished\r\n" + pack});
+  }
+  {
+    // Installed: reinstalled where the record says, Browse starts there.
+    fs::remove(pack);
+    TForm1 form;
+    EXPECT_EQ(TextOf(form, "btInstall"), "Reinstall pack");
+    std::string started_at;
+    form.SetDirectoryPrompt([&](QWidget*, const std::string& start) {
+      started_at = start;
+      return std::optional<std::string>();
+    });
+    Click(form, "Button3");
+    EXPECT_EQ(started_at, pack);
+    form.show();
+    Click(form, "btInstall");
+    EXPECT_TRUE(fs::exists(pack));
+  }
+  {
+    TForm1 form;
+    const std::string chosen = Path("d\xFF").string();
+    form.SetDirectoryPrompt([&](QWidget*, const std::string&) { return std::optional(chosen); });
+    Click(form, "Button3");
+    EXPECT_TRUE(fs::is_directory(chosen));
+    EXPECT_EQ(TextOf(form, "DirN"), Path("d\uFFFD").string() + "/");
+    form.show();
+    Click(form, "btInstall");
+    EXPECT_TRUE(fs::exists(chosen + "/Tessaline.wpk"));
+    EXPECT_EQ(CipherReg->ReadValue("Pack", "Pack1", ""), chosen + "/Tessaline.wpk");
+  }
+  EXPECT_TRUE(toolkit_.exceptions.empty());
+}
+
 class FormLayoutTest : public WindowTest {};
 
 TEST_F(FormLayoutTest, PanelIsCentredWithDivisionTruncatingTowardZero) {
