@@ -174,7 +174,7 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::btInstallClick() {
-  const std::string pack_path = InstallPack(Destination(), ExecutablePath());
+  const std::string pack_path = InstallPack(Destination(), RunningImagePath());
   CurrentToolkit().ShowPlainMessage(CompletionText(pack_path));
   CurrentToolkit().ProcessMessages();
   close();
