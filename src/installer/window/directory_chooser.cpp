@@ -31,6 +31,8 @@ QString StartDirectory(std::string start) {
 
 const char* const DirectoryChooser::kCreateQuestion =
     "The specified directory does not exist. Create it?";
+const char* const DirectoryChooser::kNotADirectory =
+    "The specified name is a file, not a directory.";
 
 DirectoryChooser::DirectoryChooser(QWidget* parent, const std::string& start)
     : QFileDialog(parent, QStringLiteral("Select Directory"), StartDirectory(start)) {
@@ -61,7 +63,10 @@ void DirectoryChooser::accept() {
   // A path Qt names is UTF-8: its bytes are those of the file system.
   const std::string bytes = path.toStdString();
   const Result<struct stat> info = StatPath(bytes);
-  if (info.ok() && !S_ISDIR(info.value().st_mode)) return;  // a file: not a choice
+  if (info.ok() && !S_ISDIR(info.value().st_mode)) {  // a file: not a choice
+    QMessageBox::warning(this, windowTitle(), QString::fromUtf8(kNotADirectory));
+    return;
+  }
   if (!info.ok()) {
     const auto answer =
         QMessageBox::question(this, QStringLiteral("Confirm"), QString::fromUtf8(kCreateQuestion),

@@ -2,9 +2,9 @@
 // directory mode, showing directories only, that also accepts the name of a
 // directory that does not exist yet. Accepting such a name first asks "The
 // specified directory does not exist. Create it?" (Yes / No); No keeps the
-// chooser open. The chooser itself creates nothing: its caller creates the
-// chosen directory (CreateFolderPath), so that a failure to create it is the
-// caller's to show.
+// chooser open. The name of an existing file is refused with a warning. The
+// chooser itself creates nothing: its caller creates the chosen directory
+// (CreateFolderPath), so that a failure to create it is the caller's to show.
 //
 // Thread use: user-interface thread only.
 #pragma once
@@ -31,6 +31,9 @@ class DirectoryChooser : public QFileDialog {
 
   // The question asked before a directory that does not exist is accepted.
   static const char* const kCreateQuestion;
+  // What a warning says when the chosen name is an existing file (the
+  // chooser then stays open).
+  static const char* const kNotADirectory;
 
  public slots:
   void accept() override;
