@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "common/scoped_env.h"
@@ -367,6 +368,61 @@ TEST_F(FormLayoutTest, FrameOffersOnlyTheSystemMenuAndClose) {
   EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+}
+
+// Out of the maximised state the window has the design's client size,
+// centred on the screen, and its frame does not resize.
+TEST_F(FormLayoutTest, RestoringFromMaximisedGivesTheFixedDesignSizeCentred) {
+  TForm1 form;
+  ShowMaximizedOnScreen(form);
+  ASSERT_TRUE(WaitFor([&] { return form.isMaximized(); }, 2000));
+  EXPECT_GT(form.width(), 688);  // maximised, it takes the screen
+  form.showNormal();
+  ASSERT_TRUE(WaitFor([&] { return form.size() == QSize(688, 453); }, 2000)) << form.width();
+  EXPECT_EQ(form.minimumSize(), QSize(688, 453));
+  EXPECT_EQ(form.maximumSize(), QSize(688, 453));
+  const QRect area = form.screen()->availableGeometry();
+  const QRect frame = form.frameGeometry();
+  EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
+  EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1);
+  EXPECT_TRUE(area.contains(frame.topLeft()));  // the title bar is on the screen
+  ShowMaximizedOnScreen(form);
+  ASSERT_TRUE(WaitFor([&] { return form.width() > 688; }, 2000));
+  EXPECT_EQ(form.minimumSize(), QSize(0, 0));
+}
+
+TEST_F(FormLayoutTest, FocusStartsVisiblyOnInstallAndEnterPressesTheFocusedButton) {
+  const std::string folder = Path("packs").string() + "/";
+  TForm1 form;
+  form.findChild<QLineEdit*>("DirN")->setText(QString::fromStdString(folder));
+  int prompts = 0;
+  form.SetDirectoryPrompt([&](QWidget*, const std::string&) {
+    ++prompts;
+    return std::optional<std::string>();
+  });
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "btInstall");
+  // The focus frame shows.
+  EXPECT_TRUE(WaitFor([&] { return form.testAttribute(Qt::WA_KeyboardFocusChange); }, 2000));
+
+  auto* browse = form.findChild<QPushButton*>("Button3");
+  browse->setFocus();
+  QTest::keyClick(browse, Qt::Key_Return);
+  EXPECT_EQ(prompts, 1);
+  QTest::keyClick(browse, Qt::Key_Enter);
+  EXPECT_EQ(prompts, 2);
+  // Other keys are not presses.
+  QTest::keyClick(browse, Qt::Key_A);
+  EXPECT_EQ(prompts, 2);
+
+  auto* install = form.findChild<QPushButton*>("btInstall");
+  install->setFocus();
+  QTest::keyClick(install, Qt::Key_Return);
+  ASSERT_TRUE(toolkit_.exceptions.empty()) << toolkit_.exceptions[0];
+  EXPECT_TRUE(fs::exists(folder + "Tessaline.wpk"));
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(FormLayoutTest, TabGoesInstallExitDestinationAndSkipsBrowse) {
