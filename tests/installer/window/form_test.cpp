@@ -4,11 +4,13 @@
 // room, the pictures, the frame and the keyboard order).
 #include "installer/window/form.h"
 
+#include <unistd.h>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <cstdlib>
 
 #include "common/scoped_env.h"
 #include "platform/process.h"
@@ -389,6 +391,45 @@ TEST_F(FormLayoutTest, RestoringFromMaximisedGivesTheFixedDesignSizeCentred) {
   ShowMaximizedOnScreen(form);
   ASSERT_TRUE(WaitFor([&] { return form.width() > 688; }, 2000));
   EXPECT_EQ(form.minimumSize(), QSize(0, 0));
+}
+
+// On a screen smaller than the design the restored window fits the screen,
+// and every button the keyboard reaches still works. Run in a child on an
+// offscreen screen of 480 x 180.
+TEST_F(FormLayoutTest, SmallScreenKeepsTheWindowOnItAndTheButtonsReachable) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen->size() != QSize(480, 180)) {
+    const std::string config = Path("small.json").string();
+    WriteFile(
+        config,
+        R"({"windowFrameMargins": false, "screens": [{"name": "s", "x": 0, "y": 0, )"
+        R"("width": 480, "height": 180, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    const std::string child = "env QT_QPA_PLATFORM=offscreen:configfile=" + config + " /proc/" +
+                              std::to_string(::getpid()) +
+                              "/exe --gtest_filter=FormLayoutTest.SmallScreen* >/dev/null 2>&1";
+    EXPECT_EQ(std::system(child.c_str()), 0) << child;
+    return;
+  }
+  TForm1 form;
+  ShowMaximizedOnScreen(form);
+  ASSERT_TRUE(WaitFor([&] { return form.isMaximized(); }, 2000));
+  form.showNormal();
+  ASSERT_TRUE(WaitFor([&] { return !form.isMaximized(); }, 2000));
+  QCoreApplication::processEvents();
+  const QRect area = screen->availableGeometry();
+  EXPECT_TRUE(area.contains(form.frameGeometry())) << form.frameGeometry().width();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  std::vector<std::string> order;
+  for (int i = 0; i < 3; ++i) {
+    order.push_back(QApplication::focusWidget()->objectName().toStdString());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"btInstall", "Button2", "DirN"}));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // back to Install, then Exit
+  ASSERT_EQ(QApplication::focusWidget()->objectName().toStdString(), "Button2");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(FormLayoutTest, FocusStartsVisiblyOnInstallAndEnterPressesTheFocusedButton) {
