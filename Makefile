@@ -13,7 +13,10 @@ build: deps
 test: build
 	ctest --preset release
 
-run: build
+# Running needs only the program: tests and benchmarks are left to `make test`.
+run: deps
+	cmake --preset release
+	cmake --build --preset release --target tessaline
 	@bash scripts/run.sh build/release/tessaline
 
 bench: build

@@ -10,6 +10,7 @@ packages=(
   libpixman-1-dev                   # benchmark only: the backdrop's pixman peer
   qt6-base-dev                      # Widgets, Test, uic/moc/rcc
   xvfb xauth                        # a display for `make run` on headless machines
+  x11-utils                         # xprop: the window tests read window titles under Xvfb
   fonts-dejavu-core                 # the fonts the window renders with
   binutils                          # objcopy, to extract embedded resources
   dpkg-dev file                     # `make package` (CPack DEB)

@@ -43,7 +43,7 @@ int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& ou
       state.Create();
       destination = state.destination.value_or("");
     }
-    const std::string pack_path = InstallPack(destination, ExecutablePath());
+    const std::string pack_path = InstallPack(destination, RunningImagePath());
     PrintLines(CompletionText(pack_path), out);
     out.flush();
     if (!out) {

@@ -19,9 +19,26 @@ const std::thread::id kMainThread = std::this_thread::get_id();
 
 }  // namespace
 
+namespace {
+const char kRunningImage[] = "/proc/self/exe";
+}  // namespace
+
 std::string ExecutablePath() {
-  Result<std::string> path = ReadLink("/proc/self/exe");
-  return path.ok() ? path.value() : std::string();
+  Result<std::string> path = ReadLink(kRunningImage);
+  return path.ok() ? WithoutDeletedSuffix(path.value()) : std::string();
+}
+
+std::string RunningImagePath() {
+  return kRunningImage;
+}
+
+std::string WithoutDeletedSuffix(const std::string& link) {
+  static constexpr std::string_view kSuffix = " (deleted)";
+  if (link.size() <= kSuffix.size() || !link.ends_with(kSuffix)) return link;
+  const Result<struct stat> named = StatPath(link);
+  const Result<struct stat> running = StatPath(kRunningImage);
+  if (named.ok() && running.ok() && SameFile(named.value(), running.value())) return link;
+  return link.substr(0, link.size() - kSuffix.size());
 }
 
 std::string HomeFolder() {

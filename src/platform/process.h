@@ -7,9 +7,20 @@
 
 namespace tessaline {
 
-// Full path of the running executable (from /proc/self/exe). Empty if the
-// system cannot tell. Thread-safe.
+// Full path of the running executable (from /proc/self/exe). When the file
+// was deleted or replaced since the process started, the system names it
+// "<path> (deleted)"; the path is then given without that suffix. Empty if
+// the system cannot tell. Thread-safe.
 std::string ExecutablePath();
+
+// A path that opens the running executable's own bytes ("/proc/self/exe"),
+// even after the file at ExecutablePath() was deleted or replaced.
+std::string RunningImagePath();
+
+// The rule of ExecutablePath: `link` (the target of /proc/self/exe) without
+// a trailing " (deleted)" unless a file named exactly `link` is the running
+// image itself (a file that really has that name).
+std::string WithoutDeletedSuffix(const std::string& link);
 
 // The user's home folder: $HOME when set and not empty, else the password
 // database's entry for the real user. Empty when neither tells.

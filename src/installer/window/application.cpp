@@ -32,7 +32,12 @@ int& InstallQuietMessageHandler(int& argc) {
 }  // namespace
 
 QtApplication::QtApplication(int& argc, char** argv)
-    : QApplication(InstallQuietMessageHandler(argc), argv) {}
+    : QApplication(InstallQuietMessageHandler(argc), argv) {
+  // A window without a title (a message box without a caption) would get the
+  // program's name from Qt as its title; an empty display name leaves the
+  // title empty for the window system too. Titled windows are unchanged.
+  setApplicationDisplayName(QStringLiteral(""));
+}
 
 bool QtApplication::notify(QObject* receiver, QEvent* event) {
   try {

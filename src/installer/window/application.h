@@ -1,7 +1,8 @@
 // The installer's application object: a QApplication whose notify() catches
 // every exception that escapes an event handler, shows it through the
 // toolkit's exception display (ShowCurrentException) and lets the event loop
-// go on, so that a failed handler never ends the program. It is the last
+// go on, so that a failed handler never ends the program. Its display name
+// is empty, so a window without a title has none on the window system either. It is the last
 // resort: the window's handlers catch their own exceptions before those reach
 // Qt's code, which is not written to be unwound through.
 //

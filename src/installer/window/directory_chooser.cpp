@@ -2,27 +2,37 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "installer/folders.h"
+#include "platform/file_system.h"
+#include "platform/utf8.h"
 
 namespace tessaline {
 namespace {
 
-QString StartDirectory(const std::string& start) {
-  if (!start.empty() && DirectoryExists(start)) return QString::fromStdString(start);
-  const std::string parent = DirectoryPart(start);
-  if (!parent.empty() && DirectoryExists(parent)) return QString::fromStdString(parent);
-  return QDir::homePath();
+// The directory to open on: `start` when it is an existing directory, else
+// its directory part when that exists, else the home directory. Qt names
+// files by text and cannot open a folder whose name is not UTF-8, so the
+// chooser opens on the nearest folder above that it can name.
+QString StartDirectory(std::string start) {
+  if (start.empty() || !DirectoryExists(start)) start = DirectoryPart(start);
+  while (!start.empty() && !utf8::IsValid(start)) {
+    while (start.size() > 1 && start.back() == '/') start.pop_back();
+    start = DirectoryPart(start);
+  }
+  if (start.empty() || !DirectoryExists(start)) return QDir::homePath();
+  return QString::fromStdString(start);
 }
 
 }  // namespace
 
 const char* const DirectoryChooser::kCreateQuestion =
     "The specified directory does not exist. Create it?";
+const char* const DirectoryChooser::kNotADirectory =
+    "The specified name is a file, not a directory.";
 
 DirectoryChooser::DirectoryChooser(QWidget* parent, const std::string& start)
     : QFileDialog(parent, QStringLiteral("Select Directory"), StartDirectory(start)) {
@@ -50,15 +60,20 @@ void DirectoryChooser::accept() {
   QString path = files.isEmpty() ? directory().absolutePath() : files.first();
   if (path.isEmpty()) return;
   path = QDir::cleanPath(QDir(directory()).absoluteFilePath(path));
-  const QFileInfo info(path);
-  if (info.exists() && !info.isDir()) return;  // a file: not a choice
-  if (!info.exists()) {
+  // A path Qt names is UTF-8: its bytes are those of the file system.
+  const std::string bytes = path.toStdString();
+  const Result<struct stat> info = StatPath(bytes);
+  if (info.ok() && !S_ISDIR(info.value().st_mode)) {  // a file: not a choice
+    QMessageBox::warning(this, windowTitle(), QString::fromUtf8(kNotADirectory));
+    return;
+  }
+  if (!info.ok()) {
     const auto answer =
         QMessageBox::question(this, QStringLiteral("Confirm"), QString::fromUtf8(kCreateQuestion),
                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
   }
-  chosen_ = path;
+  chosen_ = bytes;
   // QFileDialog::accept() refuses a directory that does not exist; the choice
   // is made, so close the dialog as accepted directly.
   QDialog::accept();
@@ -67,7 +82,7 @@ void DirectoryChooser::accept() {
 std::optional<std::string> ChooseDirectory(QWidget* parent, const std::string& start) {
   DirectoryChooser chooser(parent, start);
   if (chooser.exec() != QDialog::Accepted) return std::nullopt;
-  return chooser.chosen().toStdString();
+  return chooser.chosen();
 }
 
 }  // namespace tessaline

@@ -2,9 +2,9 @@
 // directory mode, showing directories only, that also accepts the name of a
 // directory that does not exist yet. Accepting such a name first asks "The
 // specified directory does not exist. Create it?" (Yes / No); No keeps the
-// chooser open. The chooser itself creates nothing: its caller creates the
-// chosen directory (CreateFolderPath), so that a failure to create it is the
-// caller's to show.
+// chooser open. The name of an existing file is refused with a warning. The
+// chooser itself creates nothing: its caller creates the chosen directory
+// (CreateFolderPath), so that a failure to create it is the caller's to show.
 //
 // Thread use: user-interface thread only.
 #pragma once
@@ -20,21 +20,26 @@ class DirectoryChooser : public QFileDialog {
 
  public:
   // Opens on `start` when it is an existing directory, else on its directory
-  // part when that exists, else on the user's home directory.
+  // part when that exists, else on the user's home directory. A folder whose
+  // path is not UTF-8 cannot be shown: the chooser opens on the nearest one
+  // above it that can.
   DirectoryChooser(QWidget* parent, const std::string& start);
 
   // The accepted directory: an absolute path without a trailing "/" (except
-  // the root itself). Empty until the chooser is accepted.
-  const QString& chosen() const { return chosen_; }
+  // the root itself), in UTF-8. Empty until the chooser is accepted.
+  const std::string& chosen() const { return chosen_; }
 
   // The question asked before a directory that does not exist is accepted.
   static const char* const kCreateQuestion;
+  // What a warning says when the chosen name is an existing file (the
+  // chooser then stays open).
+  static const char* const kNotADirectory;
 
  public slots:
   void accept() override;
 
  private:
-  QString chosen_;
+  std::string chosen_;
 };
 
 // Runs the chooser modally; the chosen directory, or nothing on Cancel.

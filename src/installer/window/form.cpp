@@ -1,11 +1,15 @@
 #include "installer/window/form.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <exception>
 
 #include "installer/backdrop.h"
@@ -43,6 +47,7 @@ void RunHandler(Handler&& handler) {
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()), directory_prompt_(ChooseDirectory) {
   ui_->setupUi(this);
+  design_size_ = size();
   // A fixed frame with only the system menu and the close button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -56,6 +61,9 @@ TForm1::TForm1(QWidget* parent)
   connect(ui_->Button3, &QPushButton::clicked, this,
           [this] { RunHandler([this] { Button3Click(); }); });
   FormCreate();
+  // The focus starts on Install (its frame is shown once the window is
+  // first active: ShowFocusOnFirstActivation).
+  ui_->btInstall->setFocus();
 }
 
 TForm1::~TForm1() = default;
@@ -108,15 +116,22 @@ void TForm1::LoadPictures() {
 }
 
 void TForm1::SetDestination(const std::string& dir_n) {
-  ui_->DirN->setText(QString::fromStdString(dir_n));
+  destination_ = dir_n;
+  destination_shown_ = QString::fromStdString(dir_n);  // invalid UTF-8 shows as U+FFFD
+  ui_->DirN->setText(destination_shown_);
   ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
   ui_->DirN->setToolTip(ui_->DirN->text());
+}
+
+std::string TForm1::Destination() const {
+  const QString shown = ui_->DirN->text();
+  return shown == destination_shown_ ? destination_ : shown.toStdString();
 }
 
 // What the panel's facts look like. A fact that is not there leaves the
 // design text of form.ui.
 void TForm1::ShowState(const PanelState& state) {
-  SetDestination(state.destination.value_or(ui_->DirN->text().toStdString()));
+  SetDestination(state.destination.value_or(Destination()));
   if (state.installed) {
     ui_->btInstall->setText(QStringLiteral("Reinstall pack"));
     ui_->Label2->setText(QStringLiteral("Pack allready installed."));
@@ -160,15 +175,14 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Button3Click() {
-  const std::optional<std::string> chosen =
-      directory_prompt_(this, ui_->DirN->text().toStdString());
+  const std::optional<std::string> chosen = directory_prompt_(this, Destination());
   if (!chosen) return;
   if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
   SetDestination(DestinationForFolder(*chosen));
 }
 
 void TForm1::btInstallClick() {
-  const std::string pack_path = InstallPack(ui_->DirN->text().toStdString(), ExecutablePath());
+  const std::string pack_path = InstallPack(Destination(), RunningImagePath());
   CurrentToolkit().ShowPlainMessage(CompletionText(pack_path));
   CurrentToolkit().ProcessMessages();
   close();
@@ -202,7 +216,63 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  // A push button takes only Space by itself outside a dialog; Enter and
+  // Return reach the form.
+  auto* button = qobject_cast<QPushButton*>(focusWidget());
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && button != nullptr &&
+      button->isEnabled()) {
+    button->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !focus_shown_) {
+    focus_shown_ = true;
+    // Qt shows the focus frame only after a focus change by keyboard, and the
+    // activation that follows this event gives the focus by another reason:
+    // mark the window afterwards, from the event loop.
+    QTimer::singleShot(0, this, [this] {
+      setAttribute(Qt::WA_KeyboardFocusChange);
+      if (QWidget* focused = focusWidget()) focused->update();
+    });
+  }
+  if (event->type() != QEvent::WindowStateChange) return;
+  const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+  const bool was_maximized = change->oldState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+  if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  } else if (was_maximized && !(windowState() & Qt::WindowMinimized)) {
+    RestoreDesignGeometry();
+  }
+}
+
+// The design size (or the screen's available area when that is smaller),
+// centred, with the frame's top left inside the available area so the title
+// bar can be reached.
+void TForm1::RestoreDesignGeometry() {
+  QScreen* screen = this->screen();
+  QSize client = design_size_;
+  QRect area = screen != nullptr ? screen->availableGeometry() : QRect(QPoint(0, 0), client);
+  const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+  const QRect room = area.marginsRemoved(frame);
+  client = client.boundedTo(room.size()).expandedTo(QSize(1, 1));
+  setFixedSize(client);
+  QRect wanted(QPoint(0, 0), client);
+  wanted.moveCenter(room.center());
+  wanted.moveTopLeft(
+      QPoint(std::max(wanted.left(), room.left()), std::max(wanted.top(), room.top())));
+  setGeometry(wanted);
+}
+
 void ShowMaximizedOnScreen(QWidget& window) {
+  // A window restored to a fixed size could grow no further.
+  window.setMinimumSize(0, 0);
+  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
   window.showMaximized();
 }

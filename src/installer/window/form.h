@@ -66,20 +66,35 @@ class TForm1 : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Enter or Return on a focused push button presses it.
+  void keyPressEvent(QKeyEvent* event) override;
+  // Out of the maximised state the frame keeps the design size, centred on
+  // the screen, and does not resize; maximised, it takes the screen.
+  void changeEvent(QEvent* event) override;
 
  private:
   void ApplyDesignProperties();
+  void RestoreDesignGeometry();
   void LoadPictures();
   void ShowState(const PanelState& state);
   // Puts `dir_n` in DirN, scrolled to its beginning, with the whole text as
-  // the tool tip.
+  // the tool tip. DirN shows text, the destination is bytes: a path that is
+  // not UTF-8 shows replacement characters there, and its bytes are kept in
+  // destination_ for Browse and Install.
   void SetDestination(const std::string& dir_n);
+  // The destination's bytes: those given to SetDestination while DirN still
+  // shows them, else DirN's own text in UTF-8.
+  std::string Destination() const;
 
   std::unique_ptr<Ui::TForm1> ui_;
   DirectoryPrompt directory_prompt_;
+  std::string destination_;  // the bytes of what DirN shows as destination_shown_
+  QString destination_shown_;
   // The backdrop of the executable's card sheet, made on the first paint.
   std::unique_ptr<Backdrop> backdrop_;
   bool paint_failure_reported_ = false;
+  QSize design_size_;         // the client size of the layout
+  bool focus_shown_ = false;  // the first activation has marked the focus
 };
 
 // Shows `window` maximised on its screen. Without a window manager (Xvfb)

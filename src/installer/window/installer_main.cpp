@@ -87,6 +87,12 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
   // No boxes: reports go to the standard streams, so nothing waits for a click.
   ConsoleToolkit toolkit(std::cout, std::cerr);
   ScopedToolkit use_toolkit(toolkit);
+  if (ScreenshotFormat(command.screenshot_path).empty()) {
+    // A name the picture cannot have is a mistake on the command line.
+    std::cerr << "tessaline: cannot write a picture named " << command.screenshot_path
+              << ": its suffix is not one of " << ScreenshotFormats() << "\n";
+    return 2;
+  }
   return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height)) ? 0 : 1;
 }
 

@@ -9,9 +9,17 @@
 
 namespace tessaline {
 
+// The picture format `path`'s suffix asks for, in lower case ("png" for a
+// name without a suffix); empty when Qt cannot write that format.
+std::string ScreenshotFormat(const std::string& path);
+
+// The formats ScreenshotFormat accepts, as a list for messages ("bmp, jpg, ...").
+std::string ScreenshotFormats();
+
 // Builds the window as its creation leaves it, lays it out at `client_size`
-// without showing it on any screen, and writes it to `path` as a PNG. False
-// (with a line on stderr) when the file cannot be written.
+// without showing it on any screen, and writes it to `path` in the format of
+// its suffix (ScreenshotFormat). False (with a line on stderr) when the file
+// cannot be written or the format is unknown.
 bool WriteScreenshot(const std::string& path, QSize client_size);
 
 }  // namespace tessaline

@@ -106,5 +106,47 @@ TEST_F(DirectoryChooserTest, BrowseWithTheChooserCreatesTheNewFolder) {
             Path("start/new/deeper").string() + "/");
 }
 
+TEST_F(DirectoryChooserTest, NameOfAFileIsRefusedWithAWarning) {
+  fs::create_directories(Path("start"));
+  WriteFile(Path("start/file").string(), "x");
+  std::string warning;
+  bool open_after_warning = false;
+  ModalDriver driver({
+      [&](QWidget* modal) { return TypeAndAccept(modal, "file"); },
+      Answer(QMessageBox::Ok, &warning),
+      [&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog == nullptr || !dialog->isVisible()) return false;
+        open_after_warning = true;
+        dialog->reject();
+        return true;
+      },
+  });
+  EXPECT_EQ(ChooseDirectory(nullptr, Path("start").string()), std::nullopt);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(warning, "The specified name is a file, not a directory.");
+  EXPECT_TRUE(open_after_warning);
+}
+
+// Qt cannot name a folder whose path is not UTF-8: the chooser opens on the
+// nearest folder above it, and a name typed there is taken as it is.
+TEST_F(DirectoryChooserTest, StartThatIsNotUtf8OpensOnTheFolderAbove) {
+  const std::string start = Path("caf\xE9").string();
+  fs::create_directories(start + "/inner");
+  QString shown_directory;
+  std::string question;
+  ModalDriver driver({
+      [&](QWidget* modal) {
+        if (modal == nullptr || !modal->isVisible()) return false;
+        shown_directory = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
+        return TypeAndAccept(modal, "new");
+      },
+      Answer(QMessageBox::Yes, &question),
+  });
+  EXPECT_EQ(ChooseDirectory(nullptr, start + "/inner/"), dir_.string() + "/new");
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(shown_directory.toStdString(), dir_.string());
+}
+
 }  // namespace
 }  // namespace tessaline::test

@@ -4,10 +4,13 @@
 // room, the pictures, the frame and the keyboard order).
 #include "installer/window/form.h"
 
+#include <unistd.h>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <cstdlib>
 
 #include "common/scoped_env.h"
 #include "platform/process.h"
@@ -244,6 +247,56 @@ TEST_F(FormEventsTest, FailedInstallShowsTheErrorAndKeepsTheWindow) {
   EXPECT_TRUE(form.isVisible());
 }
 
+// A path whose bytes are not UTF-8 shows replacement characters and is used
+// byte for byte: the game's folder, an installed pack's path, Browse's choice.
+TEST_F(FormEventsTest, DestinationsThatAreNotUtf8KeepTheirBytes) {
+  const std::string game = Path("caf\xE9").string() + "/";
+  const std::string pack = game + "Tessaline.wpk";
+  fs::create_directories(game);
+  ASSERT_TRUE(CipherReg->WriteValue("", "Wenlora", game));
+  {
+    TForm1 form;
+    form.show();
+    EXPECT_EQ(TextOf(form, "DirN"), Path("caf\uFFFD").string() + "/");
+    Click(form, "btInstall");
+    ASSERT_TRUE(toolkit_.exceptions.empty()) << toolkit_.exceptions[0];
+    EXPECT_TRUE(ReadFile(pack) == ReadFile(ExecutablePath()));
+    EXPECT_FALSE(fs::exists(Path("caf\uFFFD")));
+    EXPECT_EQ(CipherReg->ReadValue("Pack", "Pack1", ""), pack);
+    EXPECT_EQ(toolkit_.plain_messages,
+              std::vector<std::string>{"Pack installation finished\r\n" + pack});
+  }
+  {
+    // Installed: reinstalled where the record says, Browse starts there.
+    fs::remove(pack);
+    TForm1 form;
+    EXPECT_EQ(TextOf(form, "btInstall"), "Reinstall pack");
+    std::string started_at;
+    form.SetDirectoryPrompt([&](QWidget*, const std::string& start) {
+      started_at = start;
+      return std::optional<std::string>();
+    });
+    Click(form, "Button3");
+    EXPECT_EQ(started_at, pack);
+    form.show();
+    Click(form, "btInstall");
+    EXPECT_TRUE(fs::exists(pack));
+  }
+  {
+    TForm1 form;
+    const std::string chosen = Path("d\xFF").string();
+    form.SetDirectoryPrompt([&](QWidget*, const std::string&) { return std::optional(chosen); });
+    Click(form, "Button3");
+    EXPECT_TRUE(fs::is_directory(chosen));
+    EXPECT_EQ(TextOf(form, "DirN"), Path("d\uFFFD").string() + "/");
+    form.show();
+    Click(form, "btInstall");
+    EXPECT_TRUE(fs::exists(chosen + "/Tessaline.wpk"));
+    EXPECT_EQ(CipherReg->ReadValue("Pack", "Pack1", ""), chosen + "/Tessaline.wpk");
+  }
+  EXPECT_TRUE(toolkit_.exceptions.empty());
+}
+
 class FormLayoutTest : public WindowTest {};
 
 TEST_F(FormLayoutTest, PanelIsCentredWithDivisionTruncatingTowardZero) {
@@ -317,6 +370,100 @@ TEST_F(FormLayoutTest, FrameOffersOnlyTheSystemMenuAndClose) {
   EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+}
+
+// Out of the maximised state the window has the design's client size,
+// centred on the screen, and its frame does not resize.
+TEST_F(FormLayoutTest, RestoringFromMaximisedGivesTheFixedDesignSizeCentred) {
+  TForm1 form;
+  ShowMaximizedOnScreen(form);
+  ASSERT_TRUE(WaitFor([&] { return form.isMaximized(); }, 2000));
+  EXPECT_GT(form.width(), 688);  // maximised, it takes the screen
+  form.showNormal();
+  ASSERT_TRUE(WaitFor([&] { return form.size() == QSize(688, 453); }, 2000)) << form.width();
+  EXPECT_EQ(form.minimumSize(), QSize(688, 453));
+  EXPECT_EQ(form.maximumSize(), QSize(688, 453));
+  const QRect area = form.screen()->availableGeometry();
+  const QRect frame = form.frameGeometry();
+  EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
+  EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1);
+  EXPECT_TRUE(area.contains(frame.topLeft()));  // the title bar is on the screen
+  ShowMaximizedOnScreen(form);
+  ASSERT_TRUE(WaitFor([&] { return form.width() > 688; }, 2000));
+  EXPECT_EQ(form.minimumSize(), QSize(0, 0));
+}
+
+// On a screen smaller than the design the restored window fits the screen,
+// and every button the keyboard reaches still works. Run in a child on an
+// offscreen screen of 480 x 180.
+TEST_F(FormLayoutTest, SmallScreenKeepsTheWindowOnItAndTheButtonsReachable) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen->size() != QSize(480, 180)) {
+    const std::string config = Path("small.json").string();
+    WriteFile(
+        config,
+        R"({"windowFrameMargins": false, "screens": [{"name": "s", "x": 0, "y": 0, )"
+        R"("width": 480, "height": 180, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    const std::string child = "env QT_QPA_PLATFORM=offscreen:configfile=" + config + " /proc/" +
+                              std::to_string(::getpid()) +
+                              "/exe --gtest_filter=FormLayoutTest.SmallScreen* >/dev/null 2>&1";
+    EXPECT_EQ(std::system(child.c_str()), 0) << child;
+    return;
+  }
+  TForm1 form;
+  ShowMaximizedOnScreen(form);
+  ASSERT_TRUE(WaitFor([&] { return form.isMaximized(); }, 2000));
+  form.showNormal();
+  ASSERT_TRUE(WaitFor([&] { return !form.isMaximized(); }, 2000));
+  QCoreApplication::processEvents();
+  const QRect area = screen->availableGeometry();
+  EXPECT_TRUE(area.contains(form.frameGeometry())) << form.frameGeometry().width();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  std::vector<std::string> order;
+  for (int i = 0; i < 3; ++i) {
+    order.push_back(QApplication::focusWidget()->objectName().toStdString());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"btInstall", "Button2", "DirN"}));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // back to Install, then Exit
+  ASSERT_EQ(QApplication::focusWidget()->objectName().toStdString(), "Button2");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(FormLayoutTest, FocusStartsVisiblyOnInstallAndEnterPressesTheFocusedButton) {
+  const std::string folder = Path("packs").string() + "/";
+  TForm1 form;
+  form.findChild<QLineEdit*>("DirN")->setText(QString::fromStdString(folder));
+  int prompts = 0;
+  form.SetDirectoryPrompt([&](QWidget*, const std::string&) {
+    ++prompts;
+    return std::optional<std::string>();
+  });
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "btInstall");
+  // The focus frame shows.
+  EXPECT_TRUE(WaitFor([&] { return form.testAttribute(Qt::WA_KeyboardFocusChange); }, 2000));
+
+  auto* browse = form.findChild<QPushButton*>("Button3");
+  browse->setFocus();
+  QTest::keyClick(browse, Qt::Key_Return);
+  EXPECT_EQ(prompts, 1);
+  QTest::keyClick(browse, Qt::Key_Enter);
+  EXPECT_EQ(prompts, 2);
+  // Other keys are not presses.
+  QTest::keyClick(browse, Qt::Key_A);
+  EXPECT_EQ(prompts, 2);
+
+  auto* install = form.findChild<QPushButton*>("btInstall");
+  install->setFocus();
+  QTest::keyClick(install, Qt::Key_Return);
+  ASSERT_TRUE(toolkit_.exceptions.empty()) << toolkit_.exceptions[0];
+  EXPECT_TRUE(fs::exists(folder + "Tessaline.wpk"));
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(FormLayoutTest, TabGoesInstallExitDestinationAndSkipsBrowse) {

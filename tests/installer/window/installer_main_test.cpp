@@ -78,6 +78,12 @@ TEST_F(InstallerExecutableTest, ScreenshotWithoutADisplay) {
   Outcome unwritable = Start("--screenshot " + Path("no/such/dir/x.png").string());
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
+
+  // A suffix that is no picture format is refused before anything is written.
+  Outcome unknown = Start("--screenshot " + Path("window.xyz").string());
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("window.xyz"), std::string::npos) << unknown.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("window.xyz")));
 }
 
 TEST_F(InstallerExecutableTest, WindowStartsMaximisedPaintsAndQuitsWhenAsked) {

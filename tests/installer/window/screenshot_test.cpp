@@ -1,6 +1,7 @@
 // The picture of the window: what the paint box shows is the backdrop's own
 // drawing, pixel for pixel, around the panel.
 #include <QImage>
+#include <QImageReader>
 #include <QLineEdit>
 
 #include "installer/backdrop.h"
@@ -57,6 +58,24 @@ TEST_F(ScreenshotTest, ScreenshotShowsTheStateCreationLeaves) {
   EXPECT_EQ(toolkit_.title, "Tessaline");  // the window was created as usual
   // A file that cannot be written is reported, not ignored.
   EXPECT_FALSE(WriteScreenshot(Path("missing/folder/shot.png").string(), QSize(688, 453)));
+}
+
+// The file is in the format its name asks for, not a PNG under any name.
+TEST_F(ScreenshotTest, FormatFollowsTheSuffix) {
+  for (const char* name : {"shot.jpg", "shot.BMP", "shot.png", "shot"}) {
+    SCOPED_TRACE(name);
+    const std::string file = Path(name).string();
+    ASSERT_TRUE(WriteScreenshot(file, QSize(688, 453)));
+    QImageReader reader(QString::fromStdString(file));
+    const std::string expected = ScreenshotFormat(file) == "jpg" ? "jpeg" : ScreenshotFormat(file);
+    EXPECT_EQ(reader.format().toStdString(), expected);
+    EXPECT_EQ(reader.size(), QSize(688, 453));
+  }
+  EXPECT_EQ(ScreenshotFormat("a/b.BMP"), "bmp");
+  EXPECT_EQ(ScreenshotFormat("shot"), "png");
+  EXPECT_EQ(ScreenshotFormat("shot.xyz"), "");
+  EXPECT_FALSE(WriteScreenshot(Path("shot.xyz").string(), QSize(688, 453)));
+  EXPECT_FALSE(std::filesystem::exists(Path("shot.xyz")));
 }
 
 }  // namespace
