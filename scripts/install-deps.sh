@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev                      # Widgets, Test, uic/moc/rcc
+  nlohmann-json3-dev                # JSON output of --list --json
   xvfb xauth                        # a display for `make run` on headless machines
   fonts-dejavu-core                 # the fonts the window renders with
   binutils                          # objcopy, to extract embedded resources
