@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev                      # Widgets, Test, uic/moc/rcc
   nlohmann-json3-dev                # JSON output of --list --json
+  libpng-dev                        # card sheets given as PNG
   xvfb xauth                        # a display for `make run` on headless machines
   fonts-dejavu-core                 # the fonts the window renders with
   binutils                          # objcopy, to extract embedded resources
