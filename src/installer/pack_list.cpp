@@ -71,7 +71,9 @@ int RunList(const std::string& hive_path, bool json, std::ostream& out, std::ost
     }
     HiveFile hive(hive_path);
     for (PackRecord& record : ListPackRecords(hive.Read())) {
-      const PackFileState state = CheckPackFile(*record.path);
+      // A "Pack"N that is not a string names no file.
+      const PackFileState state =
+          record.path ? CheckPackFile(*record.path) : PackFileState::kMissing;
       packs.push_back({std::move(record), state});
     }
   } catch (const std::exception& error) {

@@ -134,7 +134,7 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
       }
     }
     RemoveRecord(hive, record);
-    out << "uninstalled: " << record.path.value_or("") << '\n';
+    out << (record.path ? "uninstalled: " + *record.path : std::string("uninstalled")) << '\n';
     out.flush();
     return 0;
   } catch (const std::exception& error) {

@@ -29,11 +29,11 @@ struct UninstallRequest {
 // its values are removed, its file kept, and the reason still goes to `err`.
 // A record whose file is already gone loses its values.
 //
-// Writes "not installed" (no value of the record) or "uninstalled: PATH" to
-// `out` and returns 0. Any failure (a hive that cannot be read or changed, a
-// file that cannot be removed) writes the reason to `err` and returns 1; the
-// values are removed only after the file is gone, and the file only when the
-// hive can be changed.
+// Writes "not installed" (no value of the record) or "uninstalled: PATH"
+// ("uninstalled" for a record without a path) to `out` and returns 0. Any failure (a hive that
+// cannot be read or changed, a file that cannot be removed) writes the reason to `err` and returns
+// 1; the values are removed only after the file is gone, and the file only when the hive can be
+// changed.
 int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostream& err);
 
 }  // namespace tessaline

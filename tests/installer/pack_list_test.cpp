@@ -52,7 +52,7 @@ TEST_F(PackListTest, ListsEveryRecordWithTheStateOfItsFile) {
       std::string(kGameKey) + kPackKeyLine + "\"Other\"=\"x\"\r\n" + "\"PackX\"=\"y\"\r\n" +
       RecordLines(10, "Ten", "Десять", scratch() / "text.wpk") +
       RecordLines(2, "Kestrel", "Пустельга", scratch() / "gone.wpk") + "\"pack3\"=\"" +
-      scratch().path() + "\"\r\n" +
+      scratch().path() + "\"\r\n" + "\"Pack5\"=dword:00000005\r\n" +
       RecordLines(1, "Tessaline", "Тесселин", scratch() / "Tessaline.wpk") +
       RecordLines(4, "Four\\\"tab\\\\", "Четыре", scratch() / "broken.wpk") + "\r\n";
   WriteHive(body);
@@ -64,7 +64,7 @@ TEST_F(PackListTest, ListsEveryRecordWithTheStateOfItsFile) {
        {"1\tTessaline\tТесселин\t" + dir + "/Tessaline.wpk\tok",
         "2\tKestrel\tПустельга\t" + dir + "/gone.wpk\tmissing", "3\t\t\t" + dir + "\tnot a pack",
         "4\tFour\"tab\\\tЧетыре\t" + dir + "/broken.wpk\tnot a pack",
-        "10\tTen\tДесять\t" + dir + "/text.wpk\tnot a pack"}) {
+        std::string("5\t\t\t\tmissing"), "10\tTen\tДесять\t" + dir + "/text.wpk\tnot a pack"}) {
     expected += line;
     expected += '\n';
   }
@@ -73,7 +73,7 @@ TEST_F(PackListTest, ListsEveryRecordWithTheStateOfItsFile) {
 
   ASSERT_EQ(Run(true), 0) << err_;
   const nlohmann::json list = nlohmann::json::parse(out_);
-  ASSERT_EQ(list.size(), 5u);
+  ASSERT_EQ(list.size(), 6u);
   EXPECT_EQ(list[0]["number"], 1);
   EXPECT_EQ(list[0]["title"], "Tessaline");
   EXPECT_EQ(list[0]["cyrillic_title"], "Тесселин");
@@ -81,8 +81,9 @@ TEST_F(PackListTest, ListsEveryRecordWithTheStateOfItsFile) {
   EXPECT_EQ(list[0]["state"], "ok");
   EXPECT_TRUE(list[2]["title"].is_null());
   EXPECT_EQ(list[3]["title"], "Four\"tab\\");
-  EXPECT_EQ(list[4]["number"], 10);
-  EXPECT_EQ(list[4]["state"], "not a pack");
+  EXPECT_TRUE(list[4]["path"].is_null());
+  EXPECT_EQ(list[5]["number"], 10);
+  EXPECT_EQ(list[5]["state"], "not a pack");
 }
 
 TEST_F(PackListTest, ADamagedHiveIsAnErrorNamingTheFile) {
