@@ -9,6 +9,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev                   # benchmark only: the backdrop's pixman peer
   qt6-base-dev                      # Widgets, Test, uic/moc/rcc
+  nlohmann-json3-dev                # JSON output of --list --json
+  libpng-dev                        # card sheets given as PNG
   xvfb xauth                        # a display for `make run` on headless machines
   x11-utils                         # xprop: the window tests read window titles under Xvfb
   fonts-dejavu-core                 # the fonts the window renders with

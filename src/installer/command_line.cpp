@@ -110,6 +110,16 @@ Failure SetDictionary(Parser& parser, std::optional<std::string> value) {
   return std::nullopt;
 }
 
+Failure SetJson(Parser& parser, std::optional<std::string>) {
+  parser.result().json = true;
+  return std::nullopt;
+}
+
+Failure SetForce(Parser& parser, std::optional<std::string>) {
+  parser.result().force = true;
+  return std::nullopt;
+}
+
 Failure TakeTexts(Parser& parser, std::optional<std::string> value);
 
 constexpr Option kOptions[] = {
@@ -125,6 +135,23 @@ constexpr Option kOptions[] = {
      SetDictionary},
     {"--translate", Value::kNone, Mode::kTranslate,
      "option '--translate' takes no value; give the texts after it", TakeTexts},
+    {"--list", Value::kNone, Mode::kList, "option '--list' takes no value", nullptr},
+    {"--json", Value::kNone, std::nullopt, "option '--json' takes no value", SetJson},
+    {"--verify", Value::kNone, Mode::kVerify, "option '--verify' takes no value", nullptr},
+    {"--uninstall", Value::kNone, Mode::kUninstall, "option '--uninstall' takes no value", nullptr},
+    {"--force", Value::kNone, std::nullopt, "option '--force' takes no value", SetForce},
+};
+
+// Flags that only go with one mode.
+struct Companion {
+  std::string_view name;
+  Mode mode;
+  const char* error;
+};
+
+constexpr Companion kCompanions[] = {
+    {"--json", Mode::kList, "option '--json' only goes with '--list'"},
+    {"--force", Mode::kUninstall, "option '--force' only goes with '--uninstall'"},
 };
 
 const Option* FindOption(std::string_view name) {
@@ -186,6 +213,12 @@ CommandLine Parser::Parse() {
   if (std::find(given_.begin(), given_.end(), "--size") != given_.end() &&
       result_.mode != Mode::kScreenshot) {
     return Error("option '--size' only goes with '--screenshot'");
+  }
+  for (const Companion& companion : kCompanions) {
+    if (std::find(given_.begin(), given_.end(), companion.name) != given_.end() &&
+        result_.mode != companion.mode) {
+      return Error(companion.error);
+    }
   }
   return result_;
 }
@@ -262,6 +295,11 @@ std::string UsageText(const std::string& program) {
          "                              message pattern (page \"Common\"), one a line\n"
          "  --dictionary FILE           use FILE as the dictionary instead of the \".dic\"\n"
          "                              file beside the program\n"
+         "  --list [--json]             print the packs recorded in the registry, one a\n"
+         "                              line (or as JSON), and the state of their files\n"
+         "  --verify                    check that this pack is installed and intact\n"
+         "  --uninstall [--force]       remove this pack's file and registry values;\n"
+         "                              --force also drops values naming another file\n"
          "  --help                      show this help and exit\n"
          "  --version                   show the version and exit\n"
          "\n"

@@ -7,6 +7,9 @@
 //                                message pattern, one a line, and exit
 //   --dictionary FILE            use FILE as the dictionary instead of the
 //                                ".dic" file beside the executable
+//   --list [--json]              print the packs recorded in the hive
+//   --verify                     check this pack's installation
+//   --uninstall [--force]        remove this pack's file and record
 //   --help, --version            print and exit
 // "--opt=value" is accepted for every option that takes a value.
 //
@@ -20,7 +23,18 @@
 namespace tessaline {
 
 struct CommandLine {
-  enum class Mode { kWindow, kHelp, kVersion, kScreenshot, kInstall, kTranslate, kError };
+  enum class Mode {
+    kWindow,
+    kHelp,
+    kVersion,
+    kScreenshot,
+    kInstall,
+    kTranslate,
+    kList,
+    kVerify,
+    kUninstall,
+    kError
+  };
 
   Mode mode = Mode::kWindow;
   std::string screenshot_path;  // kScreenshot
@@ -29,6 +43,8 @@ struct CommandLine {
   std::optional<std::string> install_dir;  // kInstall: the destination, if given
   std::vector<std::string> texts;          // kTranslate: the texts to translate
   std::optional<std::string> dictionary;   // any mode: the dictionary file to use
+  bool json = false;                       // kList: JSON instead of lines
+  bool force = false;                      // kUninstall: drop a record naming another file
   std::string error;                       // kError: what is wrong, one line
 };
 

@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -258,6 +259,47 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   return text;
 }
 
+namespace {
+
+// Opens `path` for reading as a regular file.
+Result<UniqueFd> OpenRegular(const std::string& path, struct stat& info) {
+  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
+  if (!fd.ok()) return fd.error();
+  Result<struct stat> stat = StatOpen(fd.value().get(), path);
+  if (!stat.ok()) return stat.error();
+  if (!S_ISREG(stat.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
+  info = stat.value();
+  return fd;
+}
+
+}  // namespace
+
+Result<bool> SameContents(const std::string& a, const std::string& b) {
+  struct stat info_a, info_b;
+  Result<UniqueFd> fd_a = OpenRegular(a, info_a);
+  if (!fd_a.ok()) return fd_a.error();
+  Result<UniqueFd> fd_b = OpenRegular(b, info_b);
+  if (!fd_b.ok()) return fd_b.error();
+  if (info_a.st_size != info_b.st_size) return false;
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::string chunk_a(kChunk, '\0'), chunk_b(kChunk, '\0');
+  for (off_t at = 0; at < info_a.st_size;) {
+    const auto size =
+        static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(kChunk), info_a.st_size - at));
+    if (Status s = ReadExactlyAt(fd_a.value().get(), chunk_a.data(), size, at, a); !s.ok()) {
+      return s.error();
+    }
+    if (Status s = ReadExactlyAt(fd_b.value().get(), chunk_b.data(), size, at, b); !s.ok()) {
+      return s.error();
+    }
+    if (std::string_view(chunk_a.data(), size) != std::string_view(chunk_b.data(), size)) {
+      return false;
+    }
+    at += static_cast<off_t>(size);
+  }
+  return true;
+}
+
 // ---- Facts about paths -----------------------------------------------------
 
 Result<struct stat> StatPath(const std::string& path, bool follow_links) {
@@ -330,6 +372,15 @@ std::string ContainingFolder(std::string_view path) {
   if (slash == std::string_view::npos) return ".";
   if (slash == 0) return "/";
   return std::string(path.substr(0, slash));
+}
+
+// ---- Removing ----------------------------------------------------------------
+
+Status RemoveFile(const std::string& path) {
+  if (CurrentFileSystem().UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0) {
+    return SystemError("remove", path, errno);
+  }
+  return Status::Ok();
 }
 
 // ---- Folders -----------------------------------------------------------------

@@ -172,6 +172,10 @@ Status SyncFolder(const std::string& folder);
 Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit,
                                     bool follow_links = true);
 
+// Whether the files at `a` and `b` hold the same bytes. Both must be regular
+// files (kErrorNotRegularFile otherwise); links are followed.
+Result<bool> SameContents(const std::string& a, const std::string& b);
+
 // ---- Facts about paths -----------------------------------------------------
 
 // stat / lstat of `path`.
@@ -206,6 +210,12 @@ std::string FileNamePart(std::string_view path);
 // The folder that holds `path`, as it can be opened: its directory part
 // without the trailing "/" ("/" for the root's children, "." for a bare name).
 std::string ContainingFolder(std::string_view path);
+
+// ---- Removing ----------------------------------------------------------------
+
+// unlink(path): removes the name `path` (never a folder; a link itself, not
+// what it leads to).
+Status RemoveFile(const std::string& path);
 
 // ---- Folders ---------------------------------------------------------------
 

@@ -107,6 +107,18 @@ void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string da
   }
 }
 
+bool HiveKey::RemoveValue(std::string_view name) {
+  auto it = value_index_.find(FoldCase(name));
+  if (it == value_index_.end()) return false;
+  const std::size_t at = it->second;
+  value_index_.erase(it);
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+  for (auto& [folded, position] : value_index_) {
+    if (position > at) --position;
+  }
+  return true;
+}
+
 HiveKey::~HiveKey() {
   std::vector<std::unique_ptr<HiveKey>> pending = std::move(subkeys_);
   while (!pending.empty()) {

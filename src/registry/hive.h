@@ -84,6 +84,9 @@ class HiveKey {
   // Sets the value `name`, keeping the spelling and position of an existing
   // one. The caller ensures IsStorableValueName(name).
   void SetValue(std::string_view name, std::uint32_t type, std::string data);
+  // Removes the value `name` (ignoring case), keeping the others in order.
+  // False when there is none.
+  bool RemoveValue(std::string_view name);
 
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
   const std::vector<HiveValue>& values() const { return values_; }

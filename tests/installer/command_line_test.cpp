@@ -60,6 +60,33 @@ TEST(CommandLineTest, ModesAndTheirValues) {
   EXPECT_EQ(ParseCommandLine({"--dictionary=e.dic", "--install"}).dictionary, "e.dic");
 }
 
+TEST(CommandLineTest, PackManagementModes) {
+  CommandLine list = ParseCommandLine({"--list"});
+  EXPECT_EQ(list.mode, Mode::kList);
+  EXPECT_FALSE(list.json);
+  EXPECT_TRUE(ParseCommandLine({"--json", "--list"}).json);
+  EXPECT_EQ(ParseCommandLine({"--verify"}).mode, Mode::kVerify);
+  CommandLine uninstall = ParseCommandLine({"--uninstall", "--force"});
+  EXPECT_EQ(uninstall.mode, Mode::kUninstall);
+  EXPECT_TRUE(uninstall.force);
+  EXPECT_FALSE(ParseCommandLine({"--uninstall"}).force);
+
+  const std::vector<std::pair<Args, std::string>> mistakes = {
+      {{"--json"}, "option '--json' only goes with '--list'"},
+      {{"--verify", "--json"}, "option '--json' only goes with '--list'"},
+      {{"--list", "--force"}, "option '--force' only goes with '--uninstall'"},
+      {{"--list", "--uninstall"},
+       "option '--uninstall' cannot be combined with the options before it"},
+      {{"--uninstall=x"}, "option '--uninstall' takes no value"},
+      {{"--verify", "x"}, "unexpected argument 'x'"},
+  };
+  for (const auto& [args, message] : mistakes) {
+    const CommandLine parsed = ParseCommandLine(args);
+    EXPECT_EQ(parsed.mode, Mode::kError) << args.front();
+    EXPECT_EQ(parsed.error, message);
+  }
+}
+
 TEST(CommandLineTest, MistakesGiveTheirReason) {
   const std::string bad_size = "': expected WIDTHxHEIGHT, each from 1 to 16384";
   const std::string combined = "' cannot be combined with the options before it";

@@ -70,6 +70,33 @@ TEST(ReadRegularFileTest, InterruptedAndShortReadsStillReadEverything) {
   EXPECT_EQ(failed.error().path(), dir / "f");
 }
 
+// Files longer than one read chunk, differing only in their last byte.
+TEST(SameContentsTest, ComparesEveryByte) {
+  ScratchDir dir;
+  std::string data = test::PatternBytes(200 * 1024);
+  WriteFile(dir / "a", data);
+  WriteFile(dir / "b", data);
+  EXPECT_TRUE(SameContents(dir / "a", dir / "b").value());
+  data.back() = static_cast<char>(data.back() ^ 1);
+  WriteFile(dir / "b", data);
+  EXPECT_FALSE(SameContents(dir / "a", dir / "b").value());
+  WriteFile(dir / "b", data.substr(1));
+  EXPECT_FALSE(SameContents(dir / "a", dir / "b").value());
+  EXPECT_EQ(SameContents(dir / "a", dir / "missing").code(), ENOENT);
+  EXPECT_EQ(SameContents(dir.path(), dir / "a").code(), kErrorNotRegularFile);
+}
+
+TEST(RemoveFileTest, RemovesALinkNotItsTarget) {
+  ScratchDir dir;
+  WriteFile(dir / "f", "x");
+  ASSERT_EQ(::symlink((dir / "f").c_str(), (dir / "link").c_str()), 0);
+  EXPECT_TRUE(RemoveFile(dir / "link").ok());
+  EXPECT_EQ(::access((dir / "f").c_str(), F_OK), 0);
+  EXPECT_TRUE(RemoveFile(dir / "f").ok());
+  EXPECT_EQ(RemoveFile(dir / "f").code(), ENOENT);
+  EXPECT_EQ(RemoveFile(dir.path()).code(), EISDIR);
+}
+
 TEST(WriteAllTest, ShortWritesAreResumedAndAWriteOfNothingIsAnError) {
   ScratchDir dir;
   const std::string data = test::PatternBytes(10000, 2);

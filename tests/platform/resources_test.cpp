@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/elf_builder.h"
 #include "platform/exception.h"
 #include "platform/process.h"
 
@@ -34,91 +35,7 @@ std::vector<std::byte> AsBytes(const Bytes& b) {
   return out;
 }
 
-// A minimal relocatable ELF file: a null section, the section name table and
-// one PROGBITS section per entry, then the section header table.
-class ElfBuilder {
- public:
-  ElfBuilder(bool wide, bool big) : wide_(wide), big_(big) {}
-
-  Bytes Build(const std::vector<std::pair<std::string, Bytes>>& sections) {
-    Bytes names{0};
-    auto add_name = [&](const std::string& n) {
-      std::uint32_t at = static_cast<std::uint32_t>(names.size());
-      names.insert(names.end(), n.begin(), n.end());
-      names.push_back(0);
-      return at;
-    };
-    std::uint32_t names_name = add_name(".shstrtab");
-    std::vector<std::uint32_t> name_at;
-    for (const auto& s : sections) name_at.push_back(add_name(s.first));
-
-    const std::size_t header = wide_ ? 64 : 52, entry = wide_ ? 64 : 40;
-    Bytes out(header, 0);
-    std::vector<std::pair<std::size_t, std::size_t>> placed;  // offset, size
-    placed.push_back({out.size(), names.size()});
-    out.insert(out.end(), names.begin(), names.end());
-    for (const auto& s : sections) {
-      placed.push_back({out.size(), s.second.size()});
-      out.insert(out.end(), s.second.begin(), s.second.end());
-    }
-    while (out.size() % 8) out.push_back(0);
-    const std::size_t table = out.size();
-    const std::size_t count = 2 + sections.size();
-    out.resize(table + count * entry, 0);
-
-    std::copy_n(
-        "\x7f"
-        "ELF",
-        4, out.begin());
-    out[4] = wide_ ? 2 : 1;
-    out[5] = big_ ? 2 : 1;
-    out[6] = 1;
-    Put(out, 16, 2, 1);   // relocatable
-    Put(out, 18, 2, 62);  // machine
-    Put(out, 20, 4, 1);
-    if (wide_) {
-      Put(out, 0x28, 8, table);
-      Put(out, 0x34, 2, header);
-      Put(out, 0x3a, 2, entry);
-      Put(out, 0x3c, 2, count);
-      Put(out, 0x3e, 2, 1);
-    } else {
-      Put(out, 0x20, 4, table);
-      Put(out, 0x28, 2, header);
-      Put(out, 0x2e, 2, entry);
-      Put(out, 0x30, 2, count);
-      Put(out, 0x32, 2, 1);
-    }
-    for (std::size_t i = 1; i < count; ++i) {
-      std::size_t at = table + i * entry;
-      Put(out, at, 4, i == 1 ? names_name : name_at[i - 2]);
-      Put(out, at + 4, 4, i == 1 ? 3 : 1);  // string table / program bits
-      Put(out, at + (wide_ ? 24 : 16), wide_ ? 8 : 4, placed[i - 1].first);
-      Put(out, at + (wide_ ? 32 : 20), wide_ ? 8 : 4, placed[i - 1].second);
-    }
-    section_table_ = table;
-    entry_size_ = entry;
-    return out;
-  }
-
-  void Put(Bytes& out, std::size_t at, int width, std::uint64_t v) const {
-    for (int i = 0; i < width; ++i) {
-      int shift = big_ ? 8 * (width - 1 - i) : 8 * i;
-      out[at + i] = static_cast<std::uint8_t>(v >> shift);
-    }
-  }
-
-  // Where field `offset` of section header `index` lies.
-  std::size_t Field(std::size_t index, std::size_t offset) const {
-    return section_table_ + index * entry_size_ + offset;
-  }
-
- private:
-  bool wide_;
-  bool big_;
-  std::size_t section_table_ = 0;
-  std::size_t entry_size_ = 0;
-};
+using test::ElfBuilder;
 
 class ResourceFileTest : public testing::Test {
  protected:

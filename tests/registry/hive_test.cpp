@@ -17,6 +17,20 @@ HiveKey& Key(Hive& hive, std::vector<std::string> path) {
   return hive.CreateKey(path);
 }
 
+TEST(HiveKeyTest, RemoveValueKeepsTheOthersInOrderAndFindable) {
+  HiveKey key("k");
+  for (const char* name : {"a", "B", "c", "d"}) key.SetValue(name, kRegSz, name);
+  EXPECT_TRUE(key.RemoveValue("b"));
+  EXPECT_FALSE(key.RemoveValue("B"));
+  ASSERT_EQ(key.values().size(), 3u);
+  EXPECT_EQ(key.values()[1].name, "c");
+  EXPECT_EQ(key.FindValue("D")->data, "d");
+  EXPECT_EQ(key.FindValue("b"), nullptr);
+  key.SetValue("e", kRegSz, "e");
+  EXPECT_EQ(key.FindValue("e")->data, "e");
+  EXPECT_EQ(key.values().back().name, "e");
+}
+
 TEST(HiveTextTest, WritesEveryKeyAndEachTypeInItsForm) {
   Hive hive;
   Key(hive, {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Empty"});

@@ -7,15 +7,18 @@
 // cells of at least one pixel; columns and rows beyond the grid are allowed
 // (they are never shown) but reported. On any fault it prints
 // "<SHEET>: <reason>" and exits 1, so the build stops with that message.
+// A PNG sheet is first converted into a bitmap (png_sheet.h).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "pack_sheet/png_sheet.h"
 #include "platform/bitmap.h"
 #include "platform/exception.h"
 
@@ -93,6 +96,14 @@ int main(int argc, char** argv) {
   if (!in) return fail("cannot be read");
   std::vector<std::byte> data;
   for (std::istreambuf_iterator<char> it(in), end; it != end; ++it) data.push_back(std::byte(*it));
+
+  if (tessaline::IsPng(data)) {
+    try {
+      data = tessaline::PngToDib(data);
+    } catch (const std::runtime_error& e) {
+      return fail(std::string("not a card sheet: ") + e.what());
+    }
+  }
 
   Bitmap picture;
   try {

@@ -11,13 +11,18 @@
 
 #include "installer/command_line.h"
 #include "installer/modules.h"
+#include "installer/pack_list.h"
+#include "installer/pack_verify.h"
 #include "installer/unattended.h"
+#include "installer/uninstall.h"
 #include "installer/window/application.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
+#include "platform/process.h"
 #include "platform/resources.h"
+#include "registry/hive_file.h"
 #include "support/dictionary.h"
 #include "support/toolkit.h"
 
@@ -130,6 +135,9 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
       return std::nullopt;
     case Mode::kInstall:
     case Mode::kTranslate:
+    case Mode::kList:
+    case Mode::kVerify:
+    case Mode::kUninstall:
       return std::nullopt;
   }
   return std::nullopt;
@@ -147,6 +155,14 @@ int Run(const CommandLine& command, char* argv0, const PackIdentity& identity) {
   switch (command.mode) {
     case Mode::kInstall:
       return RunUnattendedInstall(command.install_dir, std::cout, std::cerr);
+    case Mode::kList:
+      return RunList(DefaultHivePath(), command.json, std::cout, std::cerr);
+    case Mode::kVerify:
+      return RunVerify(DefaultHivePath(), ExecutablePath(), std::cout, std::cerr);
+    case Mode::kUninstall:
+      return RunUninstall(
+          {DefaultHivePath(), ExecutablePath(), FindResource("PACK"), command.force}, std::cout,
+          std::cerr);
     case Mode::kScreenshot:
       return RunScreenshot(argv0, command);
     default:
