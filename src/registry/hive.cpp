@@ -210,10 +210,23 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
 
 namespace {
 
+// Where each key line and each value stands in a hive's text (line indexes
+// from 0, the value's continuation lines included).
+struct TextLayout {
+  struct Value {
+    const HiveKey* key;
+    std::string name;
+    std::size_t first, last;
+  };
+  std::vector<std::pair<const HiveKey*, std::size_t>> key_lines;
+  std::vector<Value> values;
+};
+
 class Parser {
  public:
   explicit Parser(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    text_size_ = text.size();
     std::size_t start = 0;
     while (start < text.size()) {
       std::size_t end = text.find('\n', start);
@@ -234,10 +247,13 @@ class Parser {
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         key = &ParseKeyLine(hive, line, line_no);
+        if (layout_ != nullptr) layout_->key_lines.emplace_back(key, line_no - 1);
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
       } else {
         ParseValueLine(*key, line, line_no);
+        if (layout_ != nullptr)
+          layout_->values.push_back({key, last_name_, line_no - 1, next_ - 1});
       }
     }
     return hive;
@@ -335,6 +351,7 @@ class Parser {
     } else {
       Fail(line_no, "a value of unknown form");
     }
+    last_name_ = name;
     key.SetValue(name, type, std::move(data));
   }
 
@@ -376,6 +393,15 @@ class Parser {
 
   std::vector<std::string_view> lines_;
   std::size_t next_ = 0;
+  std::string last_name_;
+
+ public:
+  TextLayout* layout_ = nullptr;  // filled while parsing when set
+  std::size_t text_size() const { return text_size_; }
+  const std::vector<std::string_view>& lines() const { return lines_; }
+
+ private:
+  std::size_t text_size_ = 0;
 };
 
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -494,6 +520,152 @@ std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit) {
 
 std::string SerializeHive(const Hive& hive) {
   return *SerializeHive(hive, std::string().max_size());
+}
+
+namespace {
+
+// Every key of `hive` with its path (root name first), in the order the
+// text form lists them: depth first, each key before its subkeys.
+std::vector<std::pair<const HiveKey*, std::vector<std::string>>> KeyPaths(const Hive& hive) {
+  std::vector<std::pair<const HiveKey*, std::vector<std::string>>> keys;
+  std::vector<std::pair<const HiveKey*, std::vector<std::string>>> pending;
+  for (auto it = hive.roots().rbegin(); it != hive.roots().rend(); ++it) {
+    pending.push_back({it->get(), {(*it)->name()}});
+  }
+  while (!pending.empty()) {
+    auto [key, path] = std::move(pending.back());
+    pending.pop_back();
+    for (auto it = key->subkeys().rbegin(); it != key->subkeys().rend(); ++it) {
+      std::vector<std::string> sub = path;
+      sub.push_back((*it)->name());
+      pending.push_back({it->get(), std::move(sub)});
+    }
+    keys.emplace_back(key, std::move(path));
+  }
+  return keys;
+}
+
+std::string JoinPath(const std::vector<std::string>& path) {
+  std::string text;
+  for (const std::string& name : path) {
+    if (!text.empty()) text.push_back('\\');
+    text.append(name);
+  }
+  return text;
+}
+
+// One value's lines in the text form, each ending in `eol`.
+std::string ValueLines(const HiveValue& value, std::string_view eol) {
+  std::string out;
+  AppendValue(out, value);
+  std::string lines;
+  for (char c : out) {
+    if (c == '\n') {
+      lines.append(eol);
+    } else {
+      lines.push_back(c);
+    }
+  }
+  return lines;
+}
+
+// What becomes of each line of the old text: kept, dropped or replaced, and
+// what is added after it.
+struct LinePlan {
+  bool keep = true;
+  std::string replacement;
+  std::string after;
+};
+
+// Adds to `plan` the values of `changed` that the old text lacks, after the
+// last line of their key, and the keys it lacks at the end.
+void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
+                   std::vector<LinePlan>& plan, std::string& tail, std::string_view eol) {
+  std::unordered_map<const HiveKey*, std::size_t> last_line;
+  for (const auto& [key, line] : layout.key_lines) last_line[key] = std::max(last_line[key], line);
+  for (const auto& value : layout.values) {
+    last_line[value.key] = std::max(last_line[value.key], value.last);
+  }
+  for (const auto& [key, path] : KeyPaths(changed)) {
+    const HiveKey* old_key = old_hive.FindKey(path);
+    auto where = old_key != nullptr ? last_line.find(old_key) : last_line.end();
+    std::string added;
+    for (const HiveValue& value : key->values()) {
+      if (old_key == nullptr || old_key->FindValue(value.name) == nullptr) {
+        added += ValueLines(value, eol);
+      }
+    }
+    if (where != last_line.end()) {
+      plan[where->second].after += added;
+    } else if (old_key == nullptr || !added.empty()) {
+      tail.push_back('[');
+      tail.append(JoinPath(path));
+      tail.push_back(']');
+      tail.append(eol);
+      tail.append(added);
+      tail.append(eol);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
+                                           std::size_t limit) {
+  Parser parser(original);
+  TextLayout layout;
+  parser.layout_ = &layout;
+  Hive old_hive;
+  try {
+    old_hive = parser.Parse();
+  } catch (const HiveSyntaxError&) {
+    return SerializeHive(changed, limit);
+  }
+  const std::vector<std::string_view>& lines = parser.lines();
+  if (lines.empty()) return SerializeHive(changed, limit);
+  const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
+  std::unordered_map<const HiveKey*, std::vector<std::string>> old_paths;
+  for (auto& [key, path] : KeyPaths(old_hive)) old_paths[key] = std::move(path);
+  std::vector<LinePlan> plan(lines.size());
+
+  for (const auto& value : layout.values) {
+    const HiveKey* key = changed.FindKey(old_paths.at(value.key));
+    const HiveValue* now = key != nullptr ? key->FindValue(value.name) : nullptr;
+    const HiveValue* before = value.key->FindValue(value.name);
+    if (now != nullptr && *now == *before) continue;
+    for (std::size_t i = value.first; i <= value.last; ++i) plan[i].keep = false;
+    if (now != nullptr) plan[value.first].replacement = ValueLines(*now, eol);
+  }
+  for (const auto& [key, line] : layout.key_lines) {
+    if (changed.FindKey(old_paths.at(key)) == nullptr) plan[line].keep = false;
+  }
+  std::string tail;
+  PlanNewValues(old_hive, changed, layout, plan, tail, eol);
+
+  std::string out(original.substr(0, original.size() - parser.text_size()));  // a byte-order mark
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const bool last = i + 1 == lines.size();
+    if (plan[i].keep) {
+      out.append(lines[i]);
+      if (!last || original.ends_with('\n')) out.push_back('\n');
+      if (last && !original.ends_with('\n') && !(plan[i].after.empty() && tail.empty())) {
+        out.append(eol);
+      }
+    } else {
+      out += plan[i].replacement;
+    }
+    out += plan[i].after;
+    if (out.size() > limit) return std::nullopt;
+  }
+  out += tail;
+  if (out.size() > limit) return std::nullopt;
+  // The text must read back as exactly the changed hive; anything this does
+  // not foresee is written out whole instead.
+  try {
+    if (ParseHive(out) == changed) return out;
+  } catch (const HiveSyntaxError&) {
+  }
+  return SerializeHive(changed, limit);
 }
 
 }  // namespace tessaline

@@ -167,4 +167,14 @@ std::string SerializeHive(const Hive& hive);
 // takes the memory for it).
 std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 
+// The text `original` changed into `changed` as a person who edits it would
+// want: comments, blank lines, order, line ends and the spelling of every
+// line whose value did not change stay as they are; changed values are
+// rewritten in place, new ones follow their key's last line, new keys go at
+// the end. Falls back to SerializeHive when `original` does not parse (or in
+// any case where the result would not read back as `changed`). Nothing when
+// the text would pass `limit`.
+std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
+                                           std::size_t limit);
+
 }  // namespace tessaline

@@ -172,7 +172,8 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
     changed = change(cached_hive_);
     if (changed) {
       // A hive the program could not read again is never written.
-      std::optional<std::string> written = SerializeHive(cached_hive_, kMaxHiveSize);
+      std::optional<std::string> written =
+          RewriteHiveText(cached_text_, cached_hive_, kMaxHiveSize);
       if (!written) {
         throw ERegistryException("The registry file '" + target +
                                  "' would grow too large; the change was not written");

@@ -394,6 +394,26 @@ TEST(HiveFileTest, ALockHeldElsewhereIsWaitedForThenReported) {
   EXPECT_EQ(Get(file.Read(), "B"), "2");
 }
 
+// A hive its owner wrote by hand keeps its comments, blank lines, CR LF line
+// ends and spelling; only the line of the value written changes.
+TEST(HiveFileTest, ARewriteKeepsTheFileAsItsOwnerWroteIt) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  const std::string before =
+      "REGEDIT4\r\n; written by hand\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n"
+      "  \"Pack1\" = \"/old/Tessaline.wpk\"   \r\n\"Comm1\"=\"Tessaline\"\r\n\r\n";
+  WriteFile(path, before);
+  tCipherReg store(1, path);
+  ASSERT_TRUE(store.WriteValue("Pack", "Pack1", "/new/Tessaline.wpk"));
+  ASSERT_TRUE(store.WriteValue("Pack", "Comm1", "Tessaline"));  // unchanged: nothing written
+  std::string expected = before;
+  const std::string old_line = "  \"Pack1\" = \"/old/Tessaline.wpk\"   \r\n";
+  expected.replace(expected.find(old_line), old_line.size(),
+                   "\"Pack1\"=\"/new/Tessaline.wpk\"\r\n");
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
 // Fork-based tests: the children use only async-signal-safe calls besides
 // the store itself and leave with _exit.
 TEST(HiveSharingTest, TwoProcessesWritingAtOnceLoseNothing) {

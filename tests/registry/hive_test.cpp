@@ -288,3 +288,65 @@ TEST(HiveDepthTest, WritingStopsAtTheSizeLimit) {
 
 }  // namespace
 }  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// A hive as a person writes it: a comment, CR LF, odd spacing, a continued
+// hex value, a key listed twice.
+const std::string kHandWritten =
+    "REGEDIT4\r\n"
+    "; the game's own settings\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n"
+    "  \"Wenlora\" = \"/opt/wenlora/game\"\r\n"
+    "\"Bytes\"=hex:01,02,\\\r\n"
+    "   03,04\r\n"
+    "\r\n"
+    "; packs below\r\n"
+    "[hkey_local_machine\\software\\wenlora\\pack]\r\n"
+    "\"Pack2\"=\"/opt/wenlora/Kestrel.wpk\"\r\n"
+    "\r\n";
+
+TEST(HiveRewriteTest, OnlyTheLinesOfChangedValuesChange) {
+  Hive hive = ParseHive(kHandWritten);
+  // Nothing changed: the text stays byte for byte.
+  EXPECT_EQ(RewriteHiveText(kHandWritten, hive, 1 << 20), kHandWritten);
+
+  HiveKey* pack =
+      hive.FindKey(std::vector<std::string>{"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
+  ASSERT_NE(pack, nullptr);
+  pack->SetValue("Pack2", kRegSz, std::string("/games/Kestrel.wpk\0", 19));
+  pack->SetValue("Pack1", kRegSz, std::string("/games/Tessaline.wpk\0", 21));
+  std::string expected = kHandWritten;
+  expected.replace(expected.find("\"Pack2\"=\"/opt/wenlora/Kestrel.wpk\"\r\n"),
+                   std::string("\"Pack2\"=\"/opt/wenlora/Kestrel.wpk\"\r\n").size(),
+                   "\"Pack2\"=\"/games/Kestrel.wpk\"\r\n\"Pack1\"=\"/games/Tessaline.wpk\"\r\n");
+  EXPECT_EQ(RewriteHiveText(kHandWritten, hive, 1 << 20), expected);
+
+  // A new key goes at the end, in the file's own line ends.
+  hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Other"})
+      .SetValue("A", kRegSz, std::string("1\0", 2));
+  const std::string with_key = *RewriteHiveText(kHandWritten, hive, 1 << 20);
+  EXPECT_EQ(with_key.substr(0, expected.size()), expected);
+  EXPECT_EQ(with_key.substr(expected.size()),
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"A\"=\"1\"\r\n\r\n");
+  EXPECT_EQ(ParseHive(with_key), hive);
+}
+
+TEST(HiveRewriteTest, RemovedValuesTakeTheirContinuationLinesAndDamagedTextsAreWrittenWhole) {
+  Hive hive = ParseHive(kHandWritten);
+  Hive without = hive;
+  without.FindKey(std::vector<std::string>{"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"})
+      ->RemoveValue("bytes");
+  std::string expected = kHandWritten;
+  const std::string bytes = "\"Bytes\"=hex:01,02,\\\r\n   03,04\r\n";
+  expected.erase(expected.find(bytes), bytes.size());
+  EXPECT_EQ(RewriteHiveText(kHandWritten, without, 1 << 20), expected);
+  // A text that does not parse is replaced by the hive's own form.
+  EXPECT_EQ(RewriteHiveText("REGEDIT4\n[broken\n", without, 1 << 20), SerializeHive(without));
+  EXPECT_EQ(RewriteHiveText(kHandWritten, hive, 10), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tessaline
