@@ -222,17 +222,22 @@ QRect ToQ(const IntRect& r) {
   return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
+// The blend's bands, each an L of two rectangles.
+void FillBandsWithQt(QPainter& painter, const Scene& scene) {
+  for (const Scene::Band& band : scene.bands) {
+    const QColor color(band.r, band.g, band.b);
+    painter.fillRect(ToQ(band.right), color);
+    painter.fillRect(ToQ(band.bottom), color);
+  }
+}
+
 // The same picture with QPainter: fillRect for the bands and outlines, a
 // clipped drawImage for each tile; the clip regions are made once per size.
 void PaintWithQt(QImage& image, const Scene& scene, const QImage& sheet,
                  const std::array<QRegion, 32>& clips) {
   QPainter painter(&image);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  for (const Scene::Band& band : scene.bands) {
-    const QColor color(band.r, band.g, band.b);
-    painter.fillRect(ToQ(band.right), color);
-    painter.fillRect(ToQ(band.bottom), color);
-  }
+  FillBandsWithQt(painter, scene);
   for (std::size_t i = 0; i < scene.tiles.size(); ++i) {
     painter.save();
     painter.setClipRegion(clips[i]);
@@ -248,11 +253,7 @@ void PaintWithQt(QImage& image, const Scene& scene, const QImage& sheet,
 void PaintWithQtBands(QImage& image, const Scene& scene, const QImage& sheet) {
   QPainter painter(&image);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  for (const Scene::Band& band : scene.bands) {
-    const QColor color(band.r, band.g, band.b);
-    painter.fillRect(ToQ(band.right), color);
-    painter.fillRect(ToQ(band.bottom), color);
-  }
+  FillBandsWithQt(painter, scene);
   for (std::size_t i = 0; i < scene.tiles.size(); ++i) {
     const IntRect& t = scene.tiles[i];
     const QPoint shift(scene.cells[i].left - t.left, scene.cells[i].top - t.top);
