@@ -303,6 +303,25 @@ TEST(CopyFileReplacingFaultTest, PlainReadsAndWritesTakeOverFromTheKernelCopy) {
   EXPECT_EQ(reads, 6);  // five whole pieces and the last three bytes
 }
 
+// The plain copy moves pieces of 61,440 bytes: a file of exactly that size
+// takes one read, one byte more takes two, three pieces take three.
+TEST(CopyFileReplacingFaultTest, PlainCopyReadsPiecesOf61440Bytes) {
+  ScratchDir scratch;
+  for (const auto& [size, reads] :
+       {std::pair<std::size_t, long>{61440, 1}, {61441, 2}, {3 * 61440, 3}}) {
+    SCOPED_TRACE(size);
+    const std::string data = PatternBytes(size, 5);
+    WriteFile(scratch / "source", data);
+    test::ScopedFaults fs;
+    fs.FailAll(test::FsOp::kCopyRange, EXDEV);
+    CopyFileReplacing(scratch / "source", scratch / "P.wpk");
+    EXPECT_TRUE(ReadFile(scratch / "P.wpk") == data);
+    EXPECT_EQ(std::count_if(fs.calls().begin(), fs.calls().end(),
+                            [](const auto& c) { return c.op == test::FsOp::kRead; }),
+              reads);
+  }
+}
+
 // A write that takes nothing is a failed write, not an endless loop.
 TEST(CopyFileReplacingFaultTest, AWriteThatTakesNothingIsAWriteError) {
   ScratchDir scratch;
