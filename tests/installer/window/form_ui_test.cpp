@@ -112,5 +112,56 @@ TEST_F(FormUiTest, TheDestinationIsReadOnlyAndBrowseIsNoTabStop) {
   EXPECT_NE(drawn.pixelColor(7, 100), QColor(0, 0, 128));
 }
 
+// What the control table leaves to reading: how the labels align their
+// texts, and the outer panel's six-pixel border.
+TEST_F(FormUiTest, LabelAlignmentsAndTheOuterBorder) {
+  TForm1 form;
+  const std::pair<const char*, Qt::Alignment> alignments[] = {
+      {"Label1", Qt::AlignHCenter}, {"Label2", Qt::AlignLeft}, {"Label3", Qt::AlignHCenter}};
+  for (const auto& [name, alignment] : alignments) {
+    auto* label = form.findChild<QLabel*>(name);
+    ASSERT_NE(label, nullptr) << name;
+    EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, alignment) << name;
+  }
+  EXPECT_EQ(form.findChild<QWidget*>("Panel1")->property("borderWidth").toInt(), 6);
+}
+
+// The edges as drawn: the inner panel sunk (dark above and left, light below
+// and right), the heading strip flat, the separator a dark line over a light
+// one along its bottom. Read from a picture of the inner panel.
+TEST_F(FormUiTest, PanelEdgesAndTheSeparatorAreDrawnAsDesigned) {
+  TForm1 form;
+  auto* panel2 = form.findChild<QWidget*>("Panel2");
+  ASSERT_NE(panel2, nullptr);
+  const QImage drawn = panel2->grab().toImage();
+  ASSERT_EQ(drawn.size(), QSize(499, 187));
+  // Compared as 8-bit RGB, as the picture holds them.
+  const QRgb face = panel2->palette().color(QPalette::Window).rgb();
+  const QRgb dark = panel2->palette().color(QPalette::Dark).rgb();
+  const QRgb light = panel2->palette().color(QPalette::Light).rgb();
+  ASSERT_NE(dark, light);
+  ASSERT_NE(face, light);
+  struct Pixel {
+    QPoint at;
+    QRgb colour;
+    const char* what;
+  };
+  const Pixel pixels[] = {
+      {{0, 100}, dark, "Panel2 left edge"},
+      {{250, 0}, dark, "Panel2 top edge"},
+      {{498, 100}, light, "Panel2 right edge"},
+      {{250, 186}, light, "Panel2 bottom edge"},
+      {{1, 1}, face, "Panel3 top-left corner, no bevel"},
+      {{497, 40}, face, "Panel3 bottom-right corner, no bevel"},
+      {{200, 71}, face, "Bevel2 above its line"},
+      {{200, 72}, dark, "Bevel2 dark line"},
+      {{200, 73}, light, "Bevel2 light line"},
+      {{200, 74}, face, "below Bevel2"},
+  };
+  for (const Pixel& p : pixels) {
+    EXPECT_EQ(drawn.pixel(p.at), p.colour) << p.what;
+  }
+}
+
 }  // namespace
 }  // namespace tessaline::test
