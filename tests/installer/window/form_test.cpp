@@ -224,6 +224,26 @@ TEST_F(FormEventsTest, InstallCopiesRecordsReportsAndCloses) {
   EXPECT_EQ(CipherReg->ReadValue("Pack", "Cir1", ""), "Тесселин");
 }
 
+// Pending messages are handled once, after the report and before the close;
+// a failed install handles none.
+TEST_F(FormEventsTest, InstallHandlesPendingMessagesOnceBetweenReportAndClose) {
+  TForm1 form;
+  form.show();
+  std::vector<std::string> when_processed;
+  toolkit_.on_process_messages = [&] {
+    when_processed.push_back(std::to_string(toolkit_.plain_messages.size()) + " message(s), " +
+                             (form.isVisible() ? "open" : "closed"));
+  };
+  DirN(form)->setText("");
+  Click(form, "btInstall");
+  EXPECT_TRUE(when_processed.empty());
+  DirN(form)->setText(QString::fromStdString(Path("packs").string() + "/"));
+  Click(form, "btInstall");
+  toolkit_.on_process_messages = nullptr;
+  EXPECT_EQ(when_processed, std::vector<std::string>{"1 message(s), open"});
+  EXPECT_FALSE(form.isVisible());
+}
+
 TEST_F(FormEventsTest, FailedInstallShowsTheErrorAndKeepsTheWindow) {
   TForm1 form;
   form.show();

@@ -24,8 +24,12 @@ class QtRecordingToolkit : public RecordingToolkit {
  public:
   void ProcessMessages() override {
     RecordingToolkit::ProcessMessages();
+    if (on_process_messages) on_process_messages();
     QCoreApplication::processEvents();
   }
+  // Called first whenever the code under test asks for its messages to be
+  // processed, so that a test can see what the window was like then.
+  std::function<void()> on_process_messages;
 };
 
 // A fixture with a fresh temporary folder, a registry store on a hive file
