@@ -8,6 +8,7 @@
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
 #include "platform/canvas.h"
+#include "platform/resources.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {
@@ -80,6 +81,39 @@ TEST_F(PaintBoxTest, EveryKindOfRepaintShowsTheBackdropAndKeepsThePanel) {
   // After a resize, the whole window again.
   ASSERT_TRUE(Repaint(box, [&] { form.resize(900, 600); }));
   ExpectBackdropAroundPanel(form);
+}
+
+// A card sheet that cannot be decoded: the window shows the blend alone
+// (drawn before the sheet is needed) and reports the failure once, however
+// often it is painted again.
+TEST_F(PaintBoxTest, DamagedCardSheetLeavesTheBlendAndIsReportedOnce) {
+  static const std::byte kDamaged[] = {std::byte{'B'}, std::byte{'M'}, std::byte{0}};
+  struct SheetSwap {
+    std::span<const std::byte> original = FindResource("PACK");
+    SheetSwap() { RegisterResource("PACK", kDamaged); }
+    ~SheetSwap() { RegisterResource("PACK", original); }
+  } swap;
+  TForm1 form;
+  form.resize(688, 453);
+  auto* box = form.findChild<PaintBox*>("PB");
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(Repaint(box, [&] { form.show(); }));
+  auto* back_buffer = dynamic_cast<QImage*>(form.backingStore()->paintDevice());
+  ASSERT_NE(back_buffer, nullptr);
+  Canvas blend(688, 453);
+  FillGradient(blend, blend.Bounds(), clWhite, clGreen);
+  const QRect panel = form.findChild<QWidget*>("Panel1")->geometry();
+  int differing = 0;
+  for (int y = 0; y < 453; ++y) {
+    for (int x = 0; x < 688; ++x) {
+      if (!panel.contains(x, y) && (back_buffer->pixel(x, y) | 0xff000000u) != blend.Pixel(x, y))
+        ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  ASSERT_TRUE(Repaint(box, [&] { box->update(); }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(toolkit_.exceptions, std::vector<std::string>{"Bitmap image is not valid"});
 }
 
 }  // namespace
