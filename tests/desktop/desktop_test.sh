@@ -157,7 +157,7 @@ expect_exit() {
 
 # The keyboard goes to the window the window manager made active.
 activate() {
-  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+  timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
   poll 10 is_active "$1" || fail "window $1 never became active"
 }
 

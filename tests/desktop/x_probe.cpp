@@ -5,6 +5,8 @@
 //   x_probe unmaximize WID        asks the window manager to take the window
 //                                 out of the maximised state (_NET_WM_STATE)
 //   x_probe hash WID              prints a hash of the window's pixels
+//   x_probe save WID FILE.png     writes the window's pixels (0: the whole
+//                                 screen), to look at a failure
 //   x_probe icon WID information|critical|none
 //                                 finds the style's message box icon, as a
 //                                 QMessageBox draws it, among the pixels, and
@@ -205,6 +207,7 @@ int main(int argc, char** argv) {
                 qHashBits(shown.constBits(), static_cast<size_t>(shown.sizeInBytes())));
     return 0;
   }
+  if (command == "save" && argc == 4) return Grab(window).save(QString::fromUtf8(argv[3])) ? 0 : 1;
   if (command == "icon" && argc == 4) return CheckIcon(window, argv[3]);
   if (command == "text" && argc >= 4) {
     for (int i = 3; i < argc; ++i) {
