@@ -54,12 +54,12 @@ start_display() {
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$fifo" \
     >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
+  pids+=("$!")
   local number
   read -r -t 20 number <"$fifo" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$number"
   openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  pids+=($!)
+  pids+=("$!")
   poll 20 wm_running || fail "openbox did not take the display: $(cat "$work/openbox.log")"
 }
 
@@ -85,7 +85,7 @@ start_tessaline() {
       TMPDIR="$TMPDIR_FOR_PACK" ASAN_OPTIONS=detect_leaks=0 "$tessaline"
   ) >"$work/tessaline.out" 2>"$work/tessaline.err" &
   app=$!
-  pids+=($app)
+  pids+=("$app")
   [ "${1:-}" = --no-wait ] || wait_for_main_window
 }
 
