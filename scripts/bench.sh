@@ -3,7 +3,8 @@
 # comparison inside one run with interleaved repetitions, and writes each
 # program's results as JSON into DIR/bench-results/NAME.json. Then
 # scripts/bench_table.py writes README.md's "Measured speed" table from them.
-#   bench.sh [BUILD_DIR]     BENCH_REPETITIONS (default 9) sets the repetitions.
+#   bench.sh [BUILD_DIR]     BENCH_REPETITIONS (default 9) sets the repetitions;
+#                            BENCH_FIRST_RUN=0 skips scripts/first_run.sh.
 set -euo pipefail
 dir=${1:-build/release}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,5 +30,13 @@ done
 if [ $found -eq 0 ]; then
   echo "bench: no benchmarks built in $dir/bench" >&2
   exit 1
+fi
+# The fresh clone's way to the first window (a whole configure and build, a
+# few minutes); BENCH_FIRST_RUN=0 leaves it out.
+if [ "${BENCH_FIRST_RUN:-1}" != 0 ]; then
+  echo "== first_run"
+  bash "$here/first_run.sh" "$results/first_run.json"
+else
+  rm -f "$results/first_run.json"
 fi
 python3 "$here/bench_table.py" "$results" "$here/../README.md"

@@ -164,9 +164,24 @@ def startup_rows(results_dir):
     return rows
 
 
+def first_run_rows(results_dir):
+    """The one run of scripts/first_run.sh (first_run.json), when it was made."""
+    path = os.path.join(results_dir, "first_run.json")
+    if os.path.exists(path):
+        with open(path) as f:
+            run = json.load(f)
+        figures = (f"{fmt(run['total_s'])} s (configure {fmt(run['configure_s'])} s, "
+                   f"build {fmt(run['build_s'])} s, start {fmt(run['start_s'])} s)")
+    else:
+        figures = "n/a (not measured: BENCH_FIRST_RUN=0)"
+    return [("`scripts/first_run.sh`: `make run` in a fresh clone, under Xvfb",
+             "one run, wall clock, no baseline", "fresh clone to first window: " + figures)]
+
+
 def table(results_dir):
     lines = ["| benchmark | against | time / baseline: median (spread) |", "|---|---|---|"]
-    for rows in (backdrop_rows, dictionary_rows, registry_rows, install_rows, startup_rows):
+    for rows in (backdrop_rows, dictionary_rows, registry_rows, install_rows, startup_rows,
+                 first_run_rows):
         for row in rows(results_dir):
             lines.append("| " + " | ".join(row) + " |")
     return "\n".join(lines)

@@ -12,7 +12,10 @@ packages=(
   nlohmann-json3-dev                # JSON output of --list --json
   libpng-dev                        # card sheets given as PNG
   xvfb xauth                        # a display for `make run` on headless machines
-  x11-utils                         # xprop: the window tests read window titles under Xvfb
+  x11-utils                         # xprop, xwininfo: the window and desktop tests read windows under Xvfb
+  openbox                           # the window manager the desktop tests (tests/desktop) run under
+  xdotool                           # the desktop tests' keyboard and window lookups
+  libxcb1-dev                       # tests/desktop's x_probe sends the window manager requests
   fonts-dejavu-core                 # the fonts the window renders with
   binutils                          # objcopy, to extract embedded resources
   dpkg-dev file                     # `make package` (CPack DEB)
