@@ -15,12 +15,25 @@ namespace tessaline {
 
 namespace {
 
+// Fills `count` pixels with one value, with the widest stores the processor
+// has (chosen when the program is loaded).
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void FillPixels(std::uint32_t* dest, std::size_t count, std::uint32_t pixel) {
+  for (std::size_t i = 0; i < count; ++i) dest[i] = pixel;
+}
+
 // Writes one run's pixels for the k-th row of its group to `dest` (which is
 // pixel x0 of that row).
 inline void WriteRun(const PixelRun& run, std::ptrdiff_t k, std::uint32_t* dest) {
   const std::size_t count = static_cast<std::size_t>(run.x1 - run.x0);
   if (run.source == nullptr) {
-    std::fill_n(dest, count, run.pixel);
+    if (count < 16) {
+      std::fill_n(dest, count, run.pixel);
+    } else {
+      FillPixels(dest, count, run.pixel);
+    }
   } else {
     std::memcpy(dest, run.source + k * run.step, count * sizeof(std::uint32_t));
   }
@@ -96,12 +109,15 @@ void RowProgram::Paint(Canvas& canvas, RowStores stores) const {
   if (stores == RowStores::kBySize) {
     const std::size_t bytes = static_cast<std::size_t>(canvas.Width()) *
                               static_cast<std::size_t>(canvas.Height()) * sizeof(std::uint32_t);
-    stores = bytes > LastLevelCacheBytes() ? RowStores::kStreaming : RowStores::kCached;
+    // Half the cache: the picture shares it with its sources and everything
+    // else running, and a picture of nearly the cache's size gets evicted
+    // before it is used.
+    stores = bytes > LastLevelCacheBytes() / 2 ? RowStores::kStreaming : RowStores::kCached;
   }
-  if (stores == RowStores::kStreaming) {
-    PaintStreaming(canvas);
-  } else {
+  if (stores == RowStores::kCached) {
     PaintCached(canvas);
+  } else {
+    PaintThroughLine(canvas, stores == RowStores::kStreaming);
   }
 }
 
@@ -118,33 +134,43 @@ void RowProgram::PaintCached(Canvas& canvas) const {
   }
 }
 
-void RowProgram::PaintStreaming(Canvas& canvas) const {
+void RowProgram::PaintThroughLine(Canvas& canvas, bool streaming) const {
   // Each row is put together in a buffer that stays in the first-level cache
-  // and then streamed out whole, so that every cache line of the canvas is
-  // written completely by stores that do not read it first.
-  // The buffer is 64-byte aligned; each row's pixels go into it as far past
-  // that as the row lies past a 16-byte boundary, so loads and stores align.
+  // and then written out whole. On the rows of a group after its first only
+  // the runs whose source moves on change, so only they are written into the
+  // buffer again. Streamed, every cache line of the canvas is written
+  // completely by stores that do not read it first. The buffer is 64-byte
+  // aligned; a row's pixels go into it as far past that as the row lies past
+  // a 16-byte boundary, so that loads and stores align.
   std::vector<std::uint32_t> buffer(static_cast<std::size_t>(widest_) + 20);
   const auto base = reinterpret_cast<std::uintptr_t>(buffer.data());
-  std::uint32_t* aligned = buffer.data() + ((64 - base % 64) % 64) / sizeof(std::uint32_t);
+  std::uint32_t* const aligned = buffer.data() + ((64 - base % 64) % 64) / sizeof(std::uint32_t);
   for (const Group& group : groups_) {
     if (group.first == group.last) continue;
     const int x0 = runs_[group.first].x0;
-    const int x1 = runs_[group.last - 1].x1;
+    const std::size_t count = static_cast<std::size_t>(runs_[group.last - 1].x1 - x0);
     const int bottom = std::min(group.bottom, canvas.Height());
+    const std::uint32_t* filled = nullptr;  // where the buffer holds the group's row
     for (int y = std::max(group.top, 0); y < bottom; ++y) {
       std::uint32_t* dest = canvas.Row(y) + x0;
       std::uint32_t* line =
           aligned + (reinterpret_cast<std::uintptr_t>(dest) % 16) / sizeof(std::uint32_t);
       const std::ptrdiff_t k = y - group.top;
       for (std::size_t i = group.first; i < group.last; ++i) {
-        WriteRun(runs_[i], k, line + (runs_[i].x0 - x0));
+        const PixelRun& run = runs_[i];
+        if (line == filled && run.step == 0) continue;  // already in place
+        WriteRun(run, k, line + (run.x0 - x0));
       }
-      StreamPixels(dest, line, static_cast<std::size_t>(x1 - x0));
+      filled = line;
+      if (streaming) {
+        StreamPixels(dest, line, count);
+      } else {
+        std::memcpy(dest, line, count * sizeof(std::uint32_t));
+      }
     }
   }
 #if defined(__SSE2__)
-  _mm_sfence();  // the streamed stores are seen before anything that follows
+  if (streaming) _mm_sfence();  // the streamed stores are seen before anything that follows
 #endif
 }
 

@@ -31,8 +31,9 @@ struct PixelRun {
 };
 
 // How the rows reach memory: through the caches, bypassing them
-// (non-temporal stores, for pictures too large to stay in the caches), or
-// whichever suits a picture of the canvas's size.
+// (non-temporal stores, for pictures too large to stay in the caches), or by
+// the canvas's size: bypassing them when it is more than half the
+// last-level cache (platform/cache_size.h).
 enum class RowStores { kCached, kStreaming, kBySize };
 
 class RowProgram {
@@ -61,7 +62,7 @@ class RowProgram {
   // Whether row `y` with `runs` is the last group's runs moved on to it.
   bool ContinuesLastGroup(int y, std::span<const PixelRun> runs) const;
   void PaintCached(Canvas& canvas) const;
-  void PaintStreaming(Canvas& canvas) const;
+  void PaintThroughLine(Canvas& canvas, bool streaming) const;
 
   std::vector<Group> groups_;
   std::vector<PixelRun> runs_;
