@@ -117,7 +117,7 @@ void RowProgram::Paint(Canvas& canvas, RowStores stores) const {
   if (stores == RowStores::kCached) {
     PaintCached(canvas);
   } else {
-    PaintThroughLine(canvas, stores == RowStores::kStreaming);
+    PaintStreaming(canvas);
   }
 }
 
@@ -134,12 +134,12 @@ void RowProgram::PaintCached(Canvas& canvas) const {
   }
 }
 
-void RowProgram::PaintThroughLine(Canvas& canvas, bool streaming) const {
+void RowProgram::PaintStreaming(Canvas& canvas) const {
   // Each row is put together in a buffer that stays in the first-level cache
-  // and then written out whole. On the rows of a group after its first only
-  // the runs whose source moves on change, so only they are written into the
-  // buffer again. Streamed, every cache line of the canvas is written
-  // completely by stores that do not read it first. The buffer is 64-byte
+  // and then streamed out whole, so that every cache line of the canvas is
+  // written completely by stores that do not read it first. On the rows of a
+  // group after its first only the runs whose source moves on change, so
+  // only they are written into the buffer again. The buffer is 64-byte
   // aligned; a row's pixels go into it as far past that as the row lies past
   // a 16-byte boundary, so that loads and stores align.
   std::vector<std::uint32_t> buffer(static_cast<std::size_t>(widest_) + 20);
@@ -162,15 +162,11 @@ void RowProgram::PaintThroughLine(Canvas& canvas, bool streaming) const {
         WriteRun(run, k, line + (run.x0 - x0));
       }
       filled = line;
-      if (streaming) {
-        StreamPixels(dest, line, count);
-      } else {
-        std::memcpy(dest, line, count * sizeof(std::uint32_t));
-      }
+      StreamPixels(dest, line, count);
     }
   }
 #if defined(__SSE2__)
-  if (streaming) _mm_sfence();  // the streamed stores are seen before anything that follows
+  _mm_sfence();  // the streamed stores are seen before anything that follows
 #endif
 }
 

@@ -62,7 +62,7 @@ class RowProgram {
   // Whether row `y` with `runs` is the last group's runs moved on to it.
   bool ContinuesLastGroup(int y, std::span<const PixelRun> runs) const;
   void PaintCached(Canvas& canvas) const;
-  void PaintThroughLine(Canvas& canvas, bool streaming) const;
+  void PaintStreaming(Canvas& canvas) const;
 
   std::vector<Group> groups_;
   std::vector<PixelRun> runs_;

@@ -58,18 +58,19 @@ TEST(RowProgramTest, RowsThatMoveOnTogetherShareAGroup) {
 
 TEST(RowProgramTest, BothStoresWriteTheRunsAndNothingElse) {
   // A borrowed buffer with row padding, its rows starting at every offset
-  // from a 16-byte boundary, and rows below the program.
+  // from a 16-byte boundary (all rows at the same one, or each at another),
+  // and rows below the program.
   for (RowStores stores : {RowStores::kCached, RowStores::kStreaming, RowStores::kBySize}) {
-    for (int shift = 0; shift < 4; ++shift) {
+    for (int shift = 0; shift < 8; ++shift) {
+      const int stride = shift < 4 ? 19 : 20, height = 8;
       SCOPED_TRACE(testing::Message() << static_cast<int>(stores) << " shift " << shift);
       Example e;
-      const int stride = 19, height = 8;
       std::vector<std::uint32_t> buffer(static_cast<std::size_t>(stride) * height + 8, 0x0badf00du);
-      Canvas canvas(buffer.data() + shift, Example::kWidth, height, stride * 4);
+      Canvas canvas(buffer.data() + shift % 4, Example::kWidth, height, stride * 4);
       e.program.Paint(canvas, stores);
       for (int y = 0; y < height; ++y) {
         for (int x = 0; x < stride; ++x) {
-          const std::uint32_t v = buffer[static_cast<std::size_t>(y) * stride + shift + x];
+          const std::uint32_t v = buffer[static_cast<std::size_t>(y) * stride + shift % 4 + x];
           const bool painted = y < 6 && x < Example::kWidth;
           ASSERT_EQ(v, painted ? e.Expected(x, y) : 0x0badf00du) << x << "," << y;
         }
