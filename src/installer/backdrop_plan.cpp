@@ -85,7 +85,8 @@ struct PlacedTile {
   IntRect visible;                // the part whose source pixels exist
   std::ptrdiff_t dx = 0, dy = 0;  // from the canvas to the sheet
   std::vector<RowSpan> outline;   // sorted by row
-  std::size_t next = 0;           // the first outline span not yet drawn
+  // outline[first_on_row[r]..first_on_row[r + 1]) lie on row rect.top + r.
+  std::vector<std::size_t> first_on_row;
 };
 
 }  // namespace
@@ -103,10 +104,36 @@ void BlendRow(const GradientBands& bands, int j, const std::vector<std::uint32_t
   row.Append({band_width, width, 0, columns.data() + band_width, 0});
 }
 
+// The outline's spans on row y.
+std::span<const RowSpan> OutlineRow(const PlacedTile& t, int y) {
+  const auto [first, last] =
+      std::equal_range(t.outline.begin(), t.outline.end(), RowSpan{y, 0, 0},
+                       [](const RowSpan& l, const RowSpan& r) { return l.y < r.y; });
+  return {first, last};
+}
+
+bool InRows(const IntRect& rect, int y) {
+  return y >= rect.top && y < rect.bottom;
+}
+
+// Whether tile `t` draws row y as it draws the row above, but for the sheet
+// row its copy comes from.
+bool SameAsRowAbove(const PlacedTile& t, int y) {
+  if (InRows(t.rect, y) != InRows(t.rect, y - 1)) return false;
+  if (!InRows(t.rect, y)) return true;
+  if (InRows(t.visible, y) != InRows(t.visible, y - 1)) return false;
+  if (InRows(t.visible, y) && !std::ranges::equal(t.clip->Row(y), t.clip->Row(y - 1))) {
+    return false;
+  }
+  return std::ranges::equal(
+      OutlineRow(t, y), OutlineRow(t, y - 1),
+      [](const RowSpan& a, const RowSpan& b) { return a.x0 == b.x0 && a.x1 == b.x1; });
+}
+
 // What tile `t` draws on row y: its copy through its clip, then its outline.
-void TileRow(PlacedTile& t, const Canvas& sheet, std::ptrdiff_t sheet_step, int y, int width,
+void TileRow(const PlacedTile& t, const Canvas& sheet, std::ptrdiff_t sheet_step, int y, int width,
              RowRuns& row) {
-  if (y >= t.visible.top && y < t.visible.bottom) {
+  if (InRows(t.visible, y)) {
     const std::uint32_t* from = sheet.Row(static_cast<int>(y + t.dy));
     for (const Span& span : t.clip->Row(y)) {
       const int a = std::max({span.x0, t.visible.left, 0});
@@ -114,10 +141,39 @@ void TileRow(PlacedTile& t, const Canvas& sheet, std::ptrdiff_t sheet_step, int 
       if (a < b) row.Cover({a, b, 0, from + (a + t.dx), sheet_step}, width);
     }
   }
-  while (t.next < t.outline.size() && t.outline[t.next].y < y) ++t.next;
-  for (std::size_t i = t.next; i < t.outline.size() && t.outline[i].y == y; ++i) {
-    row.Cover({t.outline[i].x0, t.outline[i].x1, clBlack.ToPixel(), nullptr, 0}, width);
+  for (const RowSpan& span : OutlineRow(t, y)) {
+    row.Cover({span.x0, span.x1, clBlack.ToPixel(), nullptr, 0}, width);
   }
+}
+
+// A tile as the rows will meet it, on a canvas of `width` x `height`.
+PlacedTile PlaceTile(const BackdropPlan::Tile& tile, const Canvas& sheet, int width, int height,
+                     int corner) {
+  PlacedTile t;
+  t.rect = tile.rect;
+  t.clip = tile.clip;
+  t.dx = std::int64_t{tile.cell.left} - tile.rect.left;
+  t.dy = std::int64_t{tile.cell.top} - tile.rect.top;
+  t.visible =
+      tile.rect.Intersected({0, 0, width, height})
+          .Intersected({ClampToInt(-t.dx), ClampToInt(-t.dy), ClampToInt(sheet.Width() - t.dx),
+                        ClampToInt(sheet.Height() - t.dy)});
+  if (t.visible.IsEmpty()) t.visible = {};
+  // Sorted by row, each row's spans in drawing order; a one-pixel pen keeps
+  // the outline inside the rectangle.
+  const std::vector<RowSpan> drawn = RoundRectOutline(tile.rect, corner, corner, 1);
+  t.first_on_row.assign(static_cast<std::size_t>(tile.rect.Height()) + 1, 0);
+  auto row_of = [&](const RowSpan& span) {
+    return static_cast<std::size_t>(std::int64_t{span.y} - tile.rect.top);
+  };
+  for (const RowSpan& span : drawn) ++t.first_on_row[row_of(span) + 1];
+  for (std::size_t r = 1; r < t.first_on_row.size(); ++r) {
+    t.first_on_row[r] += t.first_on_row[r - 1];
+  }
+  t.outline.resize(drawn.size());
+  std::vector<std::size_t> next(t.first_on_row.begin(), t.first_on_row.end() - 1);
+  for (const RowSpan& span : drawn) t.outline[next[row_of(span)]++] = span;
+  return t;
 }
 
 }  // namespace
@@ -129,26 +185,13 @@ void BackdropPlan::Build(IntSize size, const Bitmap& sheet, std::span<const Tile
   const int width = std::max(size.width, 0), height = std::max(size.height, 0);
   const Canvas& pixels = sheet.canvas();
   const std::ptrdiff_t sheet_step = pixels.Height() > 1 ? pixels.Row(1) - pixels.Row(0) : 0;
-
   std::vector<PlacedTile> placed;
   for (const Tile& tile : tiles) {
     if (tile.rect.IsEmpty() || tile.cell.IsEmpty()) continue;  // copies and draws nothing
     if (tile.rect.Width() != tile.cell.Width() || tile.rect.Height() != tile.cell.Height()) {
       return;  // a scaled copy
     }
-    PlacedTile& t = placed.emplace_back();
-    t.rect = tile.rect;
-    t.clip = tile.clip;
-    t.dx = std::int64_t{tile.cell.left} - tile.rect.left;
-    t.dy = std::int64_t{tile.cell.top} - tile.rect.top;
-    t.visible =
-        tile.rect.Intersected({0, 0, width, height})
-            .Intersected({ClampToInt(-t.dx), ClampToInt(-t.dy), ClampToInt(pixels.Width() - t.dx),
-                          ClampToInt(pixels.Height() - t.dy)});
-    if (t.visible.IsEmpty()) t.visible = {};
-    t.outline = RoundRectOutline(tile.rect, corner, corner, 1);
-    std::stable_sort(t.outline.begin(), t.outline.end(),
-                     [](const RowSpan& l, const RowSpan& r) { return l.y < r.y; });
+    placed.push_back(PlaceTile(tile, pixels, width, height, corner));
   }
 
   const GradientBands bands = GradientBands::Compute(width, height, clWhite, clGreen);
@@ -157,13 +200,27 @@ void BackdropPlan::Build(IntSize size, const Bitmap& sheet, std::span<const Tile
     std::fill(columns_.begin() + bands.width[k + 1], columns_.begin() + bands.width[k],
               bands.pixel[k]);
   }
+  // Only the rows where something starts or ends are worked out; the others
+  // are the row above with the copies one sheet row further on.
+  std::vector<bool> changes(static_cast<std::size_t>(height), false);
+  for (const PlacedTile& t : placed) {
+    const int last = std::min<std::int64_t>(std::int64_t{t.rect.bottom}, height - 1);
+    for (int y = std::max(t.rect.top, 1); y <= last; ++y) {
+      if (!SameAsRowAbove(t, y)) changes[static_cast<std::size_t>(y)] = true;
+    }
+  }
   RowRuns row;
   int band = GradientBands::kCount - 1;
   for (int y = 0; y < height; ++y) {
+    const int band_above = band;
     while (band > 0 && y >= bands.height[band]) --band;
+    if (y > 0 && band == band_above && !changes[static_cast<std::size_t>(y)]) {
+      program_.RepeatLastRow();
+      continue;
+    }
     BlendRow(bands, band, columns_, row);
-    for (PlacedTile& t : placed) {
-      if (y >= t.rect.top && y < t.rect.bottom + 1) TileRow(t, pixels, sheet_step, y, width, row);
+    for (const PlacedTile& t : placed) {
+      if (InRows(t.rect, y)) TileRow(t, pixels, sheet_step, y, width, row);
     }
     program_.AddRow(y, row.Joined());
   }

@@ -104,6 +104,11 @@ void RowProgram::AddRow(int y, std::span<const PixelRun> runs) {
   if (!runs.empty()) widest_ = std::max(widest_, runs.back().x1);
 }
 
+void RowProgram::RepeatLastRow() {
+  assert(!groups_.empty());
+  ++groups_.back().bottom;
+}
+
 void RowProgram::Paint(Canvas& canvas, RowStores stores) const {
   assert(widest_ <= canvas.Width());
   if (stores == RowStores::kBySize) {

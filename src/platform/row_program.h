@@ -42,6 +42,9 @@ class RowProgram {
   // sorted, each starting where the one before ends, non-empty, and lie
   // inside the canvases the program will be painted on.
   void AddRow(int y, std::span<const PixelRun> runs);
+  // Adds the row after the last one added: the same runs, their sources
+  // moved on by their steps. There must be a row before it.
+  void RepeatLastRow();
 
   // Writes the program's rows onto the canvas, ignoring its clip region.
   // Rows beyond the canvas are not written.
