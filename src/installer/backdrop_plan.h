@@ -5,12 +5,13 @@
 //
 // Ownership: a plan points into the card sheet it was built from (which must
 // outlive it, unchanged) and into a buffer of its own. A copy of a plan is
-// an unbuilt plan. Thread use: one thread builds; a built plan may be painted
-// from several threads onto canvases of their own.
+// an unbuilt plan, as is a moved-from one. Thread use: one thread builds; a
+// built plan may be painted from several threads onto canvases of their own.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -28,8 +29,15 @@ class BackdropPlan {
     *this = BackdropPlan();
     return *this;
   }
-  BackdropPlan(BackdropPlan&&) noexcept = default;
-  BackdropPlan& operator=(BackdropPlan&&) noexcept = default;
+  // A moved-from plan is unbuilt.
+  BackdropPlan(BackdropPlan&& other) noexcept { *this = std::move(other); }
+  BackdropPlan& operator=(BackdropPlan&& other) noexcept {
+    size_ = std::exchange(other.size_, IntSize{-1, -1});
+    usable_ = std::exchange(other.usable_, false);
+    columns_ = std::move(other.columns_);
+    program_ = std::exchange(other.program_, RowProgram());
+    return *this;
+  }
 
   // One tile: where it goes, the cell of the sheet it shows, and the clip
   // shape of that copy.
