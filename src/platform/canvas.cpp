@@ -211,8 +211,8 @@ void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
 }
 
 void Canvas::FillSpan(int y, int x0, int x1, std::uint32_t pixel) {
-  std::uint32_t* row = Row(y);
-  ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(row + a, row + b, pixel); });
+  // The row's address only once the row is known to lie on the canvas.
+  ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(Row(y) + a, Row(y) + b, pixel); });
 }
 
 void Canvas::FillRect(const IntRect& rect, const Brush& brush) {

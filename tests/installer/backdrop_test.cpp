@@ -505,6 +505,7 @@ Canvas StepByStep(Backdrop& backdrop, int w, int h) {
 
 // The first row on which two canvases of the same size differ, or -1.
 int FirstDifferingRow(const Canvas& a, const Canvas& b) {
+  if (a.Width() == 0) return -1;  // rows of nothing (and no buffer to compare)
   for (int y = 0; y < a.Height(); ++y) {
     if (std::memcmp(a.Row(y), b.Row(y), static_cast<std::size_t>(a.Width()) * 4) != 0) return y;
   }
