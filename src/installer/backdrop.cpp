@@ -6,39 +6,32 @@
 #include <span>
 #include <utility>
 
+#include "installer/gradient_bands.h"
 #include "platform/resources.h"
 
 namespace tessaline {
 
 namespace {
 
-constexpr int kBands = 100;
-constexpr int kTileCorner = 6;  // width and height of the outline's corner ellipse
+constexpr int kBands = GradientBands::kCount;
+
+// The pen and brush the tiles' outlines are drawn with, as PaintBlend leaves
+// them: the paint box's own colour in a clear brush, a black one-pixel pen.
+void SelectOutlineTools(Canvas& canvas) {
+  canvas.brush() = CreateSolidBrush(clGreen);
+  canvas.brush().style = BrushStyle::kClear;
+  canvas.pen().width = 1;
+  canvas.pen().color = clBlack;
+}
 
 }  // namespace
 
 void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge) {
   if (rect.IsEmpty()) return;
-  Color from = edge.ToRgb();
-  Color to = corner.ToRgb();
-
-  // The bands as the plain loop makes them: before band i the part not yet
-  // painted is (left, top, left + width[i], top + height[i]); band i paints
-  // the strip right of width[i + 1] over that height and the strip below
-  // height[i + 1] over that width.
-  std::array<std::int64_t, kBands + 1> width;
-  std::array<std::int64_t, kBands + 1> height;
-  std::array<std::uint32_t, kBands> pixel;
-  width[0] = rect.Width();
-  height[0] = rect.Height();
-  for (int i = 0; i < kBands; ++i) {
-    auto mix = [i](int e, int c) { return (e * (kBands - i) + c * i) / kBands; };
-    pixel[i] = Color::FromRgb(mix(from.Red(), to.Red()), mix(from.Green(), to.Green()),
-                              mix(from.Blue(), to.Blue()))
-                   .ToPixel();
-    width[i + 1] = width[i] - width[i] / (kBands - i);
-    height[i + 1] = height[i] - height[i] / (kBands - i);
-  }
+  const GradientBands bands = GradientBands::Compute(rect.Width(), rect.Height(), corner, edge);
+  const auto& width = bands.width;
+  const auto& height = bands.height;
+  const auto& pixel = bands.pixel;
 
   // A pixel's band is the first whose strips reach it: the band of its column
   // or that of its row, whichever comes first. So each group of rows that lies
@@ -102,19 +95,37 @@ Backdrop::Backdrop(std::span<const std::byte> sheet) : Backdrop(Bitmap::FromDib(
 Backdrop::Backdrop(Bitmap sheet) : sheet_(std::move(sheet)) {}
 
 void Backdrop::Paint(Canvas& canvas) {
+  // The copies select their own clips but the blend and the outlines go
+  // through the canvas's: a clipped canvas is painted step by step.
+  const IntSize size{canvas.Width(), canvas.Height()};
+  if (canvas.ClipRegion() == nullptr) {
+    PrepareTiles(size);
+    if (!plan_.IsBuiltFor(size)) {
+      std::array<BackdropPlan::Tile, kTileRows * kTileColumns> tiles;
+      for (int r = 0; r < kTileRows; ++r) {
+        for (int c = 0; c < kTileColumns; ++c) {
+          tiles[r * kTileColumns + c] = {layout_.Tile(c, r), layout_.SourceCell(c, r),
+                                         &clips_[r * kTileColumns + c]};
+        }
+      }
+      plan_.Build(size, sheet_, tiles, kTileCorner);
+    }
+    if (plan_.IsUsableFor(size)) {
+      plan_.Paint(canvas);
+      SelectOutlineTools(canvas);
+      canvas.set_copy_mode(SRCCOPY);
+      return;
+    }
+  }
   PaintBlend(canvas);
   PaintTiles(canvas);
 }
 
 void Backdrop::PaintBlend(Canvas& canvas) {
-  // The paint box's own colour. The solid fill with it that would come first
-  // is left out: the blend paints every pixel of the same rectangle over it.
-  canvas.brush() = CreateSolidBrush(clGreen);
+  // The solid fill with the paint box's own colour that would come first is
+  // left out: the blend paints every pixel of the same rectangle over it.
   FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
-  // The pen and brush of the tiles' outlines.
-  canvas.brush().style = BrushStyle::kClear;
-  canvas.pen().width = 1;
-  canvas.pen().color = clBlack;
+  SelectOutlineTools(canvas);
 }
 
 void Backdrop::PaintTiles(Canvas& canvas) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <span>
 
+#include "installer/backdrop_plan.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
 #include "platform/geometry.h"
@@ -57,11 +58,13 @@ struct TileLayout {
 inline constexpr int kTileColumns = 8;
 inline constexpr int kTileRows = 4;
 inline constexpr int kSheetColumns = 9;  // eight faces and a card back per suit
+inline constexpr int kTileCorner = 6;    // width and height of the outline's corner ellipse
 
-// The backdrop of one card sheet. It holds the decoded sheet and the tiles'
-// clip shapes for the size of the canvas it last painted: those depend only on
-// the canvas's and the sheet's sizes, which stay the same from one paint to
-// the next, so they are made again only when the canvas's size changes.
+// The backdrop of one card sheet. It holds the decoded sheet and, for the size
+// of the canvas it last painted, the tiles' clip shapes and the whole picture
+// worked out row by row (a BackdropPlan): those depend only on the canvas's
+// and the sheet's sizes, which stay the same from one paint to the next, so
+// they are made again only when the canvas's size changes.
 class Backdrop {
  public:
   // Decodes the card sheet from its bytes (a bitmap as Bitmap::FromDib takes
@@ -69,9 +72,11 @@ class Backdrop {
   explicit Backdrop(std::span<const std::byte> sheet);
   explicit Backdrop(Bitmap sheet);
 
-  // Paints the whole canvas (its size is the paint box's size): PaintBlend,
-  // then PaintTiles. The canvas's brush ends clear, its pen black and one
-  // pixel wide, its copy mode SRCCOPY; its clip region stays as it was.
+  // Paints the whole canvas (its size is the paint box's size): the pixels of
+  // PaintBlend, then PaintTiles. On a canvas without a clip region they are
+  // written in one pass, each pixel once; with one, step by step. The
+  // canvas's brush ends clear, its pen black and one pixel wide, its copy
+  // mode SRCCOPY; its clip region stays as it was.
   void Paint(Canvas& canvas);
 
   // The blend over the whole canvas, which is all that shows where there is
@@ -95,6 +100,7 @@ class Backdrop {
   IntSize tiles_size_{-1, -1};  // the canvas size the layout and clips are for
   TileLayout layout_;
   std::array<Region, kTileRows * kTileColumns> clips_;
+  BackdropPlan plan_;  // built on the first one-pass paint of a size
 };
 
 // One paint of the whole canvas from the executable's own card sheet (the

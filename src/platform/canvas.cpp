@@ -211,8 +211,8 @@ void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
 }
 
 void Canvas::FillSpan(int y, int x0, int x1, std::uint32_t pixel) {
-  std::uint32_t* row = Row(y);
-  ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(row + a, row + b, pixel); });
+  // The row's address only once the row is known to lie on the canvas.
+  ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(Row(y) + a, Row(y) + b, pixel); });
 }
 
 void Canvas::FillRect(const IntRect& rect, const Brush& brush) {
@@ -334,12 +334,31 @@ void Canvas::CopyScaled(const IntRect& dest, const Canvas& source, const IntRect
   }
 }
 
+namespace {
+
+// The corner of a rounded rectangle: the corner ellipse cannot be larger than
+// the figure.
+RoundCorner FittedRoundCorner(const IntRect& rect, int ellipse_width, int ellipse_height) {
+  return TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
+                          std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
+}
+
+}  // namespace
+
+std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
+                                      int pen_width) {
+  std::vector<RowSpan> spans;
+  if (rect.IsEmpty()) return spans;
+  const RoundCorner corner = FittedRoundCorner(rect, ellipse_width, ellipse_height);
+  StrokeRoundRect(rect, corner, std::max(pen_width, 1), [&](int y, int x0, int x1) {
+    if (x0 < x1) spans.push_back({y, x0, x1});
+  });
+  return spans;
+}
+
 void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height) {
   if (rect.IsEmpty()) return;
-  // The corner ellipse cannot be larger than the figure.
-  const RoundCorner corner =
-      TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
-                       std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
+  const RoundCorner corner = FittedRoundCorner(rect, ellipse_width, ellipse_height);
   if (brush_.style != BrushStyle::kClear) {
     const std::uint32_t pixel = brush_.color.ToPixel();
     FillRoundRectInside(rect, corner, [&](int y, int x0, int x1) { FillSpan(y, x0, x1, pixel); });

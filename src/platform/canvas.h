@@ -50,6 +50,13 @@ enum class CopyMode : std::uint32_t {
 };
 inline constexpr CopyMode SRCCOPY = CopyMode::kSrcCopy;
 
+// Pixels x0..x1-1 of row y.
+struct RowSpan {
+  int y = 0;
+  int x0 = 0;
+  int x1 = 0;
+};
+
 // One run of a row fill: pixels x0..x1-1 in one colour (a canvas pixel value).
 struct ColorRun {
   int x0 = 0;
@@ -170,6 +177,12 @@ class Canvas {
   State state_;
   std::vector<State> saved_;
 };
+
+// The pixels Canvas::RoundRect's outline sets for the same rectangle, corner
+// ellipse and pen width, before any clipping: spans with x0 < x1, in no
+// particular order, possibly overlapping. Empty for an empty rectangle.
+std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
+                                      int pen_width);
 
 // Saves the canvas's device-context state (SaveDC) for the life of a scope and
 // restores exactly that state (RestoreDC) when the scope is left by any path,

@@ -320,5 +320,31 @@ TEST(RoundRectTest, BrushFillsInsideAndPenWidensAndEdgesClip) {
   EXPECT_EQ(PixelsOf(small, kWhite), visible);
 }
 
+TEST(RoundRectTest, OutlineSpansAreThePixelsTheOutlineSets) {
+  // The spans, as a picture of its own, against RoundRect's clear-brush
+  // outline, for tiny figures whose ellipse is cut to size and wide pens.
+  for (int w : {1, 2, 5, 71}) {
+    for (int h : {1, 3, 96}) {
+      for (int e : {0, 6, 50}) {
+        for (int pen : {0, 1, 3}) {
+          SCOPED_TRACE(testing::Message() << w << "x" << h << " ellipse " << e << " pen " << pen);
+          const IntRect rect{4, 4, 4 + w, 4 + h};
+          Canvas drawn(w + 8, h + 8);
+          drawn.brush().style = BrushStyle::kClear;
+          drawn.pen() = Pen{clWhite, pen};
+          drawn.RoundRect(rect, e, e);
+          Canvas spans(w + 8, h + 8);
+          for (const RowSpan& s : RoundRectOutline(rect, e, e, pen)) {
+            ASSERT_LT(s.x0, s.x1);
+            spans.FillRect({s.x0, s.y, s.x1, s.y + 1}, CreateSolidBrush(clWhite));
+          }
+          ASSERT_EQ(PixelsOf(spans, kWhite), PixelsOf(drawn, kWhite));
+        }
+      }
+    }
+  }
+  EXPECT_TRUE(RoundRectOutline({5, 5, 5, 9}, 6, 6, 1).empty());
+}
+
 }  // namespace
 }  // namespace tessaline
