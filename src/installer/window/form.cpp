@@ -190,11 +190,11 @@ void TForm1::btInstallClick() {
 
 void TForm1::PBPaint(Canvas& canvas) {
   try {
+    if (!backdrop_) backdrop_ = std::make_unique<Backdrop>(FindResource("PACK"));
+    backdrop_->Paint(canvas);  // one pass over the frame, each pixel written once
+  } catch (...) {
     // Without a card sheet the blend shows alone.
     Backdrop::PaintBlend(canvas);
-    if (!backdrop_) backdrop_ = std::make_unique<Backdrop>(FindResource("PACK"));
-    backdrop_->PaintTiles(canvas);
-  } catch (...) {
     // A failure (a missing or damaged card sheet) would come back with every
     // paint, and an error box raised from inside a paint brings more paints:
     // report it once, from the event loop rather than from the paint.
