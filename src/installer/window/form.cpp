@@ -251,6 +251,12 @@ void TForm1::changeEvent(QEvent* event) {
   }
 }
 
+namespace {
+// The least room left for a restored frame's side borders and title bar.
+constexpr int kRestoredBorder = 4;
+constexpr int kRestoredTitle = 30;
+}  // namespace
+
 // The design size (or the screen's available area when that is smaller),
 // centred, with the frame's top left inside the available area so the title
 // bar can be reached.
@@ -258,12 +264,18 @@ void TForm1::RestoreDesignGeometry() {
   QScreen* screen = this->screen();
   QSize client = design_size_;
   QRect area = screen != nullptr ? screen->availableGeometry() : QRect(QPoint(0, 0), client);
-  const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
-  const QRect room = area.marginsRemoved(frame);
+  // A maximised frame often lacks the borders a restored one gets, so its
+  // margins understate them: the size and the top left leave at least common
+  // border and title sizes, and the centring uses the margins known.
+  const QMargins known = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+  const QMargins least(
+      std::max(known.left(), kRestoredBorder), std::max(known.top(), kRestoredTitle),
+      std::max(known.right(), kRestoredBorder), std::max(known.bottom(), kRestoredBorder));
+  const QRect room = area.marginsRemoved(least);
   client = client.boundedTo(room.size()).expandedTo(QSize(1, 1));
   setFixedSize(client);
   QRect wanted(QPoint(0, 0), client);
-  wanted.moveCenter(room.center());
+  wanted.moveCenter(area.marginsRemoved(known).center());
   wanted.moveTopLeft(
       QPoint(std::max(wanted.left(), room.left()), std::max(wanted.top(), room.top())));
   setGeometry(wanted);
