@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <unordered_map>
 
 #include "platform/compare.h"
 #include "platform/utf8.h"
@@ -57,8 +59,10 @@ std::vector<std::string> SplitPath(std::string_view path) {
 }  // namespace
 
 bool IsStorableValueName(std::string_view name) {
-  return name.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos &&
-         utf8::IsValid(name);
+  for (char c : name) {
+    if (c == '\0' || c == '\r' || c == '\n') return false;
+  }
+  return utf8::IsValid(name);
 }
 
 bool IsStorableKeyName(std::string_view name) {
@@ -76,8 +80,8 @@ std::string_view CanonicalRootName(std::string_view name) {
 // HiveKey
 
 HiveKey* HiveKey::FindSubKey(std::string_view name) {
-  auto it = subkey_index_.find(FoldCase(name));
-  return it == subkey_index_.end() ? nullptr : subkeys_[it->second].get();
+  const std::size_t at = subkey_index_.Find(name, SubKeyNames());
+  return at == NameIndex::kNone ? nullptr : subkeys_[at].get();
 }
 
 const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
@@ -85,37 +89,35 @@ const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
 }
 
 HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
-  auto [it, inserted] = subkey_index_.try_emplace(FoldCase(name), subkeys_.size());
+  bool inserted;
+  const std::size_t at = subkey_index_.FindOrAdd(name, subkeys_.size(), SubKeyNames(), inserted);
   if (inserted) subkeys_.push_back(std::make_unique<HiveKey>(std::string(name)));
   if (created != nullptr && inserted) *created = true;
-  return *subkeys_[it->second];
+  return *subkeys_[at];
 }
 
 const HiveValue* HiveKey::FindValue(std::string_view name) const {
-  auto it = value_index_.find(FoldCase(name));
-  return it == value_index_.end() ? nullptr : &values_[it->second];
+  const std::size_t at = value_index_.Find(name, ValueNames());
+  return at == NameIndex::kNone ? nullptr : &values_[at];
 }
 
 void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
-  auto [it, inserted] = value_index_.try_emplace(FoldCase(name), values_.size());
+  bool inserted;
+  const std::size_t at = value_index_.FindOrAdd(name, values_.size(), ValueNames(), inserted);
   if (inserted) {
     values_.push_back(HiveValue{std::string(name), type, std::move(data)});
   } else {
-    HiveValue& value = values_[it->second];
+    HiveValue& value = values_[at];
     value.type = type;
     value.data = std::move(data);
   }
 }
 
 bool HiveKey::RemoveValue(std::string_view name) {
-  auto it = value_index_.find(FoldCase(name));
-  if (it == value_index_.end()) return false;
-  const std::size_t at = it->second;
-  value_index_.erase(it);
+  const std::size_t at = value_index_.Find(name, ValueNames());
+  if (at == NameIndex::kNone) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-  for (auto& [folded, position] : value_index_) {
-    if (position > at) --position;
-  }
+  value_index_.Rebuild(values_.size(), ValueNames());
   return true;
 }
 
@@ -222,28 +224,85 @@ struct TextLayout {
   std::vector<Value> values;
 };
 
+// Eight bytes at a time: which of the bytes of `word` are zero (their top
+// bit set in the result; a byte after a zero byte may be marked too, so only
+// whether the result is zero counts).
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+inline std::uint64_t ZeroBytes(std::uint64_t word) {
+  return (word - kOnes) & ~word & kHighBits;
+}
+
+inline std::uint64_t LoadWord(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// The position of the first '\n' at or after `from`, or text.size(). For the
+// short lines of a hive this beats memchr, whose set-up costs more than the
+// search.
+std::size_t FindNewline(std::string_view text, std::size_t from) {
+  std::size_t i = from;
+  for (; i + 8 <= text.size(); i += 8) {
+    if (ZeroBytes(LoadWord(text.data() + i) ^ ('\n' * kOnes)) != 0) break;
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] == '\n') return i;
+  }
+  return text.size();
+}
+
+// Whether any of the eight bytes of `word` is a quote, a backslash or a
+// control character: the bytes a quoted text's fast scan must look at one by
+// one. Bytes past ASCII are not among them (their top bit never passes the
+// test below); the scan notes them separately.
+inline bool HasStopByte(std::uint64_t word) {
+  const std::uint64_t below_space = (word - 0x20 * kOnes) & ~word & kHighBits;
+  return (ZeroBytes(word ^ ('"' * kOnes)) | ZeroBytes(word ^ ('\\' * kOnes)) | below_space) != 0;
+}
+
+// The lines of a text one after another, numbered from 1, without copying
+// them: each is a view of the text up to (not including) its '\n'.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view text) : text_(text) {}
+
+  // The next line, or false at the end of the text.
+  bool Next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    const std::size_t end = FindNewline(text_, pos_);
+    line = text_.substr(pos_, end - pos_);
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+
+  // The number of the line Next gave last (0 before the first).
+  std::size_t number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t number_ = 0;
+};
+
+// Reads a hive text in one pass. Lines are taken as views of the text; names
+// and texts without escapes go into the hive with a single copy.
 class Parser {
  public:
-  explicit Parser(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    text_size_ = text.size();
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string_view::npos) end = text.size();
-      lines_.push_back(text.substr(start, end - start));
-      start = end + 1;
-    }
-  }
+  explicit Parser(std::string_view text) : lines_(WithoutByteOrderMark(text)) {}
 
   Hive Parse() {
     Hive hive;
-    if (lines_.empty()) return hive;
-    if (TrimBlanks(lines_[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
+    std::string_view line;
+    if (!lines_.Next(line)) return hive;
+    if (TrimBlanks(line) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
     HiveKey* key = nullptr;
-    for (next_ = 1; next_ < lines_.size();) {
-      const std::size_t line_no = next_ + 1;
-      std::string_view line = TrimBlanks(lines_[next_++]);
+    while (lines_.Next(line)) {
+      const std::size_t line_no = lines_.number();
+      line = TrimBlanks(line);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         key = &ParseKeyLine(hive, line, line_no);
@@ -251,15 +310,23 @@ class Parser {
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
       } else {
-        ParseValueLine(*key, line, line_no);
-        if (layout_ != nullptr)
-          layout_->values.push_back({key, last_name_, line_no - 1, next_ - 1});
+        std::string_view name = ParseValueLine(*key, line, line_no);
+        if (layout_ != nullptr) {
+          layout_->values.push_back({key, std::string(name), line_no - 1, lines_.number() - 1});
+        }
       }
     }
     return hive;
   }
 
+  TextLayout* layout_ = nullptr;  // filled while parsing when set
+
  private:
+  static std::string_view WithoutByteOrderMark(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    return text;
+  }
+
   [[noreturn]] static void Fail(std::size_t line_no, const std::string& reason) {
     throw HiveSyntaxError(line_no, reason);
   }
@@ -279,15 +346,53 @@ class Parser {
     return hive.CreateKey(path);
   }
 
-  // A quoted text starting at line[pos] == '"'; leaves pos after its closing quote.
-  static std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no) {
+  // A quoted text starting at line[pos] == '"'; leaves pos after its closing
+  // quote. A text without escapes comes back as a view of `line`; one with
+  // escapes is decoded into `decoded`, which the view then shows.
+  static std::string_view ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no,
+                                      std::string& decoded) {
+    // One scan finds the closing quote (or an escape) and whether the text
+    // is plain ASCII, the common case that needs no UTF-8 check.
+    const std::size_t open = pos + 1;
+    std::size_t end = open;
+    std::uint64_t high = 0;
+    for (; end + 8 <= line.size(); end += 8) {
+      const std::uint64_t word = LoadWord(line.data() + end);
+      if (HasStopByte(word)) break;
+      high |= word & kHighBits;
+    }
+    bool breaks = false;  // a NUL, CR or LF byte
+    bool non_ascii = high != 0;
+    for (; end < line.size(); ++end) {
+      const auto c = static_cast<unsigned char>(line[end]);
+      if (c == '"' || c == '\\') break;
+      breaks |= c == '\0' || c == '\r' || c == '\n';
+      non_ascii |= c >= 0x80;
+    }
+    std::string_view text;
+    if (end < line.size() && line[end] == '"') {
+      text = line.substr(open, end - open);
+      pos = end + 1;
+    } else {
+      decoded = Unescape(line, pos, line_no);
+      text = decoded;
+      breaks = non_ascii = true;
+    }
+    if ((breaks || non_ascii) && !(breaks ? IsStorableValueName(text) : utf8::IsValid(text))) {
+      Fail(line_no, "a text with a line break, a NUL byte or bytes that are not UTF-8");
+    }
+    return text;
+  }
+
+  // The slow path of ParseQuoted, for a text with escapes (or no end).
+  static std::string Unescape(std::string_view line, std::size_t& pos, std::size_t line_no) {
     std::string out;
     for (++pos;; ++pos) {
       if (pos >= line.size()) Fail(line_no, "a text without its closing quote");
       char c = line[pos];
       if (c == '"') {
         ++pos;
-        break;
+        return out;
       }
       if (c == '\\') {
         if (++pos >= line.size()) Fail(line_no, "a text without its closing quote");
@@ -296,23 +401,21 @@ class Parser {
       }
       out.push_back(c);
     }
-    if (!IsStorableValueName(out)) {
-      Fail(line_no, "a text with a line break, a NUL byte or bytes that are not UTF-8");
-    }
-    return out;
   }
 
   static void SkipBlanks(std::string_view line, std::size_t& pos) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
   }
 
-  void ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
+  // Parses one value line (and its continuation lines) into `key`; the
+  // value's name, valid until the next call.
+  std::string_view ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
     std::size_t pos = 0;
-    std::string name;
+    std::string_view name;
     if (line.front() == '@') {
       pos = 1;
     } else if (line.front() == '"') {
-      name = ParseQuoted(line, pos, line_no);
+      name = ParseQuoted(line, pos, line_no, name_buffer_);
     } else {
       Fail(line_no, "a line that is neither a key, a value nor a comment");
     }
@@ -326,9 +429,11 @@ class Parser {
     std::string data;
     if (!rest.empty() && rest.front() == '"') {
       std::size_t end = 0;
-      data = ParseQuoted(rest, end, line_no);
+      std::string decoded;
+      const std::string_view text = ParseQuoted(rest, end, line_no, decoded);
       if (end != rest.size()) Fail(line_no, "text after the closing quote");
-      data.push_back('\0');
+      data.reserve(text.size() + 1);
+      data.append(text).push_back('\0');
       type = kRegSz;
     } else if (StartsWithNoCase(rest, "dword:")) {
       rest.remove_prefix(6);
@@ -336,23 +441,29 @@ class Parser {
       type = kRegDword;
       for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
     } else if (StartsWithNoCase(rest, "hex")) {
-      rest.remove_prefix(3);
-      type = kRegBinary;
-      if (!rest.empty() && rest.front() == '(') {
-        std::size_t close = rest.find(')');
-        if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
-        type = ParseHexNumber(rest.substr(1, close - 1), line_no,
-                              "a value type that is not 1 to 8 hex digits");
-        rest.remove_prefix(close + 1);
-      }
-      if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
-      rest.remove_prefix(1);
+      type = ParseHexType(rest, line_no);
       data = ParseBytes(rest, line_no);
     } else {
       Fail(line_no, "a value of unknown form");
     }
-    last_name_ = name;
     key.SetValue(name, type, std::move(data));
+    return name;
+  }
+
+  // The type of a "hex:" or "hex(N):" value; leaves `rest` after the ':'.
+  static std::uint32_t ParseHexType(std::string_view& rest, std::size_t line_no) {
+    rest.remove_prefix(3);
+    std::uint32_t type = kRegBinary;
+    if (!rest.empty() && rest.front() == '(') {
+      std::size_t close = rest.find(')');
+      if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
+      type = ParseHexNumber(rest.substr(1, close - 1), line_no,
+                            "a value type that is not 1 to 8 hex digits");
+      rest.remove_prefix(close + 1);
+    }
+    if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
+    rest.remove_prefix(1);
+    return type;
   }
 
   static std::uint32_t ParseHexNumber(std::string_view digits, std::size_t line_no,
@@ -371,14 +482,16 @@ class Parser {
   // ends with "\".
   std::string ParseBytes(std::string_view first, std::size_t line_no) {
     std::string joined(first);
+    std::string_view next;
     while (!joined.empty() && joined.back() == '\\') {
       joined.pop_back();
-      if (next_ >= lines_.size()) Fail(line_no, "a continued value at the end of the file");
-      joined.append(TrimBlanks(lines_[next_++]));
+      if (!lines_.Next(next)) Fail(line_no, "a continued value at the end of the file");
+      joined.append(TrimBlanks(next));
     }
     std::string data;
     std::string_view rest = TrimBlanks(joined);
     if (rest.empty()) return data;
+    data.reserve(rest.size() / 3 + 1);
     for (;;) {
       std::size_t comma = rest.find(',');
       std::string_view token = TrimBlanks(rest.substr(0, comma));
@@ -391,18 +504,18 @@ class Parser {
     }
   }
 
-  std::vector<std::string_view> lines_;
-  std::size_t next_ = 0;
-  std::string last_name_;
-
- public:
-  TextLayout* layout_ = nullptr;  // filled while parsing when set
-  std::size_t text_size() const { return text_size_; }
-  const std::vector<std::string_view>& lines() const { return lines_; }
-
- private:
-  std::size_t text_size_ = 0;
+  LineCursor lines_;
+  std::string name_buffer_;  // a decoded value name with escapes
 };
+
+// The lines of `text` after its byte-order mark, as Parser numbers them.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  LineCursor cursor(text);
+  std::string_view line;
+  while (cursor.Next(line)) lines.push_back(line);
+  return lines;
+}
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
@@ -621,7 +734,8 @@ std::optional<std::string> RewriteHiveText(std::string_view original, const Hive
   } catch (const HiveSyntaxError&) {
     return SerializeHive(changed, limit);
   }
-  const std::vector<std::string_view>& lines = parser.lines();
+  const std::string_view bom = original.starts_with("\xEF\xBB\xBF") ? original.substr(0, 3) : "";
+  const std::vector<std::string_view> lines = SplitLines(original.substr(bom.size()));
   if (lines.empty()) return SerializeHive(changed, limit);
   const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
   std::unordered_map<const HiveKey*, std::vector<std::string>> old_paths;
@@ -642,7 +756,7 @@ std::optional<std::string> RewriteHiveText(std::string_view original, const Hive
   std::string tail;
   PlanNewValues(old_hive, changed, layout, plan, tail, eol);
 
-  std::string out(original.substr(0, original.size() - parser.text_size()));  // a byte-order mark
+  std::string out(bom);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const bool last = i + 1 == lines.size();
     if (plan[i].keep) {

@@ -26,9 +26,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "registry/name_index.h"
 #include "registry/registry_exception.h"
 
 namespace tessaline {
@@ -98,12 +98,20 @@ class HiveKey {
   std::unique_ptr<HiveKey> Clone() const;
 
  private:
+  // The names at each position, for the indexes.
+  auto SubKeyNames() const {
+    return [this](std::size_t i) -> std::string_view { return subkeys_[i]->name_; };
+  }
+  auto ValueNames() const {
+    return [this](std::size_t i) -> std::string_view { return values_[i].name; };
+  }
+
   std::string name_;
   std::vector<std::unique_ptr<HiveKey>> subkeys_;
   std::vector<HiveValue> values_;
-  // Folded name -> position, so that lookups stay cheap in large keys.
-  std::unordered_map<std::string, std::size_t> subkey_index_;
-  std::unordered_map<std::string, std::size_t> value_index_;
+  // Name -> position, so that lookups stay cheap in large keys.
+  NameIndex subkey_index_;
+  NameIndex value_index_;
 };
 
 // The canonical name of a root key for any spelling of it ("hkey_local_machine"
