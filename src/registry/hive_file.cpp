@@ -129,10 +129,26 @@ std::string HiveFile::WhyNotWritable() const {
   }
 }
 
-void HiveFile::LoadLocked(const std::string& target) {
-  std::string text = ReadHiveText(target);
-  if (cache_valid_ && text == cached_text_) return;
+void HiveFile::Forget() {
   cache_valid_ = false;
+  cached_stamp_.reset();
+}
+
+void HiveFile::LoadLocked(const std::string& target) {
+  // The stamp is taken before the bytes are read: a change in between leaves
+  // the kept stamp older than the file, so the next look reads it again.
+  std::optional<FileStamp> stamp;
+  if (Result<struct stat> info = StatPath(target); info.ok() && S_ISREG(info.value().st_mode)) {
+    stamp = StampOf(info.value());
+    if (cache_valid_ && cached_stamp_ == stamp) return;
+    if (!Settled(*stamp, settle_time_)) stamp.reset();
+  }
+  std::string text = ReadHiveText(target);
+  if (cache_valid_ && text == cached_text_) {
+    cached_stamp_ = stamp;
+    return;
+  }
+  Forget();
   try {
     cached_hive_ = ParseHive(text);
   } catch (const HiveSyntaxError& e) {
@@ -140,6 +156,7 @@ void HiveFile::LoadLocked(const std::string& target) {
                              std::to_string(e.line()) + ": " + e.reason());
   }
   cached_text_ = std::move(text);
+  cached_stamp_ = stamp;
   cache_valid_ = true;
 }
 
@@ -150,6 +167,7 @@ const Hive& HiveFile::Read() {
     // No folder, so no hive and no lock file to share.
     cached_hive_ = Hive();
     cached_text_.clear();
+    cached_stamp_.reset();
     cache_valid_ = true;
     return cached_hive_;
   }
@@ -183,10 +201,15 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
     }
   } catch (...) {
     // The cached hive may hold changes that never reached the file.
-    cache_valid_ = false;
+    Forget();
     throw;
   }
-  if (changed) cached_text_ = std::move(text);
+  if (changed) {
+    // The hive just written is kept as it is; the new file's stamp has not
+    // settled, so the next look reads the file and finds these bytes.
+    cached_text_ = std::move(text);
+    cached_stamp_.reset();
+  }
 }
 
 void HiveFile::Replace(const std::string& target, const std::string& text) {
