@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <unordered_map>
 
 #include "platform/compare.h"
@@ -101,7 +102,7 @@ const HiveValue* HiveKey::FindValue(std::string_view name) const {
   return at == NameIndex::kNone ? nullptr : &values_[at];
 }
 
-void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
+std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
   bool inserted;
   const std::size_t at = value_index_.FindOrAdd(name, values_.size(), ValueNames(), inserted);
   if (inserted) {
@@ -111,6 +112,7 @@ void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string da
     value.type = type;
     value.data = std::move(data);
   }
+  return at;
 }
 
 bool HiveKey::RemoveValue(std::string_view name) {
@@ -217,7 +219,7 @@ namespace {
 struct TextLayout {
   struct Value {
     const HiveKey* key;
-    std::string name;
+    std::size_t position;  // in key->values()
     std::size_t first, last;
   };
   std::vector<std::pair<const HiveKey*, std::size_t>> key_lines;
@@ -310,9 +312,9 @@ class Parser {
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
       } else {
-        std::string_view name = ParseValueLine(*key, line, line_no);
+        const std::size_t position = ParseValueLine(*key, line, line_no);
         if (layout_ != nullptr) {
-          layout_->values.push_back({key, std::string(name), line_no - 1, lines_.number() - 1});
+          layout_->values.push_back({key, position, line_no - 1, lines_.number() - 1});
         }
       }
     }
@@ -408,8 +410,8 @@ class Parser {
   }
 
   // Parses one value line (and its continuation lines) into `key`; the
-  // value's name, valid until the next call.
-  std::string_view ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
+  // value's position in the key.
+  std::size_t ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
     std::size_t pos = 0;
     std::string_view name;
     if (line.front() == '@') {
@@ -446,8 +448,7 @@ class Parser {
     } else {
       Fail(line_no, "a value of unknown form");
     }
-    key.SetValue(name, type, std::move(data));
-    return name;
+    return key.SetValue(name, type, std::move(data));
   }
 
   // The type of a "hex:" or "hex(N):" value; leaves `rest` after the ':'.
@@ -682,18 +683,71 @@ std::string ValueLines(const HiveValue& value, std::string_view eol) {
   return lines;
 }
 
-// What becomes of each line of the old text: kept, dropped or replaced, and
-// what is added after it.
-struct LinePlan {
-  bool keep = true;
-  std::string replacement;
-  std::string after;
+// The value named `name` in `key`, looked for first at `position` (where it
+// stands when no value before it was removed), then by name.
+const HiveValue* FindValueNear(const HiveKey& key, std::size_t position, std::string_view name) {
+  const std::vector<HiveValue>& values = key.values();
+  if (position < values.size() && SameText(values[position].name, name)) return &values[position];
+  return key.FindValue(name);
+}
+
+// What becomes of the lines of the old text: each is kept or dropped; a few
+// get a replacement (for a changed value) or lines added after them.
+class LinePlan {
+ public:
+  // The replacement of a line and the lines added after it.
+  using Edit = std::pair<std::string, std::string>;
+
+  explicit LinePlan(std::size_t lines) : keep_(lines, true), edit_(lines, 0) {}
+
+  bool keep(std::size_t line) const { return keep_[line]; }
+  void Drop(std::size_t line) { keep_[line] = false; }
+  std::string& replacement(std::size_t line) { return EditOf(line).first; }
+  std::string& after(std::size_t line) { return EditOf(line).second; }
+  // The edit of `line`; nullptr when it has none.
+  const Edit* edit(std::size_t line) const {
+    return edit_[line] == 0 ? nullptr : &edits_[edit_[line] - 1];
+  }
+
+ private:
+  Edit& EditOf(std::size_t line) {
+    if (edit_[line] == 0) {
+      edits_.emplace_back();
+      edit_[line] = static_cast<std::uint32_t>(edits_.size());
+    }
+    return edits_[edit_[line] - 1];
+  }
+
+  std::vector<bool> keep_;
+  std::vector<std::uint32_t> edit_;  // 1 + index into edits_, 0 for none
+  std::deque<Edit> edits_;           // a deque: references stay valid as it grows
 };
+
+// Plans the changed and the removed values and keys of the old text.
+void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
+                       LinePlan& plan, std::string_view eol) {
+  std::unordered_map<const HiveKey*, const HiveKey*> now_key;  // old key -> changed, or nullptr
+  for (auto& [key, path] : KeyPaths(old_hive)) now_key[key] = changed.FindKey(path);
+  const HiveKey* old_key = nullptr;
+  const HiveKey* key = nullptr;
+  for (const auto& value : layout.values) {
+    if (value.key != old_key) key = now_key.at(old_key = value.key);
+    const HiveValue& before = old_key->values()[value.position];
+    const HiveValue* now =
+        key != nullptr ? FindValueNear(*key, value.position, before.name) : nullptr;
+    if (now != nullptr && *now == before) continue;
+    for (std::size_t i = value.first; i <= value.last; ++i) plan.Drop(i);
+    if (now != nullptr) plan.replacement(value.first) = ValueLines(*now, eol);
+  }
+  for (const auto& [old, line] : layout.key_lines) {
+    if (now_key.at(old) == nullptr) plan.Drop(line);
+  }
+}
 
 // Adds to `plan` the values of `changed` that the old text lacks, after the
 // last line of their key, and the keys it lacks at the end.
 void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
-                   std::vector<LinePlan>& plan, std::string& tail, std::string_view eol) {
+                   LinePlan& plan, std::string& tail, std::string_view eol) {
   std::unordered_map<const HiveKey*, std::size_t> last_line;
   for (const auto& [key, line] : layout.key_lines) last_line[key] = std::max(last_line[key], line);
   for (const auto& value : layout.values) {
@@ -703,13 +757,14 @@ void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& 
     const HiveKey* old_key = old_hive.FindKey(path);
     auto where = old_key != nullptr ? last_line.find(old_key) : last_line.end();
     std::string added;
-    for (const HiveValue& value : key->values()) {
-      if (old_key == nullptr || old_key->FindValue(value.name) == nullptr) {
+    for (std::size_t i = 0; i < key->values().size(); ++i) {
+      const HiveValue& value = key->values()[i];
+      if (old_key == nullptr || FindValueNear(*old_key, i, value.name) == nullptr) {
         added += ValueLines(value, eol);
       }
     }
     if (where != last_line.end()) {
-      plan[where->second].after += added;
+      plan.after(where->second) += added;
     } else if (old_key == nullptr || !added.empty()) {
       tail.push_back('[');
       tail.append(JoinPath(path));
@@ -719,6 +774,35 @@ void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& 
       tail.append(eol);
     }
   }
+}
+
+// The old text's `lines` as `plan` has them, then `tail`; nothing when that
+// passes `limit`. A last line without its line end gets one only when
+// something follows it.
+std::optional<std::string> WritePlanned(std::string_view original, std::string_view bom,
+                                        const std::vector<std::string_view>& lines,
+                                        const LinePlan& plan, const std::string& tail,
+                                        std::string_view eol, std::size_t limit) {
+  const bool ends_with_newline = original.ends_with('\n');
+  std::string out(bom);
+  out.reserve(original.size() + tail.size() + 64);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const bool last = i + 1 == lines.size();
+    const auto* edit = plan.edit(i);
+    const bool nothing_after = edit == nullptr || edit->second.empty();
+    if (plan.keep(i)) {
+      out.append(lines[i]);
+      if (!last || ends_with_newline) out.push_back('\n');
+      if (last && !ends_with_newline && !(nothing_after && tail.empty())) out.append(eol);
+    } else if (edit != nullptr) {
+      out += edit->first;
+    }
+    if (edit != nullptr) out += edit->second;
+    if (out.size() > limit) return std::nullopt;
+  }
+  out += tail;
+  if (out.size() > limit) return std::nullopt;
+  return out;
 }
 
 }  // namespace
@@ -738,45 +822,16 @@ std::optional<std::string> RewriteHiveText(std::string_view original, const Hive
   const std::vector<std::string_view> lines = SplitLines(original.substr(bom.size()));
   if (lines.empty()) return SerializeHive(changed, limit);
   const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
-  std::unordered_map<const HiveKey*, std::vector<std::string>> old_paths;
-  for (auto& [key, path] : KeyPaths(old_hive)) old_paths[key] = std::move(path);
-  std::vector<LinePlan> plan(lines.size());
-
-  for (const auto& value : layout.values) {
-    const HiveKey* key = changed.FindKey(old_paths.at(value.key));
-    const HiveValue* now = key != nullptr ? key->FindValue(value.name) : nullptr;
-    const HiveValue* before = value.key->FindValue(value.name);
-    if (now != nullptr && *now == *before) continue;
-    for (std::size_t i = value.first; i <= value.last; ++i) plan[i].keep = false;
-    if (now != nullptr) plan[value.first].replacement = ValueLines(*now, eol);
-  }
-  for (const auto& [key, line] : layout.key_lines) {
-    if (changed.FindKey(old_paths.at(key)) == nullptr) plan[line].keep = false;
-  }
+  LinePlan plan(lines.size());
+  PlanChangedValues(old_hive, changed, layout, plan, eol);
   std::string tail;
   PlanNewValues(old_hive, changed, layout, plan, tail, eol);
-
-  std::string out(bom);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const bool last = i + 1 == lines.size();
-    if (plan[i].keep) {
-      out.append(lines[i]);
-      if (!last || original.ends_with('\n')) out.push_back('\n');
-      if (last && !original.ends_with('\n') && !(plan[i].after.empty() && tail.empty())) {
-        out.append(eol);
-      }
-    } else {
-      out += plan[i].replacement;
-    }
-    out += plan[i].after;
-    if (out.size() > limit) return std::nullopt;
-  }
-  out += tail;
-  if (out.size() > limit) return std::nullopt;
+  std::optional<std::string> out = WritePlanned(original, bom, lines, plan, tail, eol, limit);
+  if (!out) return std::nullopt;
   // The text must read back as exactly the changed hive; anything this does
   // not foresee is written out whole instead.
   try {
-    if (ParseHive(out) == changed) return out;
+    if (ParseHive(*out) == changed) return out;
   } catch (const HiveSyntaxError&) {
   }
   return SerializeHive(changed, limit);

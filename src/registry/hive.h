@@ -82,8 +82,8 @@ class HiveKey {
   // The value named `name` (ignoring case), or nullptr.
   const HiveValue* FindValue(std::string_view name) const;
   // Sets the value `name`, keeping the spelling and position of an existing
-  // one. The caller ensures IsStorableValueName(name).
-  void SetValue(std::string_view name, std::uint32_t type, std::string data);
+  // one; its position in values(). The caller ensures IsStorableValueName(name).
+  std::size_t SetValue(std::string_view name, std::uint32_t type, std::string data);
   // Removes the value `name` (ignoring case), keeping the others in order.
   // False when there is none.
   bool RemoveValue(std::string_view name);
