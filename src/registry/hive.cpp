@@ -212,7 +212,7 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
-namespace {
+namespace {}  // namespace
 
 // Where each key line and each value stands in a hive's text (line indexes
 // from 0, the value's continuation lines included).
@@ -225,6 +225,8 @@ struct TextLayout {
   std::vector<std::pair<const HiveKey*, std::size_t>> key_lines;
   std::vector<Value> values;
 };
+
+namespace {
 
 // Eight bytes at a time: which of the bytes of `word` are zero (their top
 // bit set in the result; a byte after a zero byte may be marked too, so only
@@ -807,34 +809,57 @@ std::optional<std::string> WritePlanned(std::string_view original, std::string_v
 
 }  // namespace
 
+HiveText::HiveText() : layout_(std::make_unique<TextLayout>()) {}
+HiveText::HiveText(HiveText&&) noexcept = default;
+HiveText& HiveText::operator=(HiveText&&) noexcept = default;
+HiveText::~HiveText() = default;
+
+HiveText HiveText::Parse(std::string text) {
+  HiveText parsed;
+  Parser parser(text);
+  parser.layout_ = parsed.layout_.get();
+  parsed.hive_ = parser.Parse();
+  parsed.text_ = std::move(text);
+  return parsed;
+}
+
+std::optional<HiveText> HiveText::Rewrite(const Hive& changed, std::size_t limit) const {
+  const std::string_view original = text_;
+  const std::string_view bom = original.starts_with("\xEF\xBB\xBF") ? original.substr(0, 3) : "";
+  const std::vector<std::string_view> lines = SplitLines(original.substr(bom.size()));
+  std::optional<std::string> out;
+  if (!lines.empty()) {
+    const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
+    LinePlan plan(lines.size());
+    PlanChangedValues(hive_, changed, *layout_, plan, eol);
+    std::string tail;
+    PlanNewValues(hive_, changed, *layout_, plan, tail, eol);
+    out = WritePlanned(original, bom, lines, plan, tail, eol, limit);
+    if (!out) return std::nullopt;
+    // The text must read back as exactly the changed hive; anything this
+    // does not foresee is written out whole instead.
+    try {
+      HiveText rewritten = Parse(std::move(*out));
+      if (rewritten.hive_ == changed) return rewritten;
+    } catch (const HiveSyntaxError&) {
+    }
+  }
+  out = SerializeHive(changed, limit);
+  if (!out) return std::nullopt;
+  return Parse(std::move(*out));
+}
+
 std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
                                            std::size_t limit) {
-  Parser parser(original);
-  TextLayout layout;
-  parser.layout_ = &layout;
-  Hive old_hive;
+  HiveText parsed;
   try {
-    old_hive = parser.Parse();
+    parsed = HiveText::Parse(std::string(original));
   } catch (const HiveSyntaxError&) {
     return SerializeHive(changed, limit);
   }
-  const std::string_view bom = original.starts_with("\xEF\xBB\xBF") ? original.substr(0, 3) : "";
-  const std::vector<std::string_view> lines = SplitLines(original.substr(bom.size()));
-  if (lines.empty()) return SerializeHive(changed, limit);
-  const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
-  LinePlan plan(lines.size());
-  PlanChangedValues(old_hive, changed, layout, plan, eol);
-  std::string tail;
-  PlanNewValues(old_hive, changed, layout, plan, tail, eol);
-  std::optional<std::string> out = WritePlanned(original, bom, lines, plan, tail, eol, limit);
-  if (!out) return std::nullopt;
-  // The text must read back as exactly the changed hive; anything this does
-  // not foresee is written out whole instead.
-  try {
-    if (ParseHive(*out) == changed) return out;
-  } catch (const HiveSyntaxError&) {
-  }
-  return SerializeHive(changed, limit);
+  std::optional<HiveText> rewritten = parsed.Rewrite(changed, limit);
+  if (!rewritten) return std::nullopt;
+  return rewritten->text();
 }
 
 }  // namespace tessaline

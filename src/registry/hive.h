@@ -185,4 +185,33 @@ std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
                                            std::size_t limit);
 
+struct TextLayout;  // where each key line and value stands in a text (hive.cpp)
+
+// A hive text kept with the hive parsed from it and where each key and value
+// stands in it, so that a changed hive is written back (Rewrite) without
+// parsing the old text again. Move-only: the layout refers to the hive's
+// keys, which stay where they are when the object moves.
+class HiveText {
+ public:
+  HiveText();  // the empty text: an empty hive
+  HiveText(HiveText&&) noexcept;
+  HiveText& operator=(HiveText&&) noexcept;
+  ~HiveText();
+
+  // Parses `text`. Raises HiveSyntaxError as ParseHive does.
+  static HiveText Parse(std::string text);
+
+  const std::string& text() const { return text_; }
+  const Hive& hive() const { return hive_; }
+
+  // The text RewriteHiveText(text(), changed, limit) gives, with its hive
+  // (equal to `changed`) and layout; nothing when it would pass `limit`.
+  std::optional<HiveText> Rewrite(const Hive& changed, std::size_t limit) const;
+
+ private:
+  std::string text_;
+  Hive hive_;
+  std::unique_ptr<TextLayout> layout_;
+};
+
 }  // namespace tessaline

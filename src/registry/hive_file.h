@@ -64,7 +64,8 @@ class HiveFile {
   // when the file cannot be read or does not parse.
   const Hive& Read();
 
-  // Under the exclusive lock: reads the hive, lets `change` modify it and,
+  // Under the exclusive lock: reads the hive, lets `change` modify a copy of
+  // it and,
   // when `change` returns true, replaces the file with the result. Creates
   // the hive's folder when missing. Raises ERegistryException when the hive
   // cannot be read, does not parse or cannot be replaced; the file then keeps
@@ -96,11 +97,14 @@ class HiveFile {
   std::string path_;
   void Forget();
 
-  // The file's last text as read or written, and the hive parsed from it:
+  // The file's last text as read or written, with the hive parsed from it:
   // when the file still holds these bytes, parsing is skipped.
   bool cache_valid_ = false;
-  std::string cached_text_;
-  Hive cached_hive_;
+  HiveText cached_;
+  // A copy of the cached hive for Modify's changes; once they are written it
+  // equals the hive of the new text, so the next Modify needs no new copy.
+  bool working_valid_ = false;
+  Hive working_;
   // The file's settled stamp when it was read into the cache: while the file
   // keeps it, reading is skipped too.
   std::optional<FileStamp> cached_stamp_;
