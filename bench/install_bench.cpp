@@ -6,6 +6,9 @@
 // the file safely on disk), in the same run. Every round gets a new
 // destination folder and, for the installer, a new hive, so that each round
 // installs afresh; the previous round's files are removed outside the timing.
+// BM_InstallWithPacks installs into a hive that already records other packs,
+// so that 10,000 packs compare with 1 (a fresh copy of the hive each round,
+// made outside the timing, so that the record is written anew every time).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -15,10 +18,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "common/test_support.h"
+#include "registry/hive_file.h"
 
 extern char** environ;
 
@@ -91,6 +96,53 @@ void BM_InstallProcess(benchmark::State& state) {
   SetBytes(state);
 }
 BENCHMARK(BM_InstallProcess)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// A hive file recording `packs` - 1 packs other than this one (numbers from
+// 2), made on first use.
+const std::string& HiveWithOtherPacks(int packs) {
+  static std::map<int, std::string> hives;
+  auto [it, made] = hives.try_emplace(packs);
+  if (made) {
+    it->second = Scratch() / ("packs" + std::to_string(packs) + ".reg");
+    HiveFile file(it->second);
+    file.Modify([&](Hive& hive) {
+      HiveKey& key = hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
+      for (int n = 2; n <= packs; ++n) {
+        const std::string no = std::to_string(n);
+        key.SetValue("Pack" + no, kRegSz, "/opt/wenlora/packs/Pack number " + no + ".wpk" + '\0');
+        key.SetValue("Comm" + no, kRegSz, "Pack number " + no + '\0');
+        key.SetValue("Cir" + no, kRegSz, "Колода номер " + no + '\0');
+      }
+      return true;
+    });
+  }
+  return it->second;
+}
+
+void BM_InstallWithPacks(benchmark::State& state) {
+  const int packs = static_cast<int>(state.range(0));
+  const std::string& recorded = HiveWithOtherPacks(packs);
+  const std::string name = "packs" + std::to_string(packs) + "-";
+  long round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::string dir = FreshFolder(name, ++round);
+    const std::string hive = dir + ".reg";
+    fs::copy_file(recorded, hive, fs::copy_options::overwrite_existing);
+    state.ResumeTiming();
+    if (!Run({TESSALINE_EXECUTABLE, "--install", dir}, {"WENLORA_REGISTRY=" + hive})) {
+      state.SkipWithError("tessaline --install failed");
+      break;
+    }
+  }
+  SetBytes(state);
+}
+BENCHMARK(BM_InstallWithPacks)
+    ->ArgName("packs")
+    ->Arg(1)
+    ->Arg(10000)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Baseline: cp EXECUTABLE DIR/Tessaline.wpk, then sync DIR/Tessaline.wpk.
 void BM_CpThenSync(benchmark::State& state) {

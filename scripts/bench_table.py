@@ -141,15 +141,25 @@ def registry_rows(results_dir):
         figures = [f"{n:,}: {ratio(runs, bench + str(n), one)}" for n in (100, 1000, 10000)]
         rows.append((f"`registry_bench`: new store + one {op.lower()} per round (per process)",
                      f"N records vs 1 ({duration(median(runs, one))})", "; ".join(figures)))
+    parse = [f"{n:,}: {ratio(runs, f'BM_ParseHive/records:{n}', f'BM_ParseHiveBefore/records:{n}')}"
+             for n in (1, 100, 1000, 10000)]
+    rows.append(("`registry_bench`: parsing the hive text, N records",
+                 "vs the line-splitting parser it replaced", "; ".join(parse)))
+    per_record = median(runs, "BM_ParseHive/records:10000")
+    rows.append(("`registry_bench`: parsing 10,000 records, per record",
+                 "(time, not a ratio)", duration(per_record / 10000 if per_record else None)))
     return rows
 
 
 def install_rows(results_dir):
     runs = load(results_dir, "install_bench")
     a, b = "BM_InstallProcess", "BM_CpThenSync"
+    one, many = "BM_InstallWithPacks/packs:1", "BM_InstallWithPacks/packs:10000"
     return [("`install_bench`: `tessaline --install DIR` process, fresh hive and folder",
              f"vs `cp` + `sync` of the same file ({duration(median(runs, b))})",
-             ratio(runs, a, b))]
+             ratio(runs, a, b)),
+            ("`install_bench`: `tessaline --install DIR` with 10,000 packs recorded",
+             f"vs 1 pack ({duration(median(runs, one))})", ratio(runs, many, one))]
 
 
 def startup_rows(results_dir):
@@ -161,6 +171,10 @@ def startup_rows(results_dir):
         rows.append((f"`startup/startup_bench`: start to first paint ({duration(median(runs, a))})",
                      f"vs {label}: time; peak memory",
                      f"{ratio(runs, a, base)}; {ratio(runs, a, base, 'peak_rss_kb')}"))
+    one, many = "BM_InstallerWithPacks/packs:1", "BM_InstallerWithPacks/packs:10000"
+    rows.append((f"`startup/startup_bench`: start to first paint with 10,000 packs recorded",
+                 f"vs 1 pack ({duration(median(runs, one))}): time; peak memory",
+                 f"{ratio(runs, many, one)}; {ratio(runs, many, one, 'peak_rss_kb')}"))
     return rows
 
 

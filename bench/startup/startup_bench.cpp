@@ -4,6 +4,8 @@
 // starts and quits, and an empty maximised window. Each iteration spawns the
 // program and waits for it; wait4() gives the child's peak resident memory,
 // reported as the peak_rss_kb counter of each repetition.
+// BM_InstallerWithPacks starts the installer on a hive that records this pack
+// and 0 or 9,999 others, so that a start with 10,000 packs compares with one.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -74,11 +76,41 @@ Scene& TheScene() {
   return scene;
 }
 
+// A hive file in the scene's folder recording this pack (number 1) and
+// `packs` - 1 others, made on first use; the text is written directly, as the
+// installer would write it.
+std::string HiveWithPacks(int packs) {
+  const fs::path path = TheScene().dir / ("packs" + std::to_string(packs) + ".reg");
+  if (!fs::exists(path)) {
+    std::ofstream out(path, std::ios::binary);
+    out << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\n";
+    for (int n = 1; n <= packs; ++n) {
+      if (n == 1) {
+        out << "\"Pack1\"=\"" << (TheScene().dir / "Tessaline.wpk").string() << "\"\n"
+            << "\"Comm1\"=\"Tessaline\"\n\"Cir1\"=\"Тессалина\"\n";
+        continue;
+      }
+      out << "\"Pack" << n << "\"=\"/opt/wenlora/packs/Pack number " << n << ".wpk\"\n"
+          << "\"Comm" << n << "\"=\"Pack number " << n << "\"\n"
+          << "\"Cir" << n << "\"=\"Колода номер " << n << "\"\n";
+    }
+    out << "\n";
+  }
+  return path.string();
+}
+
 // Runs `program` to its end with its output discarded; its peak resident
-// memory in KiB, or -1 when it could not be run or failed.
-long RunChild(const char* program) {
+// memory in KiB, or -1 when it could not be run or failed. `hive`, when not
+// empty, replaces the scene's registry hive.
+long RunChild(const char* program, const std::string& hive = {}) {
+  std::vector<std::string> env = TheScene().env;
+  if (!hive.empty()) {
+    for (std::string& entry : env) {
+      if (entry.rfind("WENLORA_REGISTRY=", 0) == 0) entry = "WENLORA_REGISTRY=" + hive;
+    }
+  }
   std::vector<char*> envp;
-  for (std::string& entry : TheScene().env) envp.push_back(entry.data());
+  for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
   char* argv[] = {const_cast<char*>(program), nullptr};
   posix_spawn_file_actions_t actions;
@@ -98,11 +130,12 @@ long RunChild(const char* program) {
   return usage.ru_maxrss;
 }
 
-void RunProgram(benchmark::State& state, const char* program, Totals& totals) {
+void RunProgram(benchmark::State& state, const char* program, Totals& totals,
+                const std::string& hive = {}) {
   long run_peak_kb = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const long peak = RunChild(program);
+    const long peak = RunChild(program, hive);
     const auto end = std::chrono::steady_clock::now();
     if (peak < 0) {
       state.SkipWithError("the program failed");
@@ -135,6 +168,17 @@ void BM_InstallerToFirstPaint(benchmark::State& state) {
   RunProgram(state, TESSALINE_EXECUTABLE, window_totals);
 }
 BENCHMARK(BM_InstallerToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_InstallerWithPacks(benchmark::State& state) {
+  static Totals totals;
+  RunProgram(state, TESSALINE_EXECUTABLE, totals, HiveWithPacks(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_InstallerWithPacks)
+    ->ArgName("packs")
+    ->Arg(1)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

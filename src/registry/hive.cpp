@@ -2,6 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <deque>
+#include <unordered_map>
 
 #include "platform/compare.h"
 #include "platform/utf8.h"
@@ -57,8 +60,10 @@ std::vector<std::string> SplitPath(std::string_view path) {
 }  // namespace
 
 bool IsStorableValueName(std::string_view name) {
-  return name.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos &&
-         utf8::IsValid(name);
+  for (char c : name) {
+    if (c == '\0' || c == '\r' || c == '\n') return false;
+  }
+  return utf8::IsValid(name);
 }
 
 bool IsStorableKeyName(std::string_view name) {
@@ -76,8 +81,8 @@ std::string_view CanonicalRootName(std::string_view name) {
 // HiveKey
 
 HiveKey* HiveKey::FindSubKey(std::string_view name) {
-  auto it = subkey_index_.find(FoldCase(name));
-  return it == subkey_index_.end() ? nullptr : subkeys_[it->second].get();
+  const std::size_t at = subkey_index_.Find(name, SubKeyNames());
+  return at == NameIndex::kNone ? nullptr : subkeys_[at].get();
 }
 
 const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
@@ -85,37 +90,36 @@ const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
 }
 
 HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
-  auto [it, inserted] = subkey_index_.try_emplace(FoldCase(name), subkeys_.size());
+  bool inserted;
+  const std::size_t at = subkey_index_.FindOrAdd(name, subkeys_.size(), SubKeyNames(), inserted);
   if (inserted) subkeys_.push_back(std::make_unique<HiveKey>(std::string(name)));
   if (created != nullptr && inserted) *created = true;
-  return *subkeys_[it->second];
+  return *subkeys_[at];
 }
 
 const HiveValue* HiveKey::FindValue(std::string_view name) const {
-  auto it = value_index_.find(FoldCase(name));
-  return it == value_index_.end() ? nullptr : &values_[it->second];
+  const std::size_t at = value_index_.Find(name, ValueNames());
+  return at == NameIndex::kNone ? nullptr : &values_[at];
 }
 
-void HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
-  auto [it, inserted] = value_index_.try_emplace(FoldCase(name), values_.size());
+std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
+  bool inserted;
+  const std::size_t at = value_index_.FindOrAdd(name, values_.size(), ValueNames(), inserted);
   if (inserted) {
     values_.push_back(HiveValue{std::string(name), type, std::move(data)});
   } else {
-    HiveValue& value = values_[it->second];
+    HiveValue& value = values_[at];
     value.type = type;
     value.data = std::move(data);
   }
+  return at;
 }
 
 bool HiveKey::RemoveValue(std::string_view name) {
-  auto it = value_index_.find(FoldCase(name));
-  if (it == value_index_.end()) return false;
-  const std::size_t at = it->second;
-  value_index_.erase(it);
+  const std::size_t at = value_index_.Find(name, ValueNames());
+  if (at == NameIndex::kNone) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-  for (auto& [folded, position] : value_index_) {
-    if (position > at) --position;
-  }
+  value_index_.Rebuild(values_.size(), ValueNames());
   return true;
 }
 
@@ -208,42 +212,101 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
-namespace {
+namespace {}  // namespace
 
 // Where each key line and each value stands in a hive's text (line indexes
 // from 0, the value's continuation lines included).
 struct TextLayout {
   struct Value {
     const HiveKey* key;
-    std::string name;
+    std::size_t position;  // in key->values()
     std::size_t first, last;
   };
   std::vector<std::pair<const HiveKey*, std::size_t>> key_lines;
   std::vector<Value> values;
 };
 
+namespace {
+
+// Eight bytes at a time: which of the bytes of `word` are zero (their top
+// bit set in the result; a byte after a zero byte may be marked too, so only
+// whether the result is zero counts).
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+inline std::uint64_t ZeroBytes(std::uint64_t word) {
+  return (word - kOnes) & ~word & kHighBits;
+}
+
+inline std::uint64_t LoadWord(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// The position of the first '\n' at or after `from`, or text.size(). For the
+// short lines of a hive this beats memchr, whose set-up costs more than the
+// search.
+std::size_t FindNewline(std::string_view text, std::size_t from) {
+  std::size_t i = from;
+  for (; i + 8 <= text.size(); i += 8) {
+    if (ZeroBytes(LoadWord(text.data() + i) ^ ('\n' * kOnes)) != 0) break;
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] == '\n') return i;
+  }
+  return text.size();
+}
+
+// Whether any of the eight bytes of `word` is a quote, a backslash or a
+// control character: the bytes a quoted text's fast scan must look at one by
+// one. Bytes past ASCII are not among them (their top bit never passes the
+// test below); the scan notes them separately.
+inline bool HasStopByte(std::uint64_t word) {
+  const std::uint64_t below_space = (word - 0x20 * kOnes) & ~word & kHighBits;
+  return (ZeroBytes(word ^ ('"' * kOnes)) | ZeroBytes(word ^ ('\\' * kOnes)) | below_space) != 0;
+}
+
+// The lines of a text one after another, numbered from 1, without copying
+// them: each is a view of the text up to (not including) its '\n'.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view text) : text_(text) {}
+
+  // The next line, or false at the end of the text.
+  bool Next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    const std::size_t end = FindNewline(text_, pos_);
+    line = text_.substr(pos_, end - pos_);
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+
+  // The number of the line Next gave last (0 before the first).
+  std::size_t number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t number_ = 0;
+};
+
+// Reads a hive text in one pass. Lines are taken as views of the text; names
+// and texts without escapes go into the hive with a single copy.
 class Parser {
  public:
-  explicit Parser(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    text_size_ = text.size();
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string_view::npos) end = text.size();
-      lines_.push_back(text.substr(start, end - start));
-      start = end + 1;
-    }
-  }
+  explicit Parser(std::string_view text) : lines_(WithoutByteOrderMark(text)) {}
 
   Hive Parse() {
     Hive hive;
-    if (lines_.empty()) return hive;
-    if (TrimBlanks(lines_[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
+    std::string_view line;
+    if (!lines_.Next(line)) return hive;
+    if (TrimBlanks(line) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
     HiveKey* key = nullptr;
-    for (next_ = 1; next_ < lines_.size();) {
-      const std::size_t line_no = next_ + 1;
-      std::string_view line = TrimBlanks(lines_[next_++]);
+    while (lines_.Next(line)) {
+      const std::size_t line_no = lines_.number();
+      line = TrimBlanks(line);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         key = &ParseKeyLine(hive, line, line_no);
@@ -251,15 +314,23 @@ class Parser {
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
       } else {
-        ParseValueLine(*key, line, line_no);
-        if (layout_ != nullptr)
-          layout_->values.push_back({key, last_name_, line_no - 1, next_ - 1});
+        const std::size_t position = ParseValueLine(*key, line, line_no);
+        if (layout_ != nullptr) {
+          layout_->values.push_back({key, position, line_no - 1, lines_.number() - 1});
+        }
       }
     }
     return hive;
   }
 
+  TextLayout* layout_ = nullptr;  // filled while parsing when set
+
  private:
+  static std::string_view WithoutByteOrderMark(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    return text;
+  }
+
   [[noreturn]] static void Fail(std::size_t line_no, const std::string& reason) {
     throw HiveSyntaxError(line_no, reason);
   }
@@ -279,15 +350,53 @@ class Parser {
     return hive.CreateKey(path);
   }
 
-  // A quoted text starting at line[pos] == '"'; leaves pos after its closing quote.
-  static std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no) {
+  // A quoted text starting at line[pos] == '"'; leaves pos after its closing
+  // quote. A text without escapes comes back as a view of `line`; one with
+  // escapes is decoded into `decoded`, which the view then shows.
+  static std::string_view ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no,
+                                      std::string& decoded) {
+    // One scan finds the closing quote (or an escape) and whether the text
+    // is plain ASCII, the common case that needs no UTF-8 check.
+    const std::size_t open = pos + 1;
+    std::size_t end = open;
+    std::uint64_t high = 0;
+    for (; end + 8 <= line.size(); end += 8) {
+      const std::uint64_t word = LoadWord(line.data() + end);
+      if (HasStopByte(word)) break;
+      high |= word & kHighBits;
+    }
+    bool breaks = false;  // a NUL, CR or LF byte
+    bool non_ascii = high != 0;
+    for (; end < line.size(); ++end) {
+      const auto c = static_cast<unsigned char>(line[end]);
+      if (c == '"' || c == '\\') break;
+      breaks |= c == '\0' || c == '\r' || c == '\n';
+      non_ascii |= c >= 0x80;
+    }
+    std::string_view text;
+    if (end < line.size() && line[end] == '"') {
+      text = line.substr(open, end - open);
+      pos = end + 1;
+    } else {
+      decoded = Unescape(line, pos, line_no);
+      text = decoded;
+      breaks = non_ascii = true;
+    }
+    if ((breaks || non_ascii) && !(breaks ? IsStorableValueName(text) : utf8::IsValid(text))) {
+      Fail(line_no, "a text with a line break, a NUL byte or bytes that are not UTF-8");
+    }
+    return text;
+  }
+
+  // The slow path of ParseQuoted, for a text with escapes (or no end).
+  static std::string Unescape(std::string_view line, std::size_t& pos, std::size_t line_no) {
     std::string out;
     for (++pos;; ++pos) {
       if (pos >= line.size()) Fail(line_no, "a text without its closing quote");
       char c = line[pos];
       if (c == '"') {
         ++pos;
-        break;
+        return out;
       }
       if (c == '\\') {
         if (++pos >= line.size()) Fail(line_no, "a text without its closing quote");
@@ -296,23 +405,21 @@ class Parser {
       }
       out.push_back(c);
     }
-    if (!IsStorableValueName(out)) {
-      Fail(line_no, "a text with a line break, a NUL byte or bytes that are not UTF-8");
-    }
-    return out;
   }
 
   static void SkipBlanks(std::string_view line, std::size_t& pos) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
   }
 
-  void ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
+  // Parses one value line (and its continuation lines) into `key`; the
+  // value's position in the key.
+  std::size_t ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
     std::size_t pos = 0;
-    std::string name;
+    std::string_view name;
     if (line.front() == '@') {
       pos = 1;
     } else if (line.front() == '"') {
-      name = ParseQuoted(line, pos, line_no);
+      name = ParseQuoted(line, pos, line_no, name_buffer_);
     } else {
       Fail(line_no, "a line that is neither a key, a value nor a comment");
     }
@@ -326,9 +433,11 @@ class Parser {
     std::string data;
     if (!rest.empty() && rest.front() == '"') {
       std::size_t end = 0;
-      data = ParseQuoted(rest, end, line_no);
+      std::string decoded;
+      const std::string_view text = ParseQuoted(rest, end, line_no, decoded);
       if (end != rest.size()) Fail(line_no, "text after the closing quote");
-      data.push_back('\0');
+      data.reserve(text.size() + 1);
+      data.append(text).push_back('\0');
       type = kRegSz;
     } else if (StartsWithNoCase(rest, "dword:")) {
       rest.remove_prefix(6);
@@ -336,23 +445,28 @@ class Parser {
       type = kRegDword;
       for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
     } else if (StartsWithNoCase(rest, "hex")) {
-      rest.remove_prefix(3);
-      type = kRegBinary;
-      if (!rest.empty() && rest.front() == '(') {
-        std::size_t close = rest.find(')');
-        if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
-        type = ParseHexNumber(rest.substr(1, close - 1), line_no,
-                              "a value type that is not 1 to 8 hex digits");
-        rest.remove_prefix(close + 1);
-      }
-      if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
-      rest.remove_prefix(1);
+      type = ParseHexType(rest, line_no);
       data = ParseBytes(rest, line_no);
     } else {
       Fail(line_no, "a value of unknown form");
     }
-    last_name_ = name;
-    key.SetValue(name, type, std::move(data));
+    return key.SetValue(name, type, std::move(data));
+  }
+
+  // The type of a "hex:" or "hex(N):" value; leaves `rest` after the ':'.
+  static std::uint32_t ParseHexType(std::string_view& rest, std::size_t line_no) {
+    rest.remove_prefix(3);
+    std::uint32_t type = kRegBinary;
+    if (!rest.empty() && rest.front() == '(') {
+      std::size_t close = rest.find(')');
+      if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
+      type = ParseHexNumber(rest.substr(1, close - 1), line_no,
+                            "a value type that is not 1 to 8 hex digits");
+      rest.remove_prefix(close + 1);
+    }
+    if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
+    rest.remove_prefix(1);
+    return type;
   }
 
   static std::uint32_t ParseHexNumber(std::string_view digits, std::size_t line_no,
@@ -371,14 +485,16 @@ class Parser {
   // ends with "\".
   std::string ParseBytes(std::string_view first, std::size_t line_no) {
     std::string joined(first);
+    std::string_view next;
     while (!joined.empty() && joined.back() == '\\') {
       joined.pop_back();
-      if (next_ >= lines_.size()) Fail(line_no, "a continued value at the end of the file");
-      joined.append(TrimBlanks(lines_[next_++]));
+      if (!lines_.Next(next)) Fail(line_no, "a continued value at the end of the file");
+      joined.append(TrimBlanks(next));
     }
     std::string data;
     std::string_view rest = TrimBlanks(joined);
     if (rest.empty()) return data;
+    data.reserve(rest.size() / 3 + 1);
     for (;;) {
       std::size_t comma = rest.find(',');
       std::string_view token = TrimBlanks(rest.substr(0, comma));
@@ -391,18 +507,18 @@ class Parser {
     }
   }
 
-  std::vector<std::string_view> lines_;
-  std::size_t next_ = 0;
-  std::string last_name_;
-
- public:
-  TextLayout* layout_ = nullptr;  // filled while parsing when set
-  std::size_t text_size() const { return text_size_; }
-  const std::vector<std::string_view>& lines() const { return lines_; }
-
- private:
-  std::size_t text_size_ = 0;
+  LineCursor lines_;
+  std::string name_buffer_;  // a decoded value name with escapes
 };
+
+// The lines of `text` after its byte-order mark, as Parser numbers them.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  LineCursor cursor(text);
+  std::string_view line;
+  while (cursor.Next(line)) lines.push_back(line);
+  return lines;
+}
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
@@ -569,18 +685,71 @@ std::string ValueLines(const HiveValue& value, std::string_view eol) {
   return lines;
 }
 
-// What becomes of each line of the old text: kept, dropped or replaced, and
-// what is added after it.
-struct LinePlan {
-  bool keep = true;
-  std::string replacement;
-  std::string after;
+// The value named `name` in `key`, looked for first at `position` (where it
+// stands when no value before it was removed), then by name.
+const HiveValue* FindValueNear(const HiveKey& key, std::size_t position, std::string_view name) {
+  const std::vector<HiveValue>& values = key.values();
+  if (position < values.size() && SameText(values[position].name, name)) return &values[position];
+  return key.FindValue(name);
+}
+
+// What becomes of the lines of the old text: each is kept or dropped; a few
+// get a replacement (for a changed value) or lines added after them.
+class LinePlan {
+ public:
+  // The replacement of a line and the lines added after it.
+  using Edit = std::pair<std::string, std::string>;
+
+  explicit LinePlan(std::size_t lines) : keep_(lines, true), edit_(lines, 0) {}
+
+  bool keep(std::size_t line) const { return keep_[line]; }
+  void Drop(std::size_t line) { keep_[line] = false; }
+  std::string& replacement(std::size_t line) { return EditOf(line).first; }
+  std::string& after(std::size_t line) { return EditOf(line).second; }
+  // The edit of `line`; nullptr when it has none.
+  const Edit* edit(std::size_t line) const {
+    return edit_[line] == 0 ? nullptr : &edits_[edit_[line] - 1];
+  }
+
+ private:
+  Edit& EditOf(std::size_t line) {
+    if (edit_[line] == 0) {
+      edits_.emplace_back();
+      edit_[line] = static_cast<std::uint32_t>(edits_.size());
+    }
+    return edits_[edit_[line] - 1];
+  }
+
+  std::vector<bool> keep_;
+  std::vector<std::uint32_t> edit_;  // 1 + index into edits_, 0 for none
+  std::deque<Edit> edits_;           // a deque: references stay valid as it grows
 };
+
+// Plans the changed and the removed values and keys of the old text.
+void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
+                       LinePlan& plan, std::string_view eol) {
+  std::unordered_map<const HiveKey*, const HiveKey*> now_key;  // old key -> changed, or nullptr
+  for (auto& [key, path] : KeyPaths(old_hive)) now_key[key] = changed.FindKey(path);
+  const HiveKey* old_key = nullptr;
+  const HiveKey* key = nullptr;
+  for (const auto& value : layout.values) {
+    if (value.key != old_key) key = now_key.at(old_key = value.key);
+    const HiveValue& before = old_key->values()[value.position];
+    const HiveValue* now =
+        key != nullptr ? FindValueNear(*key, value.position, before.name) : nullptr;
+    if (now != nullptr && *now == before) continue;
+    for (std::size_t i = value.first; i <= value.last; ++i) plan.Drop(i);
+    if (now != nullptr) plan.replacement(value.first) = ValueLines(*now, eol);
+  }
+  for (const auto& [old, line] : layout.key_lines) {
+    if (now_key.at(old) == nullptr) plan.Drop(line);
+  }
+}
 
 // Adds to `plan` the values of `changed` that the old text lacks, after the
 // last line of their key, and the keys it lacks at the end.
 void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
-                   std::vector<LinePlan>& plan, std::string& tail, std::string_view eol) {
+                   LinePlan& plan, std::string& tail, std::string_view eol) {
   std::unordered_map<const HiveKey*, std::size_t> last_line;
   for (const auto& [key, line] : layout.key_lines) last_line[key] = std::max(last_line[key], line);
   for (const auto& value : layout.values) {
@@ -590,13 +759,14 @@ void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& 
     const HiveKey* old_key = old_hive.FindKey(path);
     auto where = old_key != nullptr ? last_line.find(old_key) : last_line.end();
     std::string added;
-    for (const HiveValue& value : key->values()) {
-      if (old_key == nullptr || old_key->FindValue(value.name) == nullptr) {
+    for (std::size_t i = 0; i < key->values().size(); ++i) {
+      const HiveValue& value = key->values()[i];
+      if (old_key == nullptr || FindValueNear(*old_key, i, value.name) == nullptr) {
         added += ValueLines(value, eol);
       }
     }
     if (where != last_line.end()) {
-      plan[where->second].after += added;
+      plan.after(where->second) += added;
     } else if (old_key == nullptr || !added.empty()) {
       tail.push_back('[');
       tail.append(JoinPath(path));
@@ -608,64 +778,88 @@ void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& 
   }
 }
 
-}  // namespace
-
-std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
-                                           std::size_t limit) {
-  Parser parser(original);
-  TextLayout layout;
-  parser.layout_ = &layout;
-  Hive old_hive;
-  try {
-    old_hive = parser.Parse();
-  } catch (const HiveSyntaxError&) {
-    return SerializeHive(changed, limit);
-  }
-  const std::vector<std::string_view>& lines = parser.lines();
-  if (lines.empty()) return SerializeHive(changed, limit);
-  const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
-  std::unordered_map<const HiveKey*, std::vector<std::string>> old_paths;
-  for (auto& [key, path] : KeyPaths(old_hive)) old_paths[key] = std::move(path);
-  std::vector<LinePlan> plan(lines.size());
-
-  for (const auto& value : layout.values) {
-    const HiveKey* key = changed.FindKey(old_paths.at(value.key));
-    const HiveValue* now = key != nullptr ? key->FindValue(value.name) : nullptr;
-    const HiveValue* before = value.key->FindValue(value.name);
-    if (now != nullptr && *now == *before) continue;
-    for (std::size_t i = value.first; i <= value.last; ++i) plan[i].keep = false;
-    if (now != nullptr) plan[value.first].replacement = ValueLines(*now, eol);
-  }
-  for (const auto& [key, line] : layout.key_lines) {
-    if (changed.FindKey(old_paths.at(key)) == nullptr) plan[line].keep = false;
-  }
-  std::string tail;
-  PlanNewValues(old_hive, changed, layout, plan, tail, eol);
-
-  std::string out(original.substr(0, original.size() - parser.text_size()));  // a byte-order mark
+// The old text's `lines` as `plan` has them, then `tail`; nothing when that
+// passes `limit`. A last line without its line end gets one only when
+// something follows it.
+std::optional<std::string> WritePlanned(std::string_view original, std::string_view bom,
+                                        const std::vector<std::string_view>& lines,
+                                        const LinePlan& plan, const std::string& tail,
+                                        std::string_view eol, std::size_t limit) {
+  const bool ends_with_newline = original.ends_with('\n');
+  std::string out(bom);
+  out.reserve(original.size() + tail.size() + 64);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const bool last = i + 1 == lines.size();
-    if (plan[i].keep) {
+    const auto* edit = plan.edit(i);
+    const bool nothing_after = edit == nullptr || edit->second.empty();
+    if (plan.keep(i)) {
       out.append(lines[i]);
-      if (!last || original.ends_with('\n')) out.push_back('\n');
-      if (last && !original.ends_with('\n') && !(plan[i].after.empty() && tail.empty())) {
-        out.append(eol);
-      }
-    } else {
-      out += plan[i].replacement;
+      if (!last || ends_with_newline) out.push_back('\n');
+      if (last && !ends_with_newline && !(nothing_after && tail.empty())) out.append(eol);
+    } else if (edit != nullptr) {
+      out += edit->first;
     }
-    out += plan[i].after;
+    if (edit != nullptr) out += edit->second;
     if (out.size() > limit) return std::nullopt;
   }
   out += tail;
   if (out.size() > limit) return std::nullopt;
-  // The text must read back as exactly the changed hive; anything this does
-  // not foresee is written out whole instead.
-  try {
-    if (ParseHive(out) == changed) return out;
-  } catch (const HiveSyntaxError&) {
+  return out;
+}
+
+}  // namespace
+
+HiveText::HiveText() : layout_(std::make_unique<TextLayout>()) {}
+HiveText::HiveText(HiveText&&) noexcept = default;
+HiveText& HiveText::operator=(HiveText&&) noexcept = default;
+HiveText::~HiveText() = default;
+
+HiveText HiveText::Parse(std::string text) {
+  HiveText parsed;
+  Parser parser(text);
+  parser.layout_ = parsed.layout_.get();
+  parsed.hive_ = parser.Parse();
+  parsed.text_ = std::move(text);
+  return parsed;
+}
+
+std::optional<HiveText> HiveText::Rewrite(const Hive& changed, std::size_t limit) const {
+  const std::string_view original = text_;
+  const std::string_view bom = original.starts_with("\xEF\xBB\xBF") ? original.substr(0, 3) : "";
+  const std::vector<std::string_view> lines = SplitLines(original.substr(bom.size()));
+  std::optional<std::string> out;
+  if (!lines.empty()) {
+    const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
+    LinePlan plan(lines.size());
+    PlanChangedValues(hive_, changed, *layout_, plan, eol);
+    std::string tail;
+    PlanNewValues(hive_, changed, *layout_, plan, tail, eol);
+    out = WritePlanned(original, bom, lines, plan, tail, eol, limit);
+    if (!out) return std::nullopt;
+    // The text must read back as exactly the changed hive; anything this
+    // does not foresee is written out whole instead.
+    try {
+      HiveText rewritten = Parse(std::move(*out));
+      if (rewritten.hive_ == changed) return rewritten;
+    } catch (const HiveSyntaxError&) {
+    }
   }
-  return SerializeHive(changed, limit);
+  out = SerializeHive(changed, limit);
+  if (!out) return std::nullopt;
+  return Parse(std::move(*out));
+}
+
+std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
+                                           std::size_t limit) {
+  HiveText parsed;
+  try {
+    parsed = HiveText::Parse(std::string(original));
+  } catch (const HiveSyntaxError&) {
+    return SerializeHive(changed, limit);
+  }
+  std::optional<HiveText> rewritten = parsed.Rewrite(changed, limit);
+  if (!rewritten) return std::nullopt;
+  return rewritten->text();
 }
 
 }  // namespace tessaline

@@ -26,9 +26,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "registry/name_index.h"
 #include "registry/registry_exception.h"
 
 namespace tessaline {
@@ -82,8 +82,8 @@ class HiveKey {
   // The value named `name` (ignoring case), or nullptr.
   const HiveValue* FindValue(std::string_view name) const;
   // Sets the value `name`, keeping the spelling and position of an existing
-  // one. The caller ensures IsStorableValueName(name).
-  void SetValue(std::string_view name, std::uint32_t type, std::string data);
+  // one; its position in values(). The caller ensures IsStorableValueName(name).
+  std::size_t SetValue(std::string_view name, std::uint32_t type, std::string data);
   // Removes the value `name` (ignoring case), keeping the others in order.
   // False when there is none.
   bool RemoveValue(std::string_view name);
@@ -98,12 +98,20 @@ class HiveKey {
   std::unique_ptr<HiveKey> Clone() const;
 
  private:
+  // The names at each position, for the indexes.
+  auto SubKeyNames() const {
+    return [this](std::size_t i) -> std::string_view { return subkeys_[i]->name_; };
+  }
+  auto ValueNames() const {
+    return [this](std::size_t i) -> std::string_view { return values_[i].name; };
+  }
+
   std::string name_;
   std::vector<std::unique_ptr<HiveKey>> subkeys_;
   std::vector<HiveValue> values_;
-  // Folded name -> position, so that lookups stay cheap in large keys.
-  std::unordered_map<std::string, std::size_t> subkey_index_;
-  std::unordered_map<std::string, std::size_t> value_index_;
+  // Name -> position, so that lookups stay cheap in large keys.
+  NameIndex subkey_index_;
+  NameIndex value_index_;
 };
 
 // The canonical name of a root key for any spelling of it ("hkey_local_machine"
@@ -176,5 +184,34 @@ std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 // the text would pass `limit`.
 std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
                                            std::size_t limit);
+
+struct TextLayout;  // where each key line and value stands in a text (hive.cpp)
+
+// A hive text kept with the hive parsed from it and where each key and value
+// stands in it, so that a changed hive is written back (Rewrite) without
+// parsing the old text again. Move-only: the layout refers to the hive's
+// keys, which stay where they are when the object moves.
+class HiveText {
+ public:
+  HiveText();  // the empty text: an empty hive
+  HiveText(HiveText&&) noexcept;
+  HiveText& operator=(HiveText&&) noexcept;
+  ~HiveText();
+
+  // Parses `text`. Raises HiveSyntaxError as ParseHive does.
+  static HiveText Parse(std::string text);
+
+  const std::string& text() const { return text_; }
+  const Hive& hive() const { return hive_; }
+
+  // The text RewriteHiveText(text(), changed, limit) gives, with its hive
+  // (equal to `changed`) and layout; nothing when it would pass `limit`.
+  std::optional<HiveText> Rewrite(const Hive& changed, std::size_t limit) const;
+
+ private:
+  std::string text_;
+  Hive hive_;
+  std::unique_ptr<TextLayout> layout_;
+};
 
 }  // namespace tessaline

@@ -129,17 +129,34 @@ std::string HiveFile::WhyNotWritable() const {
   }
 }
 
-void HiveFile::LoadLocked(const std::string& target) {
-  std::string text = ReadHiveText(target);
-  if (cache_valid_ && text == cached_text_) return;
+void HiveFile::Forget() {
   cache_valid_ = false;
+  working_valid_ = false;
+  cached_stamp_.reset();
+}
+
+void HiveFile::LoadLocked(const std::string& target) {
+  // The stamp is taken before the bytes are read: a change in between leaves
+  // the kept stamp older than the file, so the next look reads it again.
+  std::optional<FileStamp> stamp;
+  if (Result<struct stat> info = StatPath(target); info.ok() && S_ISREG(info.value().st_mode)) {
+    stamp = StampOf(info.value());
+    if (cache_valid_ && cached_stamp_ == stamp) return;
+    if (!Settled(*stamp, settle_time_)) stamp.reset();
+  }
+  std::string text = ReadHiveText(target);
+  if (cache_valid_ && text == cached_.text()) {
+    cached_stamp_ = stamp;
+    return;
+  }
+  Forget();
   try {
-    cached_hive_ = ParseHive(text);
+    cached_ = HiveText::Parse(std::move(text));
   } catch (const HiveSyntaxError& e) {
     throw ERegistryException("The registry file '" + target + "' is damaged at line " +
                              std::to_string(e.line()) + ": " + e.reason());
   }
-  cached_text_ = std::move(text);
+  cached_stamp_ = stamp;
   cache_valid_ = true;
 }
 
@@ -148,14 +165,14 @@ const Hive& HiveFile::Read() {
   const std::string target = Target();
   if (!StatPath(ContainingFolder(target)).ok()) {
     // No folder, so no hive and no lock file to share.
-    cached_hive_ = Hive();
-    cached_text_.clear();
+    Forget();
+    cached_ = HiveText();
     cache_valid_ = true;
-    return cached_hive_;
+    return cached_.hive();
   }
   const FileLock lock = LockHive(target, LockKind::kShared, lock_wait_);
   LoadLocked(target);
-  return cached_hive_;
+  return cached_.hive();
 }
 
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
@@ -166,27 +183,28 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   }
   const FileLock lock = LockHive(target, LockKind::kExclusive, lock_wait_);
   LoadLocked(target);
-  bool changed;
-  std::string text;
+  if (!working_valid_) {
+    working_ = cached_.hive();
+    working_valid_ = true;
+  }
   try {
-    changed = change(cached_hive_);
-    if (changed) {
-      // A hive the program could not read again is never written.
-      std::optional<std::string> written =
-          RewriteHiveText(cached_text_, cached_hive_, kMaxHiveSize);
-      if (!written) {
-        throw ERegistryException("The registry file '" + target +
-                                 "' would grow too large; the change was not written");
-      }
-      text = std::move(*written);
-      Replace(target, text);
+    if (!change(working_)) return;
+    // A hive the program could not read again is never written.
+    std::optional<HiveText> written = cached_.Rewrite(working_, kMaxHiveSize);
+    if (!written) {
+      throw ERegistryException("The registry file '" + target +
+                               "' would grow too large; the change was not written");
     }
+    Replace(target, written->text());
+    // The hive just written is kept as it is; the new file's stamp has not
+    // settled, so the next look reads the file and finds these bytes.
+    cached_ = std::move(*written);
+    cached_stamp_.reset();
   } catch (...) {
-    // The cached hive may hold changes that never reached the file.
-    cache_valid_ = false;
+    // The copy may hold changes that never reached the file.
+    Forget();
     throw;
   }
-  if (changed) cached_text_ = std::move(text);
 }
 
 void HiveFile::Replace(const std::string& target, const std::string& text) {

@@ -13,6 +13,15 @@
 // user made could send root's writes anywhere. The lock file and the new
 // file are never reached through a link.
 //
+// Reading: the object keeps the hive it read last with the file's stamp
+// (platform/file_stamp.h). A later Read or Modify that finds the file with
+// the same stamp takes the kept hive without reading the file; any other
+// stamp (another inode, size or time, also an edit in place that kept size
+// and modification time) makes it read the file again, and a text equal to
+// the kept one is not parsed again. A stamp is trusted only once it has
+// settled, so a file changed within the last two seconds is always read.
+// A damaged hive is never kept: every Read reports it again.
+//
 // Thread use: one HiveFile per thread; separate HiveFile objects (also in one
 // process) on the same path are safe to use at the same time.
 #pragma once
@@ -20,8 +29,10 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "platform/file_stamp.h"
 #include "registry/hive.h"
 
 namespace tessaline {
@@ -53,7 +64,8 @@ class HiveFile {
   // when the file cannot be read or does not parse.
   const Hive& Read();
 
-  // Under the exclusive lock: reads the hive, lets `change` modify it and,
+  // Under the exclusive lock: reads the hive, lets `change` modify a copy of
+  // it and,
   // when `change` returns true, replaces the file with the result. Creates
   // the hive's folder when missing. Raises ERegistryException when the hive
   // cannot be read, does not parse or cannot be replaced; the file then keeps
@@ -70,6 +82,10 @@ class HiveFile {
   // fail with a message naming the lock file; five seconds unless changed.
   void set_lock_wait(std::chrono::milliseconds wait) { lock_wait_ = wait; }
 
+  // How long after a change the file's times are trusted to tell the next
+  // change apart (see above); two seconds unless changed.
+  void set_settle_time(std::chrono::nanoseconds settle) { settle_time_ = settle; }
+
   // How many times Flush ran on this object.
   std::uint64_t flush_count() const { return flush_count_; }
 
@@ -79,11 +95,20 @@ class HiveFile {
   void Replace(const std::string& target, const std::string& text);
 
   std::string path_;
-  // The file's last text as read or written, and the hive parsed from it:
+  void Forget();
+
+  // The file's last text as read or written, with the hive parsed from it:
   // when the file still holds these bytes, parsing is skipped.
   bool cache_valid_ = false;
-  std::string cached_text_;
-  Hive cached_hive_;
+  HiveText cached_;
+  // A copy of the cached hive for Modify's changes; once they are written it
+  // equals the hive of the new text, so the next Modify needs no new copy.
+  bool working_valid_ = false;
+  Hive working_;
+  // The file's settled stamp when it was read into the cache: while the file
+  // keeps it, reading is skipped too.
+  std::optional<FileStamp> cached_stamp_;
+  std::chrono::nanoseconds settle_time_ = std::chrono::seconds(2);
   std::uint64_t flush_count_ = 0;
   std::chrono::milliseconds lock_wait_{5000};
 };

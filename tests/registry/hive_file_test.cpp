@@ -112,6 +112,109 @@ TEST(HiveFileTest, SeesEveryChangeOtherWritersMake) {
   EXPECT_EQ(Get(theirs.Read(), "B"), "3");
 }
 
+// Rewrites `path` in place with `text` of the same length (as an editor that
+// saves over the file does) and sets its modification time back to `mtime`.
+void RewriteInPlaceKeepingTheTime(const std::string& path, const std::string& text,
+                                  const timespec& mtime) {
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+  close(fd);
+  const timespec times[2] = {{0, UTIME_OMIT}, mtime};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat info {};
+  stat(path.c_str(), &info);
+  return info;
+}
+
+TEST(HiveFileCacheTest, AnEditInPlaceThatKeepsTheSizeAndTimeIsSeen) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  HiveFile mine(path);
+  Put(mine, "A", "1");
+  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+  const struct stat before = StatOf(path);
+  std::string text = ReadFile(path);
+  text[text.rfind('1')] = '2';
+  RewriteInPlaceKeepingTheTime(path, text, before.st_mtim);
+  const struct stat after = StatOf(path);
+  ASSERT_EQ(after.st_ino, before.st_ino);
+  ASSERT_EQ(after.st_size, before.st_size);
+  ASSERT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(Get(mine.Read(), "A"), "2");
+  // Again after the object has kept the edited hive.
+  text[text.rfind('2')] = '3';
+  RewriteInPlaceKeepingTheTime(path, text, before.st_mtim);
+  EXPECT_EQ(Get(mine.Read(), "A"), "3");
+}
+
+// With every stamp trusted at once, what still tells a change apart is the
+// file's identity: a file renamed into place with the same size and time.
+TEST(HiveFileCacheTest, AReplacementWithTheSameSizeAndTimeIsSeenByItsInode) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  HiveFile mine(path);
+  mine.set_settle_time(std::chrono::nanoseconds(0));
+  Put(mine, "A", "1");
+  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+  const struct stat before = StatOf(path);
+  std::string text = ReadFile(path);
+  text[text.rfind('1')] = '2';
+  WriteFile(dir / "new.reg", text);
+  const timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / "new.reg").c_str(), times, 0), 0);
+  ASSERT_EQ(rename((dir / "new.reg").c_str(), path.c_str()), 0);
+  ASSERT_EQ(StatOf(path).st_size, before.st_size);
+  EXPECT_EQ(Get(mine.Read(), "A"), "2");
+}
+
+TEST(HiveFileCacheTest, ASettledHiveIsReadOnceAndADeletedOneReadsAsMissing) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  HiveFile mine(path);
+  mine.set_settle_time(std::chrono::nanoseconds(0));
+  Put(mine, "A", "1");
+  const auto reads_of_the_hive = [&](int times) {
+    test::ScopedFaults fs;
+    for (int i = 0; i < times; ++i) EXPECT_EQ(Get(mine.Read(), "A"), "1");
+    return std::count_if(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
+      return call.op == test::FsOp::kOpen && call.path == path;
+    });
+  };
+  EXPECT_EQ(reads_of_the_hive(6), 1);  // the file written last is read back once
+  EXPECT_EQ(reads_of_the_hive(6), 0);
+  std::filesystem::remove(path);
+  EXPECT_EQ(Get(mine.Read(), "A"), std::nullopt);
+  EXPECT_TRUE(mine.Read().roots().empty());
+}
+
+TEST(HiveFileCacheTest, ADamagedHiveIsReportedOnEveryRead) {
+  ScratchDir dir;
+  const std::string path = dir / "system.reg";
+  HiveFile mine(path);
+  mine.set_settle_time(std::chrono::nanoseconds(0));
+  Put(mine, "A", "1");
+  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+  WriteFile(path, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n");
+  for (int i = 0; i < 3; ++i) {
+    try {
+      mine.Read();
+      ADD_FAILURE() << "read " << i << " took a damaged hive";
+    } catch (const ERegistryException& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "The registry file '" + path +
+                    "' is damaged at line 3: a key line without its closing ']'");
+    }
+  }
+  EXPECT_THROW(Put(mine, "A", "2"), ERegistryException);
+  std::filesystem::remove(path);
+  Put(mine, "A", "2");
+  EXPECT_EQ(Get(mine.Read(), "A"), "2");
+}
+
 TEST(HiveFileTest, DamagedOrOddFilesRaiseAndStayAsTheyAre) {
   ScratchDir dir;
   const std::string path = dir / "system.reg";

@@ -122,6 +122,72 @@ TEST(HiveTextTest, NamesIgnoreCaseIncludingCyrillic) {
   EXPECT_EQ(key.FindValue("Ёмя"), nullptr);
 }
 
+// Thousands of names of every length around the index's eight-byte steps,
+// ASCII and not: each is found under another spelling of its case, never
+// under a different name, also after the index has grown and after removals.
+TEST(HiveKeyTest, ManyNamesStayFindableUnderAnyCaseThroughGrowthAndRemoval) {
+  const std::vector<std::pair<std::string, std::string>> letters = {
+      {"p", "P"}, {"я", "Я"}, {"à", "À"}, {"ё", "Ё"}, {"š", "Š"}, {"_", "_"}};
+  std::vector<std::pair<std::string, std::string>> names;  // spelling, other case
+  for (int n = 0; n < 3000; ++n) {
+    std::string lower, upper;
+    for (int i = 0; i < 1 + n % 19; ++i) {
+      const auto& [l, u] = letters[(n + i) % letters.size()];
+      lower += i % 3 == 0 ? l : u;
+      upper += i % 3 == 0 ? u : l;
+    }
+    lower += std::to_string(n);
+    upper += std::to_string(n);
+    names.emplace_back(lower, upper);
+  }
+  HiveKey key("k");
+  for (const auto& [name, other] : names) key.SetValue(name, kRegSz, name);
+  for (const auto& [name, other] : names) key.SetValue(other, kRegDword, other);
+  ASSERT_EQ(key.values().size(), names.size());
+  for (std::size_t i = 0; i < names.size(); i += 3) ASSERT_TRUE(key.RemoveValue(names[i].second));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const HiveValue* value = key.FindValue(names[i].second);
+    if (i % 3 == 0) {
+      EXPECT_EQ(value, nullptr) << names[i].first;
+      continue;
+    }
+    ASSERT_NE(value, nullptr) << names[i].first;
+    EXPECT_EQ(value->name, names[i].first);  // the first spelling stays
+    EXPECT_EQ(value->data, names[i].second);
+  }
+  // Е and Ё, a Latin and a Cyrillic "a", stay different letters.
+  EXPECT_EQ(key.FindValue("е1"), nullptr);
+  key.SetValue("Ёж", kRegSz, "");
+  EXPECT_EQ(key.FindValue("Еж"), nullptr);
+  EXPECT_NE(key.FindValue("ёЖ"), nullptr);
+}
+
+// A quoted text is scanned eight bytes at a time: a quote, an escape, a
+// control byte or a non-ASCII character must be seen at every position.
+TEST(HiveTextTest, SpecialBytesAreSeenWhereverTheyFallInAText) {
+  const std::string head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n";
+  for (std::size_t at = 0; at < 20; ++at) {
+    const std::string pad(at, 'x');
+    const std::string tail(20 - at, 'y');
+    const auto data = [&](const std::string& text) {
+      const Hive hive = ParseHive(head + "\"" + pad + "N" + tail + "\"=\"" + text + "\"\n");
+      const HiveValue* value = hive.FindKey("HKEY_LOCAL_MACHINE\\K")->FindValue(pad + "n" + tail);
+      return value != nullptr ? value->data : "(no value)";
+    };
+    EXPECT_EQ(data(pad + "\\\"" + tail), pad + "\"" + tail + '\0') << at;
+    EXPECT_EQ(data(pad + "\\\\" + tail), pad + "\\" + tail + '\0') << at;
+    EXPECT_EQ(data(pad + "\t\x01" + tail), pad + "\t\x01" + tail + '\0') << at;
+    EXPECT_EQ(data(pad + "Я" + tail), pad + "Я" + tail + '\0') << at;
+    for (const std::string& bad : {std::string("\xff"), std::string("\xd0"), std::string("\r"),
+                                   std::string(1, '\0'), std::string("\\q")}) {
+      EXPECT_THROW(data(pad + bad + tail), HiveSyntaxError) << at;
+      EXPECT_THROW(ParseHive(head + "\"" + pad + bad + tail + "\"=\"x\"\n"), HiveSyntaxError) << at;
+    }
+    // A text that ends in the middle of a word is cut, wherever it ends.
+    EXPECT_THROW(ParseHive(head + "\"A\"=\"" + pad), HiveSyntaxError) << at;
+  }
+}
+
 TEST(HiveTextTest, LongDataIsWrappedAndReadBack) {
   Hive hive;
   std::string data;
