@@ -12,7 +12,7 @@
 # when unset).
 set -euo pipefail
 export LC_NUMERIC=C  # $EPOCHREALTIME with a decimal point
-out=${1:?usage: first_run.sh OUTPUT.json}
+out=$(realpath -m "${1:?usage: first_run.sh OUTPUT.json}")  # the script works in a clone
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && git rev-parse --show-toplevel)
 command -v Xvfb >/dev/null || { echo "first_run: Xvfb is not installed" >&2; exit 1; }
