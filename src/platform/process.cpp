@@ -53,6 +53,10 @@ std::string EnvironmentValue(const char* name) {
   return value != nullptr ? value : "";
 }
 
+void SetEnvironmentValue(const char* name, const char* value) {
+  ::setenv(name, value, 1);
+}
+
 bool RunsAsRoot() {
   return ::geteuid() == 0;
 }

@@ -29,6 +29,10 @@ std::string HomeFolder();
 // The value of the environment variable `name`; empty when unset.
 std::string EnvironmentValue(const char* name);
 
+// Sets the environment variable `name` to `value` for this process and the
+// programs it starts. Not thread-safe: call before other threads start.
+void SetEnvironmentValue(const char* name, const char* value);
+
 // Whether the process runs with root's rights (effective user 0).
 bool RunsAsRoot();
 

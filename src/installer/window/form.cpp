@@ -19,6 +19,7 @@
 #include "installer/panel_state.h"
 #include "installer/window/directory_chooser.h"
 #include "installer/window/paint_box.h"
+#include "installer/window/resource_picture.h"
 #include "platform/canvas.h"
 #include "platform/process.h"
 #include "platform/resources.h"
@@ -40,6 +41,12 @@ void RunHandler(Handler&& handler) {
   } catch (...) {
     ShowCurrentException();
   }
+}
+
+// Lets a window that was restored to a fixed size grow again.
+void LiftSizeLimits(QWidget& window) {
+  window.setMinimumSize(0, 0);
+  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 }  // namespace
@@ -102,10 +109,7 @@ void TForm1::LoadPictures() {
     const QVariant name = label->property("resourceName");
     if (!name.isValid()) continue;
     try {
-      const auto bytes = FindResource(name.toString().toStdString());
-      QPixmap picture;
-      picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
-                           static_cast<uint>(bytes.size()));
+      const QPixmap picture = ResourcePicture(name.toString().toStdString());
       label->setPixmap(picture);
       // Pictures size themselves to their contents.
       if (!picture.isNull()) label->resize(picture.size());
@@ -244,8 +248,7 @@ void TForm1::changeEvent(QEvent* event) {
   const auto* change = static_cast<QWindowStateChangeEvent*>(event);
   const bool was_maximized = change->oldState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
   if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    LiftSizeLimits(*this);
   } else if (was_maximized && !(windowState() & Qt::WindowMinimized)) {
     RestoreDesignGeometry();
   }
@@ -282,9 +285,7 @@ void TForm1::RestoreDesignGeometry() {
 }
 
 void ShowMaximizedOnScreen(QWidget& window) {
-  // A window restored to a fixed size could grow no further.
-  window.setMinimumSize(0, 0);
-  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  LiftSizeLimits(window);
   if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
   window.showMaximized();
 }

@@ -2,7 +2,6 @@
 
 #include <QIcon>
 #include <QPixmap>
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -18,6 +17,7 @@
 #include "installer/window/application.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
+#include "installer/window/resource_picture.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
 #include "platform/process.h"
@@ -36,8 +36,7 @@ namespace {
 using Mode = CommandLine::Mode;
 
 bool EnvSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && value[0] != '\0';
+  return !EnvironmentValue(name).empty();
 }
 
 // True when a window can be shown: DISPLAY, WAYLAND_DISPLAY or
@@ -56,12 +55,7 @@ std::string ProgramName(const char* argv0) {
 QIcon ProgramIcon() {
   for (const char* name : {"ICONPNG", "ICON"}) {
     try {
-      const auto bytes = FindResource(name);
-      QPixmap picture;
-      if (picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
-                               static_cast<uint>(bytes.size()))) {
-        return QIcon(picture);
-      }
+      if (const QPixmap picture = ResourcePicture(name); !picture.isNull()) return QIcon(picture);
     } catch (...) {
       // Try the next form; a missing icon leaves the platform's default.
     }
@@ -131,7 +125,7 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
                    "the window\n";
       return 1;
     case Mode::kScreenshot:
-      if (!HasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      if (!HasDisplay()) SetEnvironmentValue("QT_QPA_PLATFORM", "offscreen");
       return std::nullopt;
     case Mode::kInstall:
     case Mode::kTranslate:
