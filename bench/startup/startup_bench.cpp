@@ -14,8 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,13 +25,6 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Totals {
-  double seconds = 0;
-  long runs = 0;
-  long peak_kb = 0;
-};
-Totals bare_totals, bare_window_totals, plain_form_totals, window_totals;
 
 // A temporary folder with the offscreen screen's description and an empty
 // registry hive, removed at exit.
@@ -130,48 +121,41 @@ long RunChild(const char* program, const std::string& hive = {}) {
   return usage.ru_maxrss;
 }
 
-void RunProgram(benchmark::State& state, const char* program, Totals& totals,
-                const std::string& hive = {}) {
+void RunProgram(benchmark::State& state, const char* program, const std::string& hive = {}) {
   long run_peak_kb = 0;
   for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
     const long peak = RunChild(program, hive);
-    const auto end = std::chrono::steady_clock::now();
     if (peak < 0) {
       state.SkipWithError("the program failed");
       return;
     }
-    totals.seconds += std::chrono::duration<double>(end - start).count();
-    ++totals.runs;
-    totals.peak_kb = std::max(totals.peak_kb, peak);
     run_peak_kb = std::max(run_peak_kb, peak);
   }
   state.counters["peak_rss_kb"] = static_cast<double>(run_peak_kb);
 }
 
 void BM_BareQtApplication(benchmark::State& state) {
-  RunProgram(state, BARE_QT_APP, bare_totals);
+  RunProgram(state, BARE_QT_APP);
 }
 BENCHMARK(BM_BareQtApplication)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BareQtWindowToFirstPaint(benchmark::State& state) {
-  RunProgram(state, BARE_QT_WINDOW, bare_window_totals);
+  RunProgram(state, BARE_QT_WINDOW);
 }
 BENCHMARK(BM_BareQtWindowToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainQtFormToFirstPaint(benchmark::State& state) {
-  RunProgram(state, PLAIN_QT_FORM, plain_form_totals);
+  RunProgram(state, PLAIN_QT_FORM);
 }
 BENCHMARK(BM_PlainQtFormToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_InstallerToFirstPaint(benchmark::State& state) {
-  RunProgram(state, TESSALINE_EXECUTABLE, window_totals);
+  RunProgram(state, TESSALINE_EXECUTABLE);
 }
 BENCHMARK(BM_InstallerToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_InstallerWithPacks(benchmark::State& state) {
-  static Totals totals;
-  RunProgram(state, TESSALINE_EXECUTABLE, totals, HiveWithPacks(static_cast<int>(state.range(0))));
+  RunProgram(state, TESSALINE_EXECUTABLE, HiveWithPacks(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_InstallerWithPacks)
     ->ArgName("packs")
@@ -182,39 +166,4 @@ BENCHMARK(BM_InstallerWithPacks)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  if (bare_totals.runs > 0 && window_totals.runs > 0) {
-    const double bare_ms = 1000 * bare_totals.seconds / bare_totals.runs;
-    const double window_ms = 1000 * window_totals.seconds / window_totals.runs;
-    std::printf(
-        "start-up: window to first paint %.1f ms, bare application %.1f ms, ratio %.2f "
-        "(target at most 1.5)\n",
-        window_ms, bare_ms, window_ms / bare_ms);
-    std::printf(
-        "peak memory: window %ld KiB, bare application %ld KiB, ratio %.2f "
-        "(target at most 1.3)\n",
-        window_totals.peak_kb, bare_totals.peak_kb,
-        static_cast<double>(window_totals.peak_kb) / bare_totals.peak_kb);
-  }
-  if (plain_form_totals.runs > 0 && window_totals.runs > 0) {
-    const double plain_ms = 1000 * plain_form_totals.seconds / plain_form_totals.runs;
-    const double window_ms = 1000 * window_totals.seconds / window_totals.runs;
-    std::printf(
-        "against a plain Qt window with the same controls: %.1f ms (ratio %.2f), %ld KiB "
-        "(ratio %.2f)\n",
-        plain_ms, window_ms / plain_ms, plain_form_totals.peak_kb,
-        static_cast<double>(window_totals.peak_kb) / plain_form_totals.peak_kb);
-  }
-  if (bare_window_totals.runs > 0 && window_totals.runs > 0) {
-    const double empty_ms = 1000 * bare_window_totals.seconds / bare_window_totals.runs;
-    const double window_ms = 1000 * window_totals.seconds / window_totals.runs;
-    std::printf("against an empty maximised window: %.1f ms (ratio %.2f), %ld KiB (ratio %.2f)\n",
-                empty_ms, window_ms / empty_ms, bare_window_totals.peak_kb,
-                static_cast<double>(window_totals.peak_kb) / bare_window_totals.peak_kb);
-  }
-  return 0;
-}
+BENCHMARK_MAIN();
