@@ -18,13 +18,14 @@ main_title() {
 
 box_gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 
-# Maximised as openbox sees it, with the border the form asks for: title,
-# system menu and close; neither minimise nor maximise, in the functions or
-# the decorations.
+# Maximised as openbox sees it, captioned with the pack's title, with the
+# border the form asks for: title, system menu and close; neither minimise
+# nor maximise, in the functions or the decorations.
 case_maximised_fixed_frame() {
   start_display 1280x1024
   start_tessaline
   poll 10 is_maximised || fail "not maximised: $(prop "$main" _NET_WM_STATE)"
+  [ "$(main_title)" = Tessaline ] || fail "captioned '$(main_title)', not with the pack's title"
   poll 10 client_is 1280 $((1024 - $(frame_extent top))) ||
     fail "the maximised client is ${w}x${h}, not the screen below the title bar"
   local hints flags functions decorations

@@ -111,43 +111,6 @@ TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
   EXPECT_NE(failed.err.find("Cannot create file"), std::string::npos) << failed.err;
 }
 
-// On a real window system (Xvfb with a window manager): the window comes up
-// maximised with the pack's title as its caption, the focus on Install; Tab
-// and Return press Exit, and closing the window ends the program without
-// installing anything.
-TEST_F(InstallerExecutableTest, WindowComesUpMaximisedAndExitEndsTheProgram) {
-  if (std::system("{ command -v xvfb-run && command -v xdotool && command -v openbox && "
-                  "command -v xprop; } >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "needs xvfb-run, xdotool, openbox and xprop";
-  }
-  // The driver waits for the window by its caption, then presses the keys;
-  // the installer itself runs in the foreground, bounded by timeout.
-  const std::string driver = Path("drive.sh").string();
-  WriteFile(driver,
-            "openbox >/dev/null 2>&1 &\n"
-            "wm=$!\n"
-            "(\n"
-            "  id=$(xdotool search --sync --name '^Tessaline$' | head -1)\n"
-            "  xdotool windowactivate --sync \"$id\" >/dev/null 2>&1\n"
-            "  xprop -id \"$id\" _NET_WM_STATE > \"$STATE\"\n"
-            "  xdotool key --clearmodifiers Tab Return\n"
-            ") &\n"
-            "timeout 60 \"$@\"\n"
-            "status=$?\n"
-            "kill $wm\n"
-            "exit $status\n");
-  const std::string state = Path("state").string();
-  Outcome run = Start(
-      "", "STATE=" + state +
-              " ASAN_OPTIONS=detect_leaks=0 xvfb-run -a -s '-screen 0 1024x768x24' sh " + driver);
-  EXPECT_EQ(run.status, 0) << run.err;
-  // Maximised both ways, in whichever order the window manager lists them.
-  const std::string shown = ReadFile(state);
-  EXPECT_NE(shown.find("_NET_WM_STATE_MAXIMIZED_HORZ"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("_NET_WM_STATE_MAXIMIZED_VERT"), std::string::npos) << shown;
-  EXPECT_FALSE(std::filesystem::exists(Path("tmp/Tessaline.wpk")));
-}
-
 // The modules start in their order and stop in the reverse one, read from
 // the trace of real runs: one that installs, one that fails.
 TEST_F(InstallerExecutableTest, ModulesStartInOrderAndStopInReverse) {
