@@ -22,11 +22,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
+#include "common/test_support.h"
 #include "installer/backdrop.h"
 
 #ifdef TESSALINE_BENCH_QT
@@ -42,15 +43,9 @@ namespace tessaline {
 namespace {
 
 // The card sheet's file (an 8-bit bitmap) and its decoded picture.
-const std::vector<std::byte>& SheetFile() {
-  static const std::vector<std::byte> bytes = [] {
-    std::ifstream in(TESSALINE_RESOURCE_DIR "/pack.bmp", std::ios::binary);
-    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::byte> out(raw.size());
-    std::memcpy(out.data(), raw.data(), raw.size());
-    return out;
-  }();
-  return bytes;
+std::span<const std::byte> SheetFile() {
+  static const std::string bytes = test::ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp");
+  return std::as_bytes(std::span(bytes));
 }
 
 const Bitmap& Sheet() {
@@ -383,7 +378,7 @@ void BM_DecodeSheet(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeSheet)->MeasureProcessCPUTime();
 
-std::uint32_t Le32(const std::vector<std::byte>& b, std::size_t at) {
+std::uint32_t Le32(std::span<const std::byte> b, std::size_t at) {
   std::uint32_t v = 0;
   for (int k = 3; k >= 0; --k) v = v << 8 | std::to_integer<std::uint32_t>(b[at + k]);
   return v;
@@ -395,7 +390,7 @@ std::uint32_t Le32(const std::vector<std::byte>& b, std::size_t at) {
 void BM_DecodeSheetDividing(benchmark::State& state) {
   // The sheet is a bare bitmap: its information header, the colour table,
   // then the rows bottom-up.
-  const std::vector<std::byte>& file = SheetFile();
+  const std::span<const std::byte> file = SheetFile();
   const std::size_t header = Le32(file, 0);
   const int width = static_cast<int>(Le32(file, 4));
   const int height = static_cast<int>(Le32(file, 8));

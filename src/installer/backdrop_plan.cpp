@@ -85,13 +85,7 @@ struct PlacedTile {
   IntRect visible;                // the part whose source pixels exist
   std::ptrdiff_t dx = 0, dy = 0;  // from the canvas to the sheet
   std::vector<RowSpan> outline;   // sorted by row
-  // outline[first_on_row[r]..first_on_row[r + 1]) lie on row rect.top + r.
-  std::vector<std::size_t> first_on_row;
 };
-
-}  // namespace
-
-namespace {
 
 // Row y of the blend: band j's colour up to its width, then the columns'
 // colours of the bands before it.
@@ -161,18 +155,8 @@ PlacedTile PlaceTile(const BackdropPlan::Tile& tile, const Canvas& sheet, int wi
   if (t.visible.IsEmpty()) t.visible = {};
   // Sorted by row, each row's spans in drawing order; a one-pixel pen keeps
   // the outline inside the rectangle.
-  const std::vector<RowSpan> drawn = RoundRectOutline(tile.rect, corner, corner, 1);
-  t.first_on_row.assign(static_cast<std::size_t>(tile.rect.Height()) + 1, 0);
-  auto row_of = [&](const RowSpan& span) {
-    return static_cast<std::size_t>(std::int64_t{span.y} - tile.rect.top);
-  };
-  for (const RowSpan& span : drawn) ++t.first_on_row[row_of(span) + 1];
-  for (std::size_t r = 1; r < t.first_on_row.size(); ++r) {
-    t.first_on_row[r] += t.first_on_row[r - 1];
-  }
-  t.outline.resize(drawn.size());
-  std::vector<std::size_t> next(t.first_on_row.begin(), t.first_on_row.end() - 1);
-  for (const RowSpan& span : drawn) t.outline[next[row_of(span)]++] = span;
+  t.outline = RoundRectOutline(tile.rect, corner, corner, 1);
+  std::ranges::stable_sort(t.outline, {}, &RowSpan::y);
   return t;
 }
 

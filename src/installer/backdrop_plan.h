@@ -67,8 +67,6 @@ class BackdropPlan {
     program_.Paint(canvas, stores);
   }
 
-  std::size_t GroupCount() const { return program_.GroupCount(); }
-
  private:
   IntSize size_{-1, -1};
   bool usable_ = false;

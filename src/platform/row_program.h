@@ -51,7 +51,6 @@ class RowProgram {
   void Paint(Canvas& canvas, RowStores stores = RowStores::kBySize) const;
 
   std::size_t GroupCount() const { return groups_.size(); }
-  bool IsEmpty() const { return groups_.empty(); }
 
  private:
   // Rows top..bottom-1, all made from runs_[first..last).

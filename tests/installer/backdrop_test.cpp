@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "common/test_support.h"
 #include "installer/backdrop_plan.h"
 #include "platform/exception.h"
 #include "platform/resources.h"
@@ -99,19 +99,11 @@ Image ReferenceBackdrop(const Expected& e, const Canvas& sheet) {
 // ---------------------------------------------------------------------------
 // Sheets.
 
-std::vector<std::byte> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> bytes(raw.size());
-  std::memcpy(bytes.data(), raw.data(), raw.size());
-  return bytes;
-}
-
 // The shipped sheet's bytes, kept for the rest of the process as a
 // resource's bytes must be.
 std::span<const std::byte> ShippedSheetBytes() {
-  static const std::vector<std::byte> bytes = ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp");
-  return bytes;
+  static const std::string bytes = test::ReadFile(TESSALINE_RESOURCE_DIR "/pack.bmp");
+  return std::as_bytes(std::span(bytes));
 }
 
 const Bitmap& ShippedSheet() {
