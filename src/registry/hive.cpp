@@ -212,8 +212,6 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
-namespace {}  // namespace
-
 // Where each key line and each value stands in a hive's text (line indexes
 // from 0, the value's continuation lines included).
 struct TextLayout {
@@ -228,12 +226,12 @@ struct TextLayout {
 
 namespace {
 
-// Eight bytes at a time: which of the bytes of `word` are zero (their top
-// bit set in the result; a byte after a zero byte may be marked too, so only
-// whether the result is zero counts).
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
+// Eight bytes at a time: which of the bytes of `word` are zero (their top
+// bit set in the result; a byte after a zero byte may be marked too, so only
+// whether the result is zero counts).
 inline std::uint64_t ZeroBytes(std::uint64_t word) {
   return (word - kOnes) & ~word & kHighBits;
 }

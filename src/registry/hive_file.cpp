@@ -12,6 +12,9 @@ namespace {
 // A hive larger than this is refused rather than read into memory.
 constexpr std::size_t kMaxHiveSize = std::size_t{64} << 20;
 
+// Why there is no hive at all: DefaultHivePath found no home folder.
+constexpr char kNoHiveFile[] = "No registry file: HOME is not set";
+
 [[noreturn]] void Fail(const std::string& what, const SystemError& error) {
   throw ERegistryException(what + " '" + error.path() + "': " + error.Reason());
 }
@@ -96,7 +99,7 @@ bool HiveFile::Writable() const {
 }
 
 std::string HiveFile::WhyNotWritable() const {
-  if (path_.empty()) return "No registry file: HOME is not set";
+  if (path_.empty()) return kNoHiveFile;
   std::string target;
   try {
     target = Target();
@@ -161,7 +164,7 @@ void HiveFile::LoadLocked(const std::string& target) {
 }
 
 const Hive& HiveFile::Read() {
-  if (path_.empty()) throw ERegistryException("No registry file: HOME is not set");
+  if (path_.empty()) throw ERegistryException(kNoHiveFile);
   const std::string target = Target();
   if (!StatPath(ContainingFolder(target)).ok()) {
     // No folder, so no hive and no lock file to share.
@@ -176,7 +179,7 @@ const Hive& HiveFile::Read() {
 }
 
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
-  if (path_.empty()) throw ERegistryException("No registry file: HOME is not set");
+  if (path_.empty()) throw ERegistryException(kNoHiveFile);
   const std::string target = Target();
   if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
     Fail("Cannot create the registry folder", made.error());

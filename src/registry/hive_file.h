@@ -65,12 +65,11 @@ class HiveFile {
   const Hive& Read();
 
   // Under the exclusive lock: reads the hive, lets `change` modify a copy of
-  // it and,
-  // when `change` returns true, replaces the file with the result. Creates
-  // the hive's folder when missing. Raises ERegistryException when the hive
-  // cannot be read, does not parse or cannot be replaced; the file then keeps
-  // its old content. An exception from `change` passes through unchanged
-  // (nothing is written).
+  // it and, when `change` returns true, replaces the file with the result.
+  // Creates the hive's folder when missing. Raises ERegistryException when
+  // the hive cannot be read, does not parse or cannot be replaced; the file
+  // then keeps its old content. An exception from `change` passes through
+  // unchanged (nothing is written).
   void Modify(const std::function<bool(Hive&)>& change);
 
   // Makes finished changes durable. Each change already is when Modify
@@ -93,9 +92,10 @@ class HiveFile {
   std::string Target() const;
   void LoadLocked(const std::string& target);
   void Replace(const std::string& target, const std::string& text);
+  // Drops the kept hive, its copy and its stamp.
+  void Forget();
 
   std::string path_;
-  void Forget();
 
   // The file's last text as read or written, with the hive parsed from it:
   // when the file still holds these bytes, parsing is skipped.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -235,14 +234,10 @@ TEST_F(CipherRegTest, StartupCreatesTheStoreOnTheHiveTheEnvironmentNames) {
 // Runs `body` in a child process that has dropped root's rights (when the
 // tests run as root) and returns its exit status.
 int RunWithoutRoot(const std::function<int()>& body) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+  return test::RunInChild([&] {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 99;
+    return body();
+  });
 }
 
 TEST_F(CipherRegTest, HiveThatCannotBeWrittenRefusesEveryOpenQuietly) {

@@ -48,9 +48,15 @@ std::optional<std::string> Get(const Hive& hive, const std::string& name) {
   return value->data.substr(0, value->data.size() - 1);
 }
 
+// The file's stat, all zeros when there is none.
+struct stat StatOf(const std::string& path) {
+  struct stat info {};
+  stat(path.c_str(), &info);
+  return info;
+}
+
 mode_t ModeOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  return StatOf(path).st_mode & 07777;
 }
 
 TEST(HiveLocationTest, FollowsTheEnvironment) {
@@ -122,12 +128,6 @@ void RewriteInPlaceKeepingTheTime(const std::string& path, const std::string& te
   close(fd);
   const timespec times[2] = {{0, UTIME_OMIT}, mtime};
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
-struct stat StatOf(const std::string& path) {
-  struct stat info {};
-  stat(path.c_str(), &info);
-  return info;
 }
 
 TEST(HiveFileCacheTest, AnEditInPlaceThatKeepsTheSizeAndTimeIsSeen) {
