@@ -241,12 +241,15 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
     return SystemError("read", path, kErrorTooLarge);
   }
   FileSystem& fs = CurrentFileSystem();
-  std::string text(static_cast<std::size_t>(info.value().st_size), '\0');
+  // One byte more than the file holds, so that the read which finds its end
+  // has room and the text is never grown (which would copy it) or doubled.
+  std::string text(static_cast<std::size_t>(info.value().st_size) + 1, '\0');
   std::size_t done = 0;
   for (;;) {
     if (done == text.size()) {
       if (done > limit) return SystemError("read", path, kErrorTooLarge);
-      text.resize(done + 4096);  // the file grew since it was measured
+      // The file grew since it was measured.
+      text.resize(done + 4096);
     }
     const ssize_t n =
         Retrying([&] { return fs.Read(fd.value().get(), &text[done], text.size() - done); });

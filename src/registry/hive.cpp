@@ -1,9 +1,11 @@
 #include "registry/hive.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <deque>
+#include <numeric>
 #include <unordered_map>
 
 #include "platform/compare.h"
@@ -92,8 +94,11 @@ const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
 HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
   bool inserted;
   const std::size_t at = subkey_index_.FindOrAdd(name, subkeys_.size(), SubKeyNames(), inserted);
-  if (inserted) subkeys_.push_back(std::make_unique<HiveKey>(std::string(name)));
-  if (created != nullptr && inserted) *created = true;
+  if (inserted) {
+    subkeys_.push_back(std::make_unique<HiveKey>(std::string(name)));
+    reshaped_ = true;
+    if (created != nullptr) *created = true;
+  }
   return *subkeys_[at];
 }
 
@@ -103,8 +108,22 @@ const HiveValue* HiveKey::FindValue(std::string_view name) const {
 }
 
 std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
+  const std::size_t at = PutValue(name, type, std::move(data));
+  changed_values_.push_back(static_cast<std::uint32_t>(at));
+  return at;
+}
+
+std::uint64_t HiveKey::PrepareValue(std::string_view name) const {
+  const std::uint64_t hash = FoldedHash(name);
+  value_index_.Prefetch(hash);
+  return hash;
+}
+
+std::size_t HiveKey::PutValue(std::string_view name, std::uint64_t prepared, std::uint32_t type,
+                              std::string data) {
   bool inserted;
-  const std::size_t at = value_index_.FindOrAdd(name, values_.size(), ValueNames(), inserted);
+  const std::size_t at =
+      value_index_.FindOrAdd(name, prepared, values_.size(), ValueNames(), inserted);
   if (inserted) {
     values_.push_back(HiveValue{std::string(name), type, std::move(data)});
   } else {
@@ -115,11 +134,20 @@ std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::st
   return at;
 }
 
+void HiveKey::ReserveValues(std::size_t extra) {
+  const std::size_t wanted = values_.size() + extra;
+  if (wanted <= values_.capacity()) return;
+  // At least doubling, so that many hints for one key cost no more than growth.
+  values_.reserve(std::max(wanted, 2 * values_.capacity()));
+  value_index_.Reserve(values_.capacity());
+}
+
 bool HiveKey::RemoveValue(std::string_view name) {
   const std::size_t at = value_index_.Find(name, ValueNames());
   if (at == NameIndex::kNone) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
   value_index_.Rebuild(values_.size(), ValueNames());
+  reshaped_ = true;
   return true;
 }
 
@@ -204,6 +232,35 @@ HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {
   return *key;
 }
 
+std::vector<HiveKey*> Hive::ChangedKeys(bool& reshaped) {
+  std::vector<HiveKey*> changed;
+  reshaped = false;
+  std::vector<HiveKey*> pending = {top_.get()};
+  while (!pending.empty()) {
+    HiveKey* key = pending.back();
+    pending.pop_back();
+    reshaped |= key->reshaped();
+    if (!key->changed_values().empty()) changed.push_back(key);
+    for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
+  }
+  return changed;
+}
+
+bool Hive::HasChanges() {
+  bool reshaped;
+  return !ChangedKeys(reshaped).empty() || reshaped;
+}
+
+void Hive::ForgetChanges() {
+  std::vector<HiveKey*> pending = {top_.get()};
+  while (!pending.empty()) {
+    HiveKey* key = pending.back();
+    pending.pop_back();
+    key->ForgetChanges();
+    for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Text form
 
@@ -212,15 +269,25 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
-// Where each key line and each value stands in a hive's text (line indexes
-// from 0, the value's continuation lines included).
+// Where each key line and each value stands in a hive's text: line indexes
+// from 0 (of the text after its byte-order mark), the value's continuation
+// lines included, and byte offsets in the whole text, from the start of the
+// first line to past the line end of the last (or the text's end).
 struct TextLayout {
+  struct Place {
+    std::size_t first, last;  // lines
+    std::size_t begin, end;   // bytes
+  };
+  struct KeyLine {
+    const HiveKey* key;
+    Place place;
+  };
   struct Value {
     const HiveKey* key;
     std::size_t position;  // in key->values()
-    std::size_t first, last;
+    Place place;
   };
-  std::vector<std::pair<const HiveKey*, std::size_t>> key_lines;
+  std::vector<KeyLine> key_lines;
   std::vector<Value> values;
 };
 
@@ -283,18 +350,44 @@ class LineCursor {
 
   // The number of the line Next gave last (0 before the first).
   std::size_t number() const { return number_; }
+  // Where the next line starts in the cursor's text (past its end after the
+  // last line).
+  std::size_t position() const { return pos_; }
+
+  // How many lines there are, at most, before the next key line that starts
+  // a line: a hint for the values of the key just read. Each byte of the
+  // text is looked at by one call only, so later calls in a range already
+  // seen give 0.
+  std::size_t LinesBeforeNextKey() {
+    const std::size_t from = std::max(pos_, scanned_to_);
+    if (from >= text_.size()) return 0;
+    std::size_t end = from;
+    for (;;) {
+      const void* found = std::memchr(text_.data() + end, '[', text_.size() - end);
+      if (found == nullptr) {
+        end = text_.size();
+        break;
+      }
+      end = static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
+      if (text_[end - 1] == '\n') break;
+      ++end;
+    }
+    scanned_to_ = end;
+    return static_cast<std::size_t>(std::count(text_.data() + from, text_.data() + end, '\n'));
+  }
 
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
   std::size_t number_ = 0;
+  std::size_t scanned_to_ = 0;  // where LinesBeforeNextKey stopped
 };
 
 // Reads a hive text in one pass. Lines are taken as views of the text; names
 // and texts without escapes go into the hive with a single copy.
 class Parser {
  public:
-  explicit Parser(std::string_view text) : lines_(WithoutByteOrderMark(text)) {}
+  explicit Parser(std::string_view text) : text_(text), lines_(WithoutByteOrderMark(text)) {}
 
   Hive Parse() {
     Hive hive;
@@ -304,21 +397,40 @@ class Parser {
     HiveKey* key = nullptr;
     while (lines_.Next(line)) {
       const std::size_t line_no = lines_.number();
+      const std::size_t begin = static_cast<std::size_t>(line.data() - text_.data());
       line = TrimBlanks(line);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         key = &ParseKeyLine(hive, line, line_no);
-        if (layout_ != nullptr) layout_->key_lines.emplace_back(key, line_no - 1);
+        key->ReserveValues(lines_.LinesBeforeNextKey());
+        if (layout_ != nullptr) layout_->key_lines.push_back({key, PlaceFrom(line_no, begin)});
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
       } else {
         const std::size_t position = ParseValueLine(*key, line, line_no);
-        if (layout_ != nullptr) {
-          layout_->values.push_back({key, position, line_no - 1, lines_.number() - 1});
-        }
+        if (layout_ != nullptr) layout_->values.push_back({key, position, PlaceFrom(line_no, begin)});
       }
     }
+    // Nothing read from the text counts as a change.
+    hive.ForgetChanges();
     return hive;
+  }
+
+  // Parses one value's lines, as they stand in a text after its key line,
+  // into `value`; false when they do not parse or hold more than one value.
+  static bool ReadValueLines(std::string_view lines, HiveValue& value) {
+    Parser parser(lines);
+    std::string_view line;
+    if (!parser.lines_.Next(line)) return false;
+    try {
+      HiveKey key{std::string()};
+      parser.ParseValueLine(key, TrimBlanks(line), 1);
+      if (parser.lines_.Next(line) || key.values().size() != 1) return false;
+      value = key.values().front();
+      return true;
+    } catch (const HiveSyntaxError&) {
+      return false;
+    }
   }
 
   TextLayout* layout_ = nullptr;  // filled while parsing when set
@@ -327,6 +439,13 @@ class Parser {
   static std::string_view WithoutByteOrderMark(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     return text;
+  }
+
+  // Where the lines from `line_no` (from 1) to the one Next gave last stand,
+  // the first starting at byte `begin` of the text.
+  TextLayout::Place PlaceFrom(std::size_t line_no, std::size_t begin) const {
+    const std::size_t bom = text_.size() - WithoutByteOrderMark(text_).size();
+    return {line_no - 1, lines_.number() - 1, begin, std::min(bom + lines_.position(), text_.size())};
   }
 
   [[noreturn]] static void Fail(std::size_t line_no, const std::string& reason) {
@@ -421,6 +540,7 @@ class Parser {
     } else {
       Fail(line_no, "a line that is neither a key, a value nor a comment");
     }
+    const std::uint64_t prepared = key.PrepareValue(name);
     SkipBlanks(line, pos);
     if (pos >= line.size() || line[pos] != '=') Fail(line_no, "a value name without '='");
     ++pos;
@@ -434,8 +554,10 @@ class Parser {
       std::string decoded;
       const std::string_view text = ParseQuoted(rest, end, line_no, decoded);
       if (end != rest.size()) Fail(line_no, "text after the closing quote");
-      data.reserve(text.size() + 1);
-      data.append(text).push_back('\0');
+      // The byte after the text (its closing quote, or the decoded text's
+      // terminator) is copied too and made the NUL.
+      data.assign(text.data(), text.size() + 1);
+      data.back() = '\0';
       type = kRegSz;
     } else if (StartsWithNoCase(rest, "dword:")) {
       rest.remove_prefix(6);
@@ -448,7 +570,7 @@ class Parser {
     } else {
       Fail(line_no, "a value of unknown form");
     }
-    return key.SetValue(name, type, std::move(data));
+    return key.PutValue(name, prepared, type, std::move(data));
   }
 
   // The type of a "hex:" or "hex(N):" value; leaves `rest` after the ':'.
@@ -505,6 +627,7 @@ class Parser {
     }
   }
 
+  std::string_view text_;  // the whole text, its byte-order mark included
   LineCursor lines_;
   std::string name_buffer_;  // a decoded value name with escapes
 };
@@ -736,11 +859,11 @@ void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayo
     const HiveValue* now =
         key != nullptr ? FindValueNear(*key, value.position, before.name) : nullptr;
     if (now != nullptr && *now == before) continue;
-    for (std::size_t i = value.first; i <= value.last; ++i) plan.Drop(i);
-    if (now != nullptr) plan.replacement(value.first) = ValueLines(*now, eol);
+    for (std::size_t i = value.place.first; i <= value.place.last; ++i) plan.Drop(i);
+    if (now != nullptr) plan.replacement(value.place.first) = ValueLines(*now, eol);
   }
-  for (const auto& [old, line] : layout.key_lines) {
-    if (now_key.at(old) == nullptr) plan.Drop(line);
+  for (const auto& [old, place] : layout.key_lines) {
+    if (now_key.at(old) == nullptr) plan.Drop(place.first);
   }
 }
 
@@ -749,9 +872,11 @@ void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayo
 void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
                    LinePlan& plan, std::string& tail, std::string_view eol) {
   std::unordered_map<const HiveKey*, std::size_t> last_line;
-  for (const auto& [key, line] : layout.key_lines) last_line[key] = std::max(last_line[key], line);
+  for (const auto& [key, place] : layout.key_lines) {
+    last_line[key] = std::max(last_line[key], place.last);
+  }
   for (const auto& value : layout.values) {
-    last_line[value.key] = std::max(last_line[value.key], value.last);
+    last_line[value.key] = std::max(last_line[value.key], value.place.last);
   }
   for (const auto& [key, path] : KeyPaths(changed)) {
     const HiveKey* old_key = old_hive.FindKey(path);
@@ -858,6 +983,197 @@ std::optional<std::string> RewriteHiveText(std::string_view original, const Hive
   std::optional<HiveText> rewritten = parsed.Rewrite(changed, limit);
   if (!rewritten) return std::nullopt;
   return rewritten->text();
+}
+
+}  // namespace tessaline
+
+namespace tessaline {
+
+namespace {
+
+// One edit of a text in place: bytes [begin, end) replaced by `text` (an
+// insertion when begin == end), as HiveText::EditInPlace plans them.
+struct TextEdit {
+  std::size_t begin, end;
+  std::string text;
+  std::size_t lines_removed;    // lines of the old text it replaces
+  std::size_t lines_added;      // lines it adds (a line end it only completes is none)
+  std::size_t layout_index;     // the replaced value's place in the layout, or kNoIndex
+  const HiveKey* key = nullptr;            // for an insertion: the key of its values,
+  std::vector<std::size_t> positions = {};  // their positions,
+  std::vector<std::size_t> sizes = {};      // and the size of each one's lines
+  std::size_t first_line = 0;               // the old line an insertion goes before
+};
+
+constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
+
+std::size_t CountLineEnds(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Whether `lines` read back as exactly `value`'s type and data.
+bool LinesHold(std::string_view lines, const HiveValue& value) {
+  HiveValue read;
+  return Parser::ReadValueLines(lines, read) && read.type == value.type && read.data == value.data;
+}
+
+}  // namespace
+
+bool HiveText::Commit(std::size_t limit) {
+  if (std::optional<bool> edited = EditInPlace(limit)) {
+    if (*edited) hive_.ForgetChanges();
+    return *edited;
+  }
+  // Line by line against the old text's own hive and layout.
+  std::optional<HiveText> rewritten = Parse(text_).Rewrite(hive_, limit);
+  if (!rewritten) return false;
+  *this = std::move(*rewritten);
+  return true;
+}
+
+std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
+  bool reshaped;
+  const std::vector<HiveKey*> keys = hive_.ChangedKeys(reshaped);
+  if (reshaped) return std::nullopt;
+  if (keys.empty()) return true;
+  const std::string_view text = text_;
+  const std::size_t bom = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  if (text.size() == bom) return std::nullopt;
+  const std::string_view first_line = text.substr(bom, text.find('\n', bom) - bom);
+  const std::string_view eol = first_line.ends_with('\r') ? "\r\n" : "\n";
+
+  std::vector<TextEdit> edits;
+  for (const HiveKey* key : keys) {
+    const std::vector<HiveValue>& values = key->values();
+    std::vector<char> marked(values.size(), 0), placed(values.size(), 0);
+    for (std::uint32_t at : key->changed_values()) {
+      if (at >= values.size()) return std::nullopt;
+      marked[at] = 1;
+    }
+    // The key's last line, after which its new values go.
+    std::size_t last_end = kNoIndex, last_line = 0;
+    const auto note_last = [&](const TextLayout::Place& place) {
+      if (last_end == kNoIndex || place.end > last_end) {
+        last_end = place.end;
+        last_line = place.last;
+      }
+    };
+    for (const auto& key_line : layout_->key_lines) {
+      if (key_line.key == key) note_last(key_line.place);
+    }
+    for (std::size_t i = 0; i < layout_->values.size(); ++i) {
+      const TextLayout::Value& entry = layout_->values[i];
+      if (entry.key != key) continue;
+      note_last(entry.place);
+      if (!marked[entry.position]) continue;
+      placed[entry.position] = 1;
+      const HiveValue& value = values[entry.position];
+      const TextLayout::Place& place = entry.place;
+      if (LinesHold(text.substr(place.begin, place.end - place.begin), value)) continue;
+      std::string lines = ValueLines(value, eol);
+      if (!LinesHold(lines, value)) return std::nullopt;
+      const std::size_t added = CountLineEnds(lines);
+      edits.push_back({place.begin, place.end, std::move(lines), place.last - place.first + 1,
+                       added, i});
+    }
+    TextEdit insertion{0, 0, {}, 0, 0, kNoIndex, key};
+    for (std::size_t at = 0; at < values.size(); ++at) {
+      if (!marked[at] || placed[at]) continue;
+      std::string lines = ValueLines(values[at], eol);
+      if (!LinesHold(lines, values[at])) return std::nullopt;
+      insertion.positions.push_back(at);
+      insertion.sizes.push_back(lines.size());
+      insertion.lines_added += CountLineEnds(lines);
+      insertion.text += lines;
+    }
+    if (insertion.positions.empty()) continue;
+    if (last_end == kNoIndex) return std::nullopt;  // a key without a line of its own
+    insertion.begin = insertion.end = last_end;
+    insertion.first_line = last_line + 1;
+    edits.push_back(std::move(insertion));
+  }
+  if (edits.empty()) return true;  // every changed value already stands as it is
+  std::sort(edits.begin(), edits.end(), [](const TextEdit& a, const TextEdit& b) {
+    return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+  });
+  // A last line without its line end gets one when something is added after it.
+  // The line that ended the text then ends in it; a replaced last line
+  // already has its line end.
+  std::size_t completed_end = kNoIndex;
+  const std::size_t n = edits.size();
+  if (n > 0 && edits[n - 1].begin == text.size() && !text.ends_with('\n') &&
+      !(n > 1 && edits[n - 2].end == text.size())) {
+    edits.back().text.insert(0, eol);
+    completed_end = text.size();
+  }
+  std::size_t size = text.size();
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    if (i > 0 && edits[i].begin < edits[i - 1].end) return std::nullopt;
+    size += edits[i].text.size();
+    size -= edits[i].end - edits[i].begin;
+  }
+  if (size > limit) return false;
+
+  std::string out;
+  out.reserve(size);
+  std::size_t from = 0;
+  for (const TextEdit& edit : edits) {
+    out.append(text, from, edit.begin - from).append(edit.text);
+    from = edit.end;
+  }
+  out.append(text, from);
+
+  // Every place after an edit moves by the bytes and lines the edits before
+  // it added; ends are sorted as the edits are.
+  std::vector<std::ptrdiff_t> bytes_before(edits.size() + 1, 0), lines_before(edits.size() + 1, 0);
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    const TextEdit& edit = edits[i];
+    bytes_before[i + 1] = bytes_before[i] + static_cast<std::ptrdiff_t>(edit.text.size()) -
+                          static_cast<std::ptrdiff_t>(edit.end - edit.begin);
+    lines_before[i + 1] = lines_before[i] + static_cast<std::ptrdiff_t>(edit.lines_added) -
+                          static_cast<std::ptrdiff_t>(edit.lines_removed);
+  }
+  const auto move = [&](TextLayout::Place& place) {
+    if (place.end == completed_end) place.end += eol.size();
+    if (place.begin < edits.front().end) return;  // before every edit: most places
+    const std::size_t k = static_cast<std::size_t>(
+        std::upper_bound(edits.begin(), edits.end(), place.begin,
+                         [](std::size_t at, const TextEdit& edit) { return at < edit.end; }) -
+        edits.begin());
+    place.begin += bytes_before[k];
+    place.end += bytes_before[k];
+    place.first += lines_before[k];
+    place.last += lines_before[k];
+  };
+  for (auto& key_line : layout_->key_lines) move(key_line.place);
+  std::vector<char> replaced(layout_->values.size(), 0);
+  for (const TextEdit& edit : edits) {
+    if (edit.layout_index != kNoIndex) replaced[edit.layout_index] = 1;
+  }
+  for (std::size_t i = 0; i < layout_->values.size(); ++i) {
+    if (!replaced[i]) move(layout_->values[i].place);
+  }
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    const TextEdit& edit = edits[i];
+    std::size_t begin = edit.begin + bytes_before[i];
+    if (edit.layout_index != kNoIndex) {
+      TextLayout::Place& place = layout_->values[edit.layout_index].place;
+      place.first += lines_before[i];
+      place = {place.first, place.first + edit.lines_added - 1, begin, begin + edit.text.size()};
+      continue;
+    }
+    begin += edit.text.size() - std::accumulate(edit.sizes.begin(), edit.sizes.end(), std::size_t{0});
+    std::size_t line = edit.first_line + lines_before[i];
+    for (std::size_t j = 0; j < edit.positions.size(); ++j) {
+      const std::size_t lines = CountLineEnds(std::string_view(out).substr(begin, edit.sizes[j]));
+      layout_->values.push_back(
+          {edit.key, edit.positions[j], {line, line + lines - 1, begin, begin + edit.sizes[j]}});
+      begin += edit.sizes[j];
+      line += lines;
+    }
+  }
+  text_ = std::move(out);
+  return true;
 }
 
 }  // namespace tessaline

@@ -84,12 +84,36 @@ class HiveKey {
   // Sets the value `name`, keeping the spelling and position of an existing
   // one; its position in values(). The caller ensures IsStorableValueName(name).
   std::size_t SetValue(std::string_view name, std::uint32_t type, std::string data);
+  // Sets the value as SetValue does, without noting it as a change (see
+  // changed_values): for values that come from the text itself.
+  std::size_t PutValue(std::string_view name, std::uint32_t type, std::string data) {
+    return PutValue(name, PrepareValue(name), type, std::move(data));
+  }
+  // For a reader adding values one after another: PrepareValue(name) starts
+  // looking for `name`, so that a PutValue given its result, after other
+  // work, finds the place at hand.
+  std::uint64_t PrepareValue(std::string_view name) const;
+  std::size_t PutValue(std::string_view name, std::uint64_t prepared, std::uint32_t type,
+                       std::string data);
+  // Makes room for `extra` more values (a hint: fewer or more may follow).
+  void ReserveValues(std::size_t extra);
   // Removes the value `name` (ignoring case), keeping the others in order.
   // False when there is none.
   bool RemoveValue(std::string_view name);
 
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
   const std::vector<HiveValue>& values() const { return values_; }
+
+  // What changed since the key was read or its changes were last forgotten,
+  // so that a text can be rewritten value by value: the positions SetValue
+  // set (in any order, possibly repeated), and whether the key was reshaped
+  // (a value removed, a subkey added). Copies start with no changes.
+  const std::vector<std::uint32_t>& changed_values() const { return changed_values_; }
+  bool reshaped() const { return reshaped_; }
+  void ForgetChanges() {
+    changed_values_.clear();
+    reshaped_ = false;
+  }
 
   // Exact equality: names spelt the same, values and subkeys in the same order.
   bool SameAs(const HiveKey& other) const;
@@ -112,6 +136,8 @@ class HiveKey {
   // Name -> position, so that lookups stay cheap in large keys.
   NameIndex subkey_index_;
   NameIndex value_index_;
+  std::vector<std::uint32_t> changed_values_;
+  bool reshaped_ = false;
 };
 
 // The canonical name of a root key for any spelling of it ("hkey_local_machine"
@@ -145,6 +171,12 @@ class Hive {
   const std::vector<std::unique_ptr<HiveKey>>& roots() const { return top_->subkeys(); }
 
   bool operator==(const Hive& other) const { return top_->SameAs(*other.top_); }
+
+  // The keys with changes (see HiveKey::changed_values), and whether any key
+  // was added or removed; ForgetChanges forgets them all.
+  std::vector<HiveKey*> ChangedKeys(bool& reshaped);
+  bool HasChanges();
+  void ForgetChanges();
 
  private:
   std::unique_ptr<HiveKey> top_;  // unnamed; its subkeys are the root keys
@@ -208,7 +240,24 @@ class HiveText {
   // (equal to `changed`) and layout; nothing when it would pass `limit`.
   std::optional<HiveText> Rewrite(const Hive& changed, std::size_t limit) const;
 
+  // The hive to change in place; Commit then writes the changes into the
+  // text, so that a change costs in proportion to what changed rather than
+  // to the size of the hive.
+  Hive& mutable_hive() { return hive_; }
+
+  // Makes the text hold the hive as changed through mutable_hive(), as
+  // Rewrite would: lines of unchanged values stay as they are, a changed
+  // value's lines are replaced, new values follow their key's last line.
+  // Changes it cannot follow value by value (removals, new keys) go through
+  // Rewrite. False when the text would pass `limit`; the text then no longer
+  // matches the hive, and the object must be dropped.
+  bool Commit(std::size_t limit);
+
  private:
+  // Commit without Rewrite: true when done, false when the text would pass
+  // `limit`, nothing when the changes cannot be followed value by value.
+  std::optional<bool> EditInPlace(std::size_t limit);
+
   std::string text_;
   Hive hive_;
   std::unique_ptr<TextLayout> layout_;

@@ -134,7 +134,6 @@ std::string HiveFile::WhyNotWritable() const {
 
 void HiveFile::Forget() {
   cache_valid_ = false;
-  working_valid_ = false;
   cached_stamp_.reset();
 }
 
@@ -186,25 +185,24 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   }
   const FileLock lock = LockHive(target, LockKind::kExclusive, lock_wait_);
   LoadLocked(target);
-  if (!working_valid_) {
-    working_ = cached_.hive();
-    working_valid_ = true;
-  }
   try {
-    if (!change(working_)) return;
-    // A hive the program could not read again is never written.
-    std::optional<HiveText> written = cached_.Rewrite(working_, kMaxHiveSize);
-    if (!written) {
+    // The kept hive is changed in place and its text edited to match, so a
+    // change costs what it changes, not the size of the hive.
+    if (!change(cached_.mutable_hive())) {
+      // Nothing to write; a hive changed all the same no longer matches the file.
+      if (cached_.mutable_hive().HasChanges()) Forget();
+      return;
+    }
+    if (!cached_.Commit(kMaxHiveSize)) {
       throw ERegistryException("The registry file '" + target +
                                "' would grow too large; the change was not written");
     }
-    Replace(target, written->text());
-    // The hive just written is kept as it is; the new file's stamp has not
-    // settled, so the next look reads the file and finds these bytes.
-    cached_ = std::move(*written);
+    Replace(target, cached_.text());
+    // The new file's stamp has not settled, so the next look reads the file
+    // and finds these bytes.
     cached_stamp_.reset();
   } catch (...) {
-    // The copy may hold changes that never reached the file.
+    // The kept hive may hold changes that never reached the file.
     Forget();
     throw;
   }

@@ -92,7 +92,7 @@ class HiveFile {
   std::string Target() const;
   void LoadLocked(const std::string& target);
   void Replace(const std::string& target, const std::string& text);
-  // Drops the kept hive, its copy and its stamp.
+  // Drops the kept hive and its stamp.
   void Forget();
 
   std::string path_;
@@ -101,10 +101,6 @@ class HiveFile {
   // when the file still holds these bytes, parsing is skipped.
   bool cache_valid_ = false;
   HiveText cached_;
-  // A copy of the cached hive for Modify's changes; once they are written it
-  // equals the hive of the new text, so the next Modify needs no new copy.
-  bool working_valid_ = false;
-  Hive working_;
   // The file's settled stamp when it was read into the cache: while the file
   // keeps it, reading is skipped too.
   std::optional<FileStamp> cached_stamp_;

@@ -65,9 +65,15 @@ std::uint64_t FoldedHash(std::string_view name) {
   return hash.Finish(name.size());
 }
 
-void NameIndex::Grow() {
+void NameIndex::Reserve(std::size_t count) {
+  std::size_t size = slots_.empty() ? 8 : slots_.size();
+  while ((count + 1) * 4 > size * 3) size *= 2;
+  if (size != slots_.size()) Resize(size);
+}
+
+void NameIndex::Resize(std::size_t size) {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.empty() ? 8 : old.size() * 2, Slot{});
+  slots_.assign(size, Slot{});
   // Each slot's stored hash picks its place, so no name is hashed again.
   for (const Slot& slot : old) {
     if (slot.position == 0) continue;

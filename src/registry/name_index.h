@@ -46,8 +46,15 @@ class NameIndex {
   template <class NameAt>
   std::size_t FindOrAdd(std::string_view name, std::size_t position, NameAt name_at,
                         bool& inserted) {
+    return FindOrAdd(name, FoldedHash(name), position, name_at, inserted);
+  }
+
+  // The same, with FoldedHash(name) already known.
+  template <class NameAt>
+  std::size_t FindOrAdd(std::string_view name, std::uint64_t full_hash, std::size_t position,
+                        NameAt name_at, bool& inserted) {
     if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
-    const std::uint32_t hash = Short(FoldedHash(name));
+    const std::uint32_t hash = Short(full_hash);
     std::size_t i = hash & mask();
     for (; slots_[i].position != 0; i = (i + 1) & mask()) {
       const Slot& slot = slots_[i];
@@ -61,6 +68,17 @@ class NameIndex {
     inserted = true;
     return position;
   }
+
+  // Starts loading the slot where a name of hash `full_hash` (FoldedHash) is
+  // looked for first, for a caller with other work to do before it adds the
+  // name: a large index is mostly out of the cache.
+  void Prefetch(std::uint64_t full_hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[Short(full_hash) & mask()], 1);
+  }
+
+  // Makes room for `count` names in all, so that adding up to that many
+  // does not grow the table again.
+  void Reserve(std::size_t count);
 
   // Forgets every name and enters the `count` names at positions 0 to
   // count - 1 (all different ignoring case), as after a removal.
@@ -81,7 +99,10 @@ class NameIndex {
   static std::uint32_t Short(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
   std::size_t mask() const { return slots_.size() - 1; }
   // Doubles the table (at least 8 slots) and re-enters every slot.
-  void Grow();
+  void Grow() { Resize(slots_.empty() ? 8 : slots_.size() * 2); }
+  // Makes the table `size` slots (a power of two, more than it holds) and
+  // re-enters every slot.
+  void Resize(std::size_t size);
 
   std::vector<Slot> slots_;  // a power of two in size, or empty
   std::size_t count_ = 0;

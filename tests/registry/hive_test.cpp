@@ -416,3 +416,96 @@ TEST(HiveRewriteTest, RemovedValuesTakeTheirContinuationLinesAndDamagedTextsAreW
 
 }  // namespace
 }  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// Random data of `type`: quotable text, long binary data that wraps onto
+// continuation lines, a dword of either form.
+std::string RandomData(std::mt19937& rng, std::uint32_t type) {
+  std::string data;
+  if (type == kRegSz && rng() % 3) return RandomName(rng, false) + '\0';
+  for (int n = std::uniform_int_distribution<int>(0, 90)(rng); n > 0; --n) {
+    data.push_back(static_cast<char>(rng()));
+  }
+  if (type == kRegDword && rng() % 2) data.resize(4);
+  return data;
+}
+
+// Changes in place, committed one after another, must give the text the
+// line-by-line rewrite gives from the previous text, read back as the
+// changed hive, and leave a layout the next change can rely on: with a byte
+// order mark or not, CR LF or LF, with or without a last line end, values
+// changed back to what their line already holds, new values in keys listed
+// twice, and now and then a removal or a new key (written line by line).
+TEST(HiveRewriteTest, ChangesCommittedInPlaceMatchTheLineByLineRewrite) {
+  std::mt19937 rng(20261209);
+  const std::vector<std::uint32_t> types = {1, 1, 1, 3, 4, 7};
+  const std::vector<std::string> starts = {
+      kHandWritten,
+      "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"",
+      "\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\B]\r\n@=dword:00000001\r\n"
+      "[HKEY_CURRENT_USER\\C]\r\n[hkey_current_user\\b]\r\n\"y\"=hex:01\r\n",
+      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\D]\n",
+  };
+  for (int round = 0; round < 300; ++round) {
+    HiveText text = HiveText::Parse(starts[round % starts.size()]);
+    for (int step = 0; step < 6; ++step) {
+      const std::string before = text.text();
+      Hive& hive = text.mutable_hive();
+      std::vector<HiveKey*> keys;
+      for (const auto& root : hive.roots()) {
+        for (const auto& sub : root->subkeys()) keys.push_back(sub.get());
+      }
+      ASSERT_FALSE(keys.empty());
+      for (int change = std::uniform_int_distribution<int>(1, 4)(rng); change > 0; --change) {
+        HiveKey& key = *keys[rng() % keys.size()];
+        const int what = static_cast<int>(rng() % 10);
+        if (what == 0 && !key.values().empty()) {
+          key.RemoveValue(key.values()[rng() % key.values().size()].name);
+        } else if (what == 1) {
+          hive.CreateKey({"HKEY_LOCAL_MACHINE", RandomName(rng, true)})
+              .SetValue("n", kRegSz, std::string("v\0", 2));
+        } else if (what < 5 && !key.values().empty()) {
+          const HiveValue value = key.values()[rng() % key.values().size()];
+          key.SetValue(value.name, value.type, value.data);  // the same again
+        } else if (what < 8 && !key.values().empty()) {
+          const HiveValue& value = key.values()[rng() % key.values().size()];
+          const std::uint32_t type = types[rng() % types.size()];
+          key.SetValue(value.name, type, RandomData(rng, type));
+        } else {
+          const std::uint32_t type = types[rng() % types.size()];
+          key.SetValue(RandomName(rng, false), type, RandomData(rng, type));
+        }
+      }
+      const Hive changed = hive;
+      const std::optional<std::string> expected = RewriteHiveText(before, changed, 1 << 20);
+      ASSERT_TRUE(text.Commit(1 << 20));
+      ASSERT_EQ(text.text(), expected) << "from:\n" << before;
+      ASSERT_EQ(ParseHive(text.text()), changed);
+      ASSERT_FALSE(text.mutable_hive().HasChanges());
+      // The lines the layout now notes are where Rewrite finds them.
+      Hive next = text.hive();
+      next.CreateKey({"HKEY_LOCAL_MACHINE", "Z"}).SetValue("z", kRegDword, "1234");
+      for (const auto& root : next.roots()) {
+        for (const auto& sub : root->subkeys()) {
+          if (!sub->values().empty() && rng() % 2) {
+            sub->RemoveValue(sub->values()[rng() % sub->values().size()].name);
+          }
+        }
+      }
+      ASSERT_EQ(text.Rewrite(next, 1 << 20)->text(), RewriteHiveText(text.text(), next, 1 << 20));
+    }
+  }
+}
+
+TEST(HiveRewriteTest, CommitRefusesATextPastTheLimit) {
+  HiveText text = HiveText::Parse(kHandWritten);
+  text.mutable_hive()
+      .CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"})
+      .SetValue("Pack1", kRegSz, std::string(200, 'x') + '\0');
+  EXPECT_FALSE(text.Commit(kHandWritten.size() + 100));
+}
+
+}  // namespace
+}  // namespace tessaline
