@@ -262,6 +262,29 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   return text;
 }
 
+Result<bool> FileHolds(const std::string& path, std::string_view bytes) {
+  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
+  if (!fd.ok()) return fd.error();
+  Result<struct stat> info = StatOpen(fd.value().get(), path);
+  if (!info.ok()) return info.error();
+  if (!S_ISREG(info.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
+  if (static_cast<std::uint64_t>(info.value().st_size) != bytes.size()) return false;
+  FileSystem& fs = CurrentFileSystem();
+  std::vector<char> piece(std::size_t{64} << 10);
+  std::size_t done = 0;
+  for (;;) {
+    const ssize_t n =
+        Retrying([&] { return fs.Read(fd.value().get(), piece.data(), piece.size()); });
+    if (n < 0) return SystemError("read", path, errno);
+    if (n == 0) return done == bytes.size();
+    const auto got = static_cast<std::size_t>(n);
+    if (got > bytes.size() - done || std::memcmp(piece.data(), bytes.data() + done, got) != 0) {
+      return false;  // longer than it was (it grew) or different
+    }
+    done += got;
+  }
+}
+
 namespace {
 
 // Opens `path` for reading as a regular file.

@@ -25,6 +25,12 @@ bool IsValid(std::string_view text) {
       ++i;
       continue;
     }
+    if (b >= 0xC2 && b <= 0xDF) {
+      // Two bytes (Cyrillic, Latin-1 ...): never overlong, never out of range.
+      if (i + 1 == n || !IsContinuation(static_cast<unsigned char>(text[i + 1]))) return false;
+      i += 2;
+      continue;
+    }
     const std::size_t len = ClaimedLength(b);
     if (len == 0 || n - i < len) return false;
     std::uint32_t cp = b & (0x7F >> len);

@@ -137,8 +137,10 @@ std::size_t HiveKey::PutValue(std::string_view name, std::uint64_t prepared, std
 void HiveKey::ReserveValues(std::size_t extra) {
   const std::size_t wanted = values_.size() + extra;
   if (wanted <= values_.capacity()) return;
-  // At least doubling, so that many hints for one key cost no more than growth.
-  values_.reserve(std::max(wanted, 2 * values_.capacity()));
+  // At least doubling, so that many hints for one key cost no more than
+  // growth, and with room for a few more: a key of many values that gets one
+  // more must not copy them all. Room not used is never touched.
+  values_.reserve(std::max(wanted + wanted / 8 + 8, 2 * values_.capacity()));
   value_index_.Reserve(values_.capacity());
 }
 
@@ -353,6 +355,15 @@ class LineCursor {
   // Where the next line starts in the cursor's text (past its end after the
   // last line).
   std::size_t position() const { return pos_; }
+  // The text from where the next line starts.
+  std::string_view rest() const {
+    return pos_ < text_.size() ? text_.substr(pos_) : std::string_view();
+  }
+  // Takes the next line as read, `bytes` long with its line end.
+  void Skip(std::size_t bytes) {
+    pos_ += bytes;
+    ++number_;
+  }
 
   // How many lines there are, at most, before the next key line that starts
   // a line: a hint for the values of the key just read. Each byte of the
@@ -395,14 +406,21 @@ class Parser {
     if (!lines_.Next(line)) return hive;
     if (TrimBlanks(line) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
     HiveKey* key = nullptr;
-    while (lines_.Next(line)) {
+    for (;;) {
+      if (key != nullptr && ReadPlainValueLine(*key)) continue;
+      if (!lines_.Next(line)) break;
       const std::size_t line_no = lines_.number();
       const std::size_t begin = static_cast<std::size_t>(line.data() - text_.data());
       line = TrimBlanks(line);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         key = &ParseKeyLine(hive, line, line_no);
-        key->ReserveValues(lines_.LinesBeforeNextKey());
+        const std::size_t lines = lines_.LinesBeforeNextKey();
+        key->ReserveValues(lines);
+        if (layout_ != nullptr && layout_->values.capacity() < layout_->values.size() + lines) {
+          // Room for a few more too: a change adds values after the last.
+          layout_->values.reserve(layout_->values.size() + lines + lines / 8 + 8);
+        }
         if (layout_ != nullptr) layout_->key_lines.push_back({key, PlaceFrom(line_no, begin)});
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
@@ -414,6 +432,63 @@ class Parser {
     // Nothing read from the text counts as a change.
     hive.ForgetChanges();
     return hive;
+  }
+
+  // The common value line, "name"="text" and its line end, read in one scan
+  // of its bytes into `key`. False, with nothing read, for any other line
+  // (blanks, escapes, control characters, other forms, bytes that are not
+  // UTF-8): the general path then reads it, and reports what is wrong.
+  bool ReadPlainValueLine(HiveKey& key) {
+    const std::string_view rest = lines_.rest();
+    if (rest.empty() || rest.front() != '"') return false;
+    bool non_ascii = false;
+    const std::size_t name_end = FindPlainQuote(rest, 1, non_ascii);
+    if (name_end + 2 >= rest.size() || rest[name_end + 1] != '=' || rest[name_end + 2] != '"') {
+      return false;
+    }
+    const std::size_t data_end = FindPlainQuote(rest, name_end + 3, non_ascii);
+    if (data_end >= rest.size()) return false;
+    std::size_t next = data_end + 1;  // past the line end
+    if (next < rest.size() && rest[next] == '\r') ++next;
+    if (next < rest.size()) {
+      if (rest[next] != '\n') return false;
+      ++next;
+    }
+    const std::string_view name = rest.substr(1, name_end - 1);
+    const std::string_view text = rest.substr(name_end + 3, data_end - name_end - 3);
+    if (non_ascii && !(utf8::IsValid(name) && utf8::IsValid(text))) return false;
+    const std::uint64_t prepared = key.PrepareValue(name);
+    // The closing quote after the text is copied too and made the NUL.
+    std::string data(text.data(), text.size() + 1);
+    data.back() = '\0';
+    const std::size_t begin = text_.size() - rest.size();
+    lines_.Skip(next);
+    const std::size_t position = key.PutValue(name, prepared, kRegSz, std::move(data));
+    if (layout_ != nullptr) {
+      layout_->values.push_back({&key, position, PlaceFrom(lines_.number(), begin)});
+    }
+    return true;
+  }
+
+  // The position of the '"' that ends the plain text starting at text[from];
+  // text.size() when a backslash or a control character comes first, or no
+  // quote. Notes in `non_ascii` whether the text has bytes past ASCII.
+  static std::size_t FindPlainQuote(std::string_view text, std::size_t from, bool& non_ascii) {
+    std::size_t at = from;
+    std::uint64_t high = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+      const std::uint64_t word = LoadWord(text.data() + at);
+      if (HasStopByte(word)) break;
+      high |= word & kHighBits;
+    }
+    non_ascii |= high != 0;
+    for (; at < text.size(); ++at) {
+      const auto c = static_cast<unsigned char>(text[at]);
+      if (c == '"') return at;
+      if (c == '\\' || c < 0x20) return text.size();
+      non_ascii |= c >= 0x80;
+    }
+    return text.size();
   }
 
   // Parses one value's lines, as they stand in a text after its key line,
@@ -1114,7 +1189,8 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
   }
   if (size > limit) return false;
 
-  std::string out;
+  std::string out = std::move(spare_);
+  out.clear();
   out.reserve(size);
   std::size_t from = 0;
   for (const TextEdit& edit : edits) {
@@ -1172,6 +1248,7 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
       line += lines;
     }
   }
+  spare_ = std::move(text_);
   text_ = std::move(out);
   return true;
 }

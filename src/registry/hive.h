@@ -259,6 +259,9 @@ class HiveText {
   std::optional<bool> EditInPlace(std::size_t limit);
 
   std::string text_;
+  // The text before the last Commit, kept for its memory: the next Commit
+  // writes into it instead of taking (and first touching) as much again.
+  std::string spare_;
   Hive hive_;
   std::unique_ptr<TextLayout> layout_;
 };

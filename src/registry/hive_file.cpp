@@ -146,11 +146,17 @@ void HiveFile::LoadLocked(const std::string& target) {
     if (cache_valid_ && cached_stamp_ == stamp) return;
     if (!Settled(*stamp, settle_time_)) stamp.reset();
   }
-  std::string text = ReadHiveText(target);
-  if (cache_valid_ && text == cached_.text()) {
-    cached_stamp_ = stamp;
-    return;
+  if (cache_valid_) {
+    // The file's bytes are compared with the kept text without reading the
+    // file into memory; a missing file holds the empty text.
+    Result<bool> same = FileHolds(target, cached_.text());
+    if ((same.ok() && same.value()) ||
+        (!same.ok() && same.code() == ENOENT && cached_.text().empty())) {
+      cached_stamp_ = stamp;
+      return;
+    }
   }
+  std::string text = ReadHiveText(target);
   Forget();
   try {
     cached_ = HiveText::Parse(std::move(text));

@@ -12,9 +12,17 @@ constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
 
+// Up to eight bytes from `at`, zero-padded: a whole word at once when there
+// are eight, the tail byte by byte (a copy of unknown length costs a call).
 std::uint64_t LoadWord(const char* at, std::size_t size) {
   std::uint64_t word = 0;
-  std::memcpy(&word, at, size);
+  if (size >= 8) {
+    std::memcpy(&word, at, 8);
+    return word;
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    word |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+  }
   return word;
 }
 
