@@ -1,13 +1,15 @@
 // Feeds arbitrary bytes to the hive parser. Whatever parses must write out as
 // a text that parses back to the same hive and writes out identically; the
 // text rewritten in place after a change must read back as the changed hive,
-// and unchanged it must stay byte for byte.
+// and unchanged it must stay byte for byte; so must a kept text whose hive is
+// changed in place and committed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "registry/hive.h"
 
@@ -36,5 +38,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .SetValue("Pack1", kRegSz, std::string("/x/Tessaline.wpk\0", 17));
   const std::optional<std::string> rewritten = RewriteHiveText(text, changed, std::size_t{1} << 26);
   if (!rewritten || !(ParseHive(*rewritten) == changed)) std::abort();
+
+  // Changed in place and committed twice, the text must read back as the
+  // changed hive each time: the second commit relies on where the first
+  // left every line.
+  HiveText kept = HiveText::Parse(std::string(text));
+  for (int round = 0; round < 2; ++round) {
+    Hive& now = kept.mutable_hive();
+    std::vector<HiveKey*> keys;
+    for (const auto& root : now.roots()) {
+      keys.push_back(root.get());
+      for (const auto& sub : root->subkeys()) keys.push_back(sub.get());
+    }
+    for (HiveKey* key : keys) {
+      if (!key->values().empty()) {
+        const HiveValue& first = key->values().front();
+        key->SetValue(first.name, kRegBinary, std::string(round + 30, '\x7f'));
+      }
+      key->SetValue("added" + std::to_string(round), kRegSz, std::string("x\0", 2));
+    }
+    const Hive expected = now;
+    if (!kept.Commit(std::size_t{1} << 26) || !(ParseHive(kept.text()) == expected)) std::abort();
+  }
   return 0;
 }
