@@ -1071,10 +1071,10 @@ namespace {
 struct TextEdit {
   std::size_t begin, end;
   std::string text;
-  std::size_t lines_removed;    // lines of the old text it replaces
-  std::size_t lines_added;      // lines it adds (a line end it only completes is none)
-  std::size_t layout_index;     // the replaced value's place in the layout, or kNoIndex
-  const HiveKey* key = nullptr;            // for an insertion: the key of its values,
+  std::size_t lines_removed;  // lines of the old text it replaces
+  std::size_t lines_added;    // lines it adds (a line end it only completes is none)
+  std::size_t layout_index;   // the replaced value's place in the layout, or kNoIndex
+  const HiveKey* key = nullptr;             // for an insertion: the key of its values,
   std::vector<std::size_t> positions = {};  // their positions,
   std::vector<std::size_t> sizes = {};      // and the size of each one's lines
   std::size_t first_line = 0;               // the old line an insertion goes before
@@ -1090,6 +1090,131 @@ std::size_t CountLineEnds(std::string_view text) {
 bool LinesHold(std::string_view lines, const HiveValue& value) {
   HiveValue read;
   return Parser::ReadValueLines(lines, read) && read.type == value.type && read.data == value.data;
+}
+
+// Adds to `edits` what the values `key` notes as set need in `text`: a
+// changed value's lines replaced, new values after the key's last line.
+// False when that cannot be done value by value (a key without a line of its
+// own, a line that would not read back as its value).
+bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view text,
+                  std::string_view eol, std::vector<TextEdit>& edits) {
+  const std::vector<HiveValue>& values = key.values();
+  std::vector<char> marked(values.size(), 0), placed(values.size(), 0);
+  for (std::uint32_t at : key.changed_values()) {
+    if (at >= values.size()) return false;
+    marked[at] = 1;
+  }
+  const TextLayout::Place* last = nullptr;  // the key's last line
+  const auto note_last = [&last](const TextLayout::Place& place) {
+    if (last == nullptr || place.end > last->end) last = &place;
+  };
+  for (const auto& key_line : layout.key_lines) {
+    if (key_line.key == &key) note_last(key_line.place);
+  }
+  for (std::size_t i = 0; i < layout.values.size(); ++i) {
+    const TextLayout::Value& entry = layout.values[i];
+    if (entry.key != &key) continue;
+    note_last(entry.place);
+    if (!marked[entry.position]) continue;
+    placed[entry.position] = 1;
+    const HiveValue& value = values[entry.position];
+    const TextLayout::Place& place = entry.place;
+    if (LinesHold(text.substr(place.begin, place.end - place.begin), value)) continue;
+    std::string lines = ValueLines(value, eol);
+    if (!LinesHold(lines, value)) return false;
+    const std::size_t added = CountLineEnds(lines);
+    edits.push_back({place.begin, place.end, std::move(lines), place.last - place.first + 1,
+                     added, i});
+  }
+  TextEdit insertion{0, 0, {}, 0, 0, kNoIndex, &key};
+  for (std::size_t at = 0; at < values.size(); ++at) {
+    if (!marked[at] || placed[at]) continue;
+    std::string lines = ValueLines(values[at], eol);
+    if (!LinesHold(lines, values[at])) return false;
+    insertion.positions.push_back(at);
+    insertion.sizes.push_back(lines.size());
+    insertion.lines_added += CountLineEnds(lines);
+    insertion.text += lines;
+  }
+  if (insertion.positions.empty()) return true;
+  if (last == nullptr) return false;
+  insertion.begin = insertion.end = last->end;
+  insertion.first_line = last->last + 1;
+  edits.push_back(std::move(insertion));
+  return true;
+}
+
+// `text` with `edits` (in order, apart) made, `size` bytes long, written
+// into `buffer`'s memory.
+std::string ApplyEdits(std::string_view text, const std::vector<TextEdit>& edits,
+                       std::size_t size, std::string buffer) {
+  buffer.clear();
+  buffer.reserve(size);
+  std::size_t from = 0;
+  for (const TextEdit& edit : edits) {
+    buffer.append(text, from, edit.begin - from).append(edit.text);
+    from = edit.end;
+  }
+  buffer.append(text, from);
+  return buffer;
+}
+
+// Moves every place of `layout` to where it stands in `out`, the text
+// `edits` made, and adds the places of the values they inserted. A place
+// that ended at `completed_end` (the old text's end) gains the line end
+// `eol` put after it.
+void MovePlaces(TextLayout& layout, const std::vector<TextEdit>& edits, std::string_view out,
+                std::size_t completed_end, std::string_view eol) {
+  // What the edits before each one added, in bytes and in lines; a place
+  // moves by what the edits that end at or before its start added.
+  std::vector<std::ptrdiff_t> bytes_before(edits.size() + 1, 0), lines_before(edits.size() + 1, 0);
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    const TextEdit& edit = edits[i];
+    bytes_before[i + 1] = bytes_before[i] + static_cast<std::ptrdiff_t>(edit.text.size()) -
+                          static_cast<std::ptrdiff_t>(edit.end - edit.begin);
+    lines_before[i + 1] = lines_before[i] + static_cast<std::ptrdiff_t>(edit.lines_added) -
+                          static_cast<std::ptrdiff_t>(edit.lines_removed);
+  }
+  const auto move = [&](TextLayout::Place& place) {
+    if (place.end == completed_end) place.end += eol.size();
+    if (place.begin < edits.front().end) return;  // before every edit: most places
+    const auto k = static_cast<std::size_t>(
+        std::upper_bound(edits.begin(), edits.end(), place.begin,
+                         [](std::size_t at, const TextEdit& edit) { return at < edit.end; }) -
+        edits.begin());
+    place.begin += bytes_before[k];
+    place.end += bytes_before[k];
+    place.first += lines_before[k];
+    place.last += lines_before[k];
+  };
+  for (auto& key_line : layout.key_lines) move(key_line.place);
+  std::vector<char> replaced(layout.values.size(), 0);
+  for (const TextEdit& edit : edits) {
+    if (edit.layout_index != kNoIndex) replaced[edit.layout_index] = 1;
+  }
+  for (std::size_t i = 0; i < layout.values.size(); ++i) {
+    if (!replaced[i]) move(layout.values[i].place);
+  }
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    const TextEdit& edit = edits[i];
+    std::size_t begin = edit.begin + bytes_before[i];
+    if (edit.layout_index != kNoIndex) {
+      TextLayout::Place& place = layout.values[edit.layout_index].place;
+      const std::size_t first = place.first + lines_before[i];
+      place = {first, first + edit.lines_added - 1, begin, begin + edit.text.size()};
+      continue;
+    }
+    // Past a line end put before the inserted lines.
+    begin += edit.text.size() - std::accumulate(edit.sizes.begin(), edit.sizes.end(), std::size_t{0});
+    std::size_t line = edit.first_line + lines_before[i];
+    for (std::size_t j = 0; j < edit.positions.size(); ++j) {
+      const std::size_t lines = CountLineEnds(out.substr(begin, edit.sizes[j]));
+      layout.values.push_back(
+          {edit.key, edit.positions[j], {line, line + lines - 1, begin, begin + edit.sizes[j]}});
+      begin += edit.sizes[j];
+      line += lines;
+    }
+  }
 }
 
 }  // namespace
@@ -1110,144 +1235,36 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
   bool reshaped;
   const std::vector<HiveKey*> keys = hive_.ChangedKeys(reshaped);
   if (reshaped) return std::nullopt;
-  if (keys.empty()) return true;
   const std::string_view text = text_;
   const std::size_t bom = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  if (text.size() == bom) return std::nullopt;
+  if (text.size() == bom) return keys.empty() ? std::optional<bool>(true) : std::nullopt;
   const std::string_view first_line = text.substr(bom, text.find('\n', bom) - bom);
   const std::string_view eol = first_line.ends_with('\r') ? "\r\n" : "\n";
-
   std::vector<TextEdit> edits;
   for (const HiveKey* key : keys) {
-    const std::vector<HiveValue>& values = key->values();
-    std::vector<char> marked(values.size(), 0), placed(values.size(), 0);
-    for (std::uint32_t at : key->changed_values()) {
-      if (at >= values.size()) return std::nullopt;
-      marked[at] = 1;
-    }
-    // The key's last line, after which its new values go.
-    std::size_t last_end = kNoIndex, last_line = 0;
-    const auto note_last = [&](const TextLayout::Place& place) {
-      if (last_end == kNoIndex || place.end > last_end) {
-        last_end = place.end;
-        last_line = place.last;
-      }
-    };
-    for (const auto& key_line : layout_->key_lines) {
-      if (key_line.key == key) note_last(key_line.place);
-    }
-    for (std::size_t i = 0; i < layout_->values.size(); ++i) {
-      const TextLayout::Value& entry = layout_->values[i];
-      if (entry.key != key) continue;
-      note_last(entry.place);
-      if (!marked[entry.position]) continue;
-      placed[entry.position] = 1;
-      const HiveValue& value = values[entry.position];
-      const TextLayout::Place& place = entry.place;
-      if (LinesHold(text.substr(place.begin, place.end - place.begin), value)) continue;
-      std::string lines = ValueLines(value, eol);
-      if (!LinesHold(lines, value)) return std::nullopt;
-      const std::size_t added = CountLineEnds(lines);
-      edits.push_back({place.begin, place.end, std::move(lines), place.last - place.first + 1,
-                       added, i});
-    }
-    TextEdit insertion{0, 0, {}, 0, 0, kNoIndex, key};
-    for (std::size_t at = 0; at < values.size(); ++at) {
-      if (!marked[at] || placed[at]) continue;
-      std::string lines = ValueLines(values[at], eol);
-      if (!LinesHold(lines, values[at])) return std::nullopt;
-      insertion.positions.push_back(at);
-      insertion.sizes.push_back(lines.size());
-      insertion.lines_added += CountLineEnds(lines);
-      insertion.text += lines;
-    }
-    if (insertion.positions.empty()) continue;
-    if (last_end == kNoIndex) return std::nullopt;  // a key without a line of its own
-    insertion.begin = insertion.end = last_end;
-    insertion.first_line = last_line + 1;
-    edits.push_back(std::move(insertion));
+    if (!PlanKeyEdits(*key, *layout_, text, eol, edits)) return std::nullopt;
   }
-  if (edits.empty()) return true;  // every changed value already stands as it is
+  if (edits.empty()) return true;  // every value set already stands as it is
   std::sort(edits.begin(), edits.end(), [](const TextEdit& a, const TextEdit& b) {
     return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
   });
-  // A last line without its line end gets one when something is added after it.
-  // The line that ended the text then ends in it; a replaced last line
-  // already has its line end.
+  // A last line without its line end gets one when lines are added after it
+  // (a replaced last line has its own).
   std::size_t completed_end = kNoIndex;
   const std::size_t n = edits.size();
-  if (n > 0 && edits[n - 1].begin == text.size() && !text.ends_with('\n') &&
+  if (edits[n - 1].begin == text.size() && !text.ends_with('\n') &&
       !(n > 1 && edits[n - 2].end == text.size())) {
-    edits.back().text.insert(0, eol);
+    edits[n - 1].text.insert(0, eol);
     completed_end = text.size();
   }
   std::size_t size = text.size();
-  for (std::size_t i = 0; i < edits.size(); ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     if (i > 0 && edits[i].begin < edits[i - 1].end) return std::nullopt;
-    size += edits[i].text.size();
-    size -= edits[i].end - edits[i].begin;
+    size += edits[i].text.size() - (edits[i].end - edits[i].begin);
   }
   if (size > limit) return false;
-
-  std::string out = std::move(spare_);
-  out.clear();
-  out.reserve(size);
-  std::size_t from = 0;
-  for (const TextEdit& edit : edits) {
-    out.append(text, from, edit.begin - from).append(edit.text);
-    from = edit.end;
-  }
-  out.append(text, from);
-
-  // Every place after an edit moves by the bytes and lines the edits before
-  // it added; ends are sorted as the edits are.
-  std::vector<std::ptrdiff_t> bytes_before(edits.size() + 1, 0), lines_before(edits.size() + 1, 0);
-  for (std::size_t i = 0; i < edits.size(); ++i) {
-    const TextEdit& edit = edits[i];
-    bytes_before[i + 1] = bytes_before[i] + static_cast<std::ptrdiff_t>(edit.text.size()) -
-                          static_cast<std::ptrdiff_t>(edit.end - edit.begin);
-    lines_before[i + 1] = lines_before[i] + static_cast<std::ptrdiff_t>(edit.lines_added) -
-                          static_cast<std::ptrdiff_t>(edit.lines_removed);
-  }
-  const auto move = [&](TextLayout::Place& place) {
-    if (place.end == completed_end) place.end += eol.size();
-    if (place.begin < edits.front().end) return;  // before every edit: most places
-    const std::size_t k = static_cast<std::size_t>(
-        std::upper_bound(edits.begin(), edits.end(), place.begin,
-                         [](std::size_t at, const TextEdit& edit) { return at < edit.end; }) -
-        edits.begin());
-    place.begin += bytes_before[k];
-    place.end += bytes_before[k];
-    place.first += lines_before[k];
-    place.last += lines_before[k];
-  };
-  for (auto& key_line : layout_->key_lines) move(key_line.place);
-  std::vector<char> replaced(layout_->values.size(), 0);
-  for (const TextEdit& edit : edits) {
-    if (edit.layout_index != kNoIndex) replaced[edit.layout_index] = 1;
-  }
-  for (std::size_t i = 0; i < layout_->values.size(); ++i) {
-    if (!replaced[i]) move(layout_->values[i].place);
-  }
-  for (std::size_t i = 0; i < edits.size(); ++i) {
-    const TextEdit& edit = edits[i];
-    std::size_t begin = edit.begin + bytes_before[i];
-    if (edit.layout_index != kNoIndex) {
-      TextLayout::Place& place = layout_->values[edit.layout_index].place;
-      place.first += lines_before[i];
-      place = {place.first, place.first + edit.lines_added - 1, begin, begin + edit.text.size()};
-      continue;
-    }
-    begin += edit.text.size() - std::accumulate(edit.sizes.begin(), edit.sizes.end(), std::size_t{0});
-    std::size_t line = edit.first_line + lines_before[i];
-    for (std::size_t j = 0; j < edit.positions.size(); ++j) {
-      const std::size_t lines = CountLineEnds(std::string_view(out).substr(begin, edit.sizes[j]));
-      layout_->values.push_back(
-          {edit.key, edit.positions[j], {line, line + lines - 1, begin, begin + edit.sizes[j]}});
-      begin += edit.sizes[j];
-      line += lines;
-    }
-  }
+  std::string out = ApplyEdits(text, edits, size, std::move(spare_));
+  MovePlaces(*layout_, edits, out, completed_end, eol);
   spare_ = std::move(text_);
   text_ = std::move(out);
   return true;
