@@ -334,6 +334,19 @@ inline bool HasStopByte(std::uint64_t word) {
   return (ZeroBytes(word ^ ('"' * kOnes)) | ZeroBytes(word ^ ('\\' * kOnes)) | below_space) != 0;
 }
 
+// Where the first eight bytes from `from` on (in steps of eight) that hold a
+// stop byte begin, or the start of the text's last few bytes; ORs the top
+// bits of the bytes passed into `high`, which is then zero for plain ASCII.
+std::size_t SkipPlainWords(std::string_view text, std::size_t from, std::uint64_t& high) {
+  std::size_t at = from;
+  for (; at + 8 <= text.size(); at += 8) {
+    const std::uint64_t word = LoadWord(text.data() + at);
+    if (HasStopByte(word)) break;
+    high |= word & kHighBits;
+  }
+  return at;
+}
+
 // The lines of a text one after another, numbered from 1, without copying
 // them: each is a view of the text up to (not including) its '\n'.
 class LineCursor {
@@ -474,13 +487,8 @@ class Parser {
   // text.size() when a backslash or a control character comes first, or no
   // quote. Notes in `non_ascii` whether the text has bytes past ASCII.
   static std::size_t FindPlainQuote(std::string_view text, std::size_t from, bool& non_ascii) {
-    std::size_t at = from;
     std::uint64_t high = 0;
-    for (; at + 8 <= text.size(); at += 8) {
-      const std::uint64_t word = LoadWord(text.data() + at);
-      if (HasStopByte(word)) break;
-      high |= word & kHighBits;
-    }
+    std::size_t at = SkipPlainWords(text, from, high);
     non_ascii |= high != 0;
     for (; at < text.size(); ++at) {
       const auto c = static_cast<unsigned char>(text[at]);
@@ -550,13 +558,8 @@ class Parser {
     // One scan finds the closing quote (or an escape) and whether the text
     // is plain ASCII, the common case that needs no UTF-8 check.
     const std::size_t open = pos + 1;
-    std::size_t end = open;
     std::uint64_t high = 0;
-    for (; end + 8 <= line.size(); end += 8) {
-      const std::uint64_t word = LoadWord(line.data() + end);
-      if (HasStopByte(word)) break;
-      high |= word & kHighBits;
-    }
+    std::size_t end = SkipPlainWords(line, open, high);
     bool breaks = false;  // a NUL, CR or LF byte
     bool non_ascii = high != 0;
     for (; end < line.size(); ++end) {
