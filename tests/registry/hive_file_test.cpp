@@ -103,6 +103,16 @@ TEST(HiveFileTest, WritesCompleteFilesWithTheRightModeAndNothingBeside) {
   const auto stamp = std::filesystem::last_write_time(path);
   file.Modify([](Hive&) { return false; });
   EXPECT_EQ(std::filesystem::last_write_time(path), stamp);
+  // Nor does one that changed the hive yet said not to write: its change is
+  // neither seen nor written with the next one.
+  file.Modify([](Hive& hive) {
+    hive.CreateKey(kPack).SetValue("Stray", kRegSz, std::string("x\0", 2));
+    return false;
+  });
+  EXPECT_EQ(std::filesystem::last_write_time(path), stamp);
+  EXPECT_EQ(file.Read().FindKey(kPack)->FindValue("Stray"), nullptr);
+  Put(file, "Pack3", "three");
+  EXPECT_EQ(ParseHive(ReadFile(path)).FindKey(kPack)->FindValue("Stray"), nullptr);
 }
 
 TEST(HiveFileTest, SeesEveryChangeOtherWritersMake) {
