@@ -172,8 +172,9 @@ class Hive {
 
   bool operator==(const Hive& other) const { return top_->SameAs(*other.top_); }
 
-  // The keys with changes (see HiveKey::changed_values), and whether any key
-  // was added or removed; ForgetChanges forgets them all.
+  // The keys with values set (see HiveKey::changed_values), and whether any
+  // key was reshaped (a value removed, a key added); ForgetChanges forgets
+  // them all.
   std::vector<HiveKey*> ChangedKeys(bool& reshaped);
   bool HasChanges();
   void ForgetChanges();
