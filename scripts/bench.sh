@@ -22,6 +22,9 @@ for exe in "$dir"/bench/*_bench "$dir"/bench/*/*_bench; do
   min_time=0.05
   case "$name" in install_bench | startup_bench) min_time=0.3 ;; esac
   echo "== $name"
+  # What the previous program wrote reaches the disk now, not during this
+  # program's timing.
+  sync
   "$exe" --benchmark_repetitions="$reps" --benchmark_enable_random_interleaving=true \
     --benchmark_min_time="$min_time" --benchmark_display_aggregates_only=true \
     --benchmark_counters_tabular=true \
