@@ -271,14 +271,12 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
-// Where each key line and each value stands in a hive's text: line indexes
-// from 0 (of the text after its byte-order mark), the value's continuation
-// lines included, and byte offsets in the whole text, from the start of the
-// first line to past the line end of the last (or the text's end).
+// Where each key line and each value stands in a hive's text: byte offsets
+// in the whole text, from the start of its first line to past the line end of
+// its last (or the text's end), a value's continuation lines included.
 struct TextLayout {
   struct Place {
-    std::size_t first, last;  // lines
-    std::size_t begin, end;   // bytes
+    std::size_t begin, end;
   };
   struct KeyLine {
     const HiveKey* key;
@@ -434,12 +432,12 @@ class Parser {
           // Room for a few more too: a change adds values after the last.
           layout_->values.reserve(layout_->values.size() + lines + lines / 8 + 8);
         }
-        if (layout_ != nullptr) layout_->key_lines.push_back({key, PlaceFrom(line_no, begin)});
+        if (layout_ != nullptr) layout_->key_lines.push_back({key, PlaceFrom(begin)});
       } else if (key == nullptr) {
         Fail(line_no, "a value outside of any key");
       } else {
         const std::size_t position = ParseValueLine(*key, line, line_no);
-        if (layout_ != nullptr) layout_->values.push_back({key, position, PlaceFrom(line_no, begin)});
+        if (layout_ != nullptr) layout_->values.push_back({key, position, PlaceFrom(begin)});
       }
     }
     // Nothing read from the text counts as a change.
@@ -478,7 +476,7 @@ class Parser {
     lines_.Skip(next);
     const std::size_t position = key.PutValue(name, prepared, kRegSz, std::move(data));
     if (layout_ != nullptr) {
-      layout_->values.push_back({&key, position, PlaceFrom(lines_.number(), begin)});
+      layout_->values.push_back({&key, position, PlaceFrom(begin)});
     }
     return true;
   }
@@ -524,11 +522,11 @@ class Parser {
     return text;
   }
 
-  // Where the lines from `line_no` (from 1) to the one Next gave last stand,
-  // the first starting at byte `begin` of the text.
-  TextLayout::Place PlaceFrom(std::size_t line_no, std::size_t begin) const {
+  // Where the lines from the one starting at byte `begin` of the text to the
+  // one Next gave last stand.
+  TextLayout::Place PlaceFrom(std::size_t begin) const {
     const std::size_t bom = text_.size() - WithoutByteOrderMark(text_).size();
-    return {line_no - 1, lines_.number() - 1, begin, std::min(bom + lines_.position(), text_.size())};
+    return {begin, std::min(bom + lines_.position(), text_.size())};
   }
 
   [[noreturn]] static void Fail(std::size_t line_no, const std::string& reason) {
@@ -924,9 +922,29 @@ class LinePlan {
   std::deque<Edit> edits_;           // a deque: references stay valid as it grows
 };
 
+// The line (from 0, as SplitLines numbers them) of each place of a text.
+class LineNumbers {
+ public:
+  LineNumbers(std::string_view text, const std::vector<std::string_view>& lines) {
+    starts_.reserve(lines.size());
+    for (std::string_view line : lines) {
+      starts_.push_back(static_cast<std::size_t>(line.data() - text.data()));
+    }
+  }
+  std::size_t first(const TextLayout::Place& place) const { return LineAt(place.begin); }
+  std::size_t last(const TextLayout::Place& place) const { return LineAt(place.end - 1); }
+
+ private:
+  std::size_t LineAt(std::size_t offset) const {
+    return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                    starts_.begin()) - 1;
+  }
+  std::vector<std::size_t> starts_;  // byte offset of each line in the whole text
+};
+
 // Plans the changed and the removed values and keys of the old text.
 void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
-                       LinePlan& plan, std::string_view eol) {
+                       const LineNumbers& lines, LinePlan& plan, std::string_view eol) {
   std::unordered_map<const HiveKey*, const HiveKey*> now_key;  // old key -> changed, or nullptr
   for (auto& [key, path] : KeyPaths(old_hive)) now_key[key] = changed.FindKey(path);
   const HiveKey* old_key = nullptr;
@@ -937,24 +955,26 @@ void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayo
     const HiveValue* now =
         key != nullptr ? FindValueNear(*key, value.position, before.name) : nullptr;
     if (now != nullptr && *now == before) continue;
-    for (std::size_t i = value.place.first; i <= value.place.last; ++i) plan.Drop(i);
-    if (now != nullptr) plan.replacement(value.place.first) = ValueLines(*now, eol);
+    const std::size_t first = lines.first(value.place);
+    for (std::size_t i = first; i <= lines.last(value.place); ++i) plan.Drop(i);
+    if (now != nullptr) plan.replacement(first) = ValueLines(*now, eol);
   }
   for (const auto& [old, place] : layout.key_lines) {
-    if (now_key.at(old) == nullptr) plan.Drop(place.first);
+    if (now_key.at(old) == nullptr) plan.Drop(lines.first(place));
   }
 }
 
 // Adds to `plan` the values of `changed` that the old text lacks, after the
 // last line of their key, and the keys it lacks at the end.
 void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& layout,
-                   LinePlan& plan, std::string& tail, std::string_view eol) {
+                   const LineNumbers& lines, LinePlan& plan, std::string& tail,
+                   std::string_view eol) {
   std::unordered_map<const HiveKey*, std::size_t> last_line;
   for (const auto& [key, place] : layout.key_lines) {
-    last_line[key] = std::max(last_line[key], place.last);
+    last_line[key] = std::max(last_line[key], lines.last(place));
   }
   for (const auto& value : layout.values) {
-    last_line[value.key] = std::max(last_line[value.key], value.place.last);
+    last_line[value.key] = std::max(last_line[value.key], lines.last(value.place));
   }
   for (const auto& [key, path] : KeyPaths(changed)) {
     const HiveKey* old_key = old_hive.FindKey(path);
@@ -1032,9 +1052,10 @@ std::optional<HiveText> HiveText::Rewrite(const Hive& changed, std::size_t limit
   if (!lines.empty()) {
     const std::string_view eol = lines[0].ends_with('\r') ? "\r\n" : "\n";
     LinePlan plan(lines.size());
-    PlanChangedValues(hive_, changed, *layout_, plan, eol);
+    const LineNumbers numbers(original, lines);
+    PlanChangedValues(hive_, changed, *layout_, numbers, plan, eol);
     std::string tail;
-    PlanNewValues(hive_, changed, *layout_, plan, tail, eol);
+    PlanNewValues(hive_, changed, *layout_, numbers, plan, tail, eol);
     out = WritePlanned(original, bom, lines, plan, tail, eol, limit);
     if (!out) return std::nullopt;
     // The text must read back as exactly the changed hive; anything this
@@ -1074,20 +1095,13 @@ namespace {
 struct TextEdit {
   std::size_t begin, end;
   std::string text;
-  std::size_t lines_removed;  // lines of the old text it replaces
-  std::size_t lines_added;    // lines it adds (a line end it only completes is none)
-  std::size_t layout_index;   // the replaced value's place in the layout, or kNoIndex
+  std::size_t layout_index;                 // the replaced value's place, or kNoIndex
   const HiveKey* key = nullptr;             // for an insertion: the key of its values,
   std::vector<std::size_t> positions = {};  // their positions,
   std::vector<std::size_t> sizes = {};      // and the size of each one's lines
-  std::size_t first_line = 0;               // the old line an insertion goes before
 };
 
 constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
-
-std::size_t CountLineEnds(std::string_view text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
 
 // Whether `lines` read back as exactly `value`'s type and data.
 bool LinesHold(std::string_view lines, const HiveValue& value) {
@@ -1125,24 +1139,20 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
     if (LinesHold(text.substr(place.begin, place.end - place.begin), value)) continue;
     std::string lines = ValueLines(value, eol);
     if (!LinesHold(lines, value)) return false;
-    const std::size_t added = CountLineEnds(lines);
-    edits.push_back({place.begin, place.end, std::move(lines), place.last - place.first + 1,
-                     added, i});
+    edits.push_back({place.begin, place.end, std::move(lines), i});
   }
-  TextEdit insertion{0, 0, {}, 0, 0, kNoIndex, &key};
+  TextEdit insertion{0, 0, {}, kNoIndex, &key};
   for (std::size_t at = 0; at < values.size(); ++at) {
     if (!marked[at] || placed[at]) continue;
     std::string lines = ValueLines(values[at], eol);
     if (!LinesHold(lines, values[at])) return false;
     insertion.positions.push_back(at);
     insertion.sizes.push_back(lines.size());
-    insertion.lines_added += CountLineEnds(lines);
     insertion.text += lines;
   }
   if (insertion.positions.empty()) return true;
   if (last == nullptr) return false;
   insertion.begin = insertion.end = last->end;
-  insertion.first_line = last->last + 1;
   edits.push_back(std::move(insertion));
   return true;
 }
@@ -1162,21 +1172,18 @@ std::string ApplyEdits(std::string_view text, const std::vector<TextEdit>& edits
   return buffer;
 }
 
-// Moves every place of `layout` to where it stands in `out`, the text
-// `edits` made, and adds the places of the values they inserted. A place
-// that ended at `completed_end` (the old text's end) gains the line end
-// `eol` put after it.
-void MovePlaces(TextLayout& layout, const std::vector<TextEdit>& edits, std::string_view out,
+// Moves every place of `layout` to where it stands in the text `edits` made,
+// and adds the places of the values they inserted. A place that ended at
+// `completed_end` (the old text's end) gains the line end `eol` put after it.
+void MovePlaces(TextLayout& layout, const std::vector<TextEdit>& edits,
                 std::size_t completed_end, std::string_view eol) {
-  // What the edits before each one added, in bytes and in lines; a place
-  // moves by what the edits that end at or before its start added.
-  std::vector<std::ptrdiff_t> bytes_before(edits.size() + 1, 0), lines_before(edits.size() + 1, 0);
+  // What the edits before each one added; a place moves by what the edits
+  // that end at or before its start added.
+  std::vector<std::ptrdiff_t> added_before(edits.size() + 1, 0);
   for (std::size_t i = 0; i < edits.size(); ++i) {
     const TextEdit& edit = edits[i];
-    bytes_before[i + 1] = bytes_before[i] + static_cast<std::ptrdiff_t>(edit.text.size()) -
+    added_before[i + 1] = added_before[i] + static_cast<std::ptrdiff_t>(edit.text.size()) -
                           static_cast<std::ptrdiff_t>(edit.end - edit.begin);
-    lines_before[i + 1] = lines_before[i] + static_cast<std::ptrdiff_t>(edit.lines_added) -
-                          static_cast<std::ptrdiff_t>(edit.lines_removed);
   }
   const auto move = [&](TextLayout::Place& place) {
     if (place.end == completed_end) place.end += eol.size();
@@ -1185,37 +1192,23 @@ void MovePlaces(TextLayout& layout, const std::vector<TextEdit>& edits, std::str
         std::upper_bound(edits.begin(), edits.end(), place.begin,
                          [](std::size_t at, const TextEdit& edit) { return at < edit.end; }) -
         edits.begin());
-    place.begin += bytes_before[k];
-    place.end += bytes_before[k];
-    place.first += lines_before[k];
-    place.last += lines_before[k];
+    place.begin += added_before[k];
+    place.end += added_before[k];
   };
   for (auto& key_line : layout.key_lines) move(key_line.place);
-  std::vector<char> replaced(layout.values.size(), 0);
-  for (const TextEdit& edit : edits) {
-    if (edit.layout_index != kNoIndex) replaced[edit.layout_index] = 1;
-  }
-  for (std::size_t i = 0; i < layout.values.size(); ++i) {
-    if (!replaced[i]) move(layout.values[i].place);
-  }
+  for (auto& value : layout.values) move(value.place);
   for (std::size_t i = 0; i < edits.size(); ++i) {
     const TextEdit& edit = edits[i];
-    std::size_t begin = edit.begin + bytes_before[i];
-    if (edit.layout_index != kNoIndex) {
-      TextLayout::Place& place = layout.values[edit.layout_index].place;
-      const std::size_t first = place.first + lines_before[i];
-      place = {first, first + edit.lines_added - 1, begin, begin + edit.text.size()};
+    std::size_t begin = edit.begin + added_before[i];
+    if (edit.layout_index != kNoIndex) {  // a replaced value: its new lines
+      layout.values[edit.layout_index].place = {begin, begin + edit.text.size()};
       continue;
     }
     // Past a line end put before the inserted lines.
     begin += edit.text.size() - std::accumulate(edit.sizes.begin(), edit.sizes.end(), std::size_t{0});
-    std::size_t line = edit.first_line + lines_before[i];
     for (std::size_t j = 0; j < edit.positions.size(); ++j) {
-      const std::size_t lines = CountLineEnds(out.substr(begin, edit.sizes[j]));
-      layout.values.push_back(
-          {edit.key, edit.positions[j], {line, line + lines - 1, begin, begin + edit.sizes[j]}});
+      layout.values.push_back({edit.key, edit.positions[j], {begin, begin + edit.sizes[j]}});
       begin += edit.sizes[j];
-      line += lines;
     }
   }
 }
@@ -1267,7 +1260,7 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
   }
   if (size > limit) return false;
   std::string out = ApplyEdits(text, edits, size, std::move(spare_));
-  MovePlaces(*layout_, edits, out, completed_end, eol);
+  MovePlaces(*layout_, edits, completed_end, eol);
   spare_ = std::move(text_);
   text_ = std::move(out);
   return true;
