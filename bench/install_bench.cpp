@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "registry/hive_file.h"
+#include "pack_hives.h"
 
 extern char** environ;
 
@@ -106,17 +106,7 @@ const std::string& HiveWithOtherPacks(int packs) {
   auto [it, made] = hives.try_emplace(packs);
   if (made) {
     it->second = Scratch() / ("packs" + std::to_string(packs) + ".reg");
-    HiveFile file(it->second);
-    file.Modify([&](Hive& hive) {
-      HiveKey& key = hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
-      for (int n = 2; n <= packs; ++n) {
-        const std::string no = std::to_string(n);
-        key.SetValue("Pack" + no, kRegSz, "/opt/wenlora/packs/Pack number " + no + ".wpk" + '\0');
-        key.SetValue("Comm" + no, kRegSz, "Pack number " + no + '\0');
-        key.SetValue("Cir" + no, kRegSz, "Колода номер " + no + '\0');
-      }
-      return true;
-    });
+    bench::WritePackHive(it->second, 2, packs);
   }
   return it->second;
 }

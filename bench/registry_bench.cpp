@@ -21,6 +21,8 @@
 #include "registry/cipher_reg.h"
 #include "registry/hive_file.h"
 
+#include "pack_hives.h"
+
 namespace tessaline {
 namespace {
 
@@ -290,17 +292,7 @@ const std::string& HiveWith(int records) {
   auto [it, made] = hives.try_emplace(records);
   if (made) {
     it->second = folder / ("hive" + std::to_string(records) + ".reg");
-    HiveFile file(it->second);
-    file.Modify([&](Hive& hive) {
-      HiveKey& pack = hive.CreateKey({"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
-      for (int n = 1; n <= records; ++n) {
-        const std::string no = std::to_string(n);
-        pack.SetValue("Pack" + no, kRegSz, "/opt/wenlora/packs/Pack number " + no + ".wpk" + '\0');
-        pack.SetValue("Comm" + no, kRegSz, "Pack number " + no + '\0');
-        pack.SetValue("Cir" + no, kRegSz, "Колода номер " + no + '\0');
-      }
-      return true;
-    });
+    bench::WritePackHive(it->second, 1, records);
   }
   return it->second;
 }
