@@ -140,12 +140,26 @@ void RewriteInPlaceKeepingTheTime(const std::string& path, const std::string& te
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-TEST(HiveFileCacheTest, AnEditInPlaceThatKeepsTheSizeAndTimeIsSeen) {
+// A hive file holding "A" = "1", written and read back through `mine`.
+class HiveFileCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Put(mine, "A", "1");
+    ASSERT_EQ(Get(mine.Read(), "A"), "1");
+  }
+  // Makes `mine` trust a file's stamp as soon as it reads it, and keep the
+  // stamp the hive has now.
+  void TrustStampsAtOnce() {
+    mine.set_settle_time(std::chrono::nanoseconds(0));
+    mine.Read();
+  }
+
   ScratchDir dir;
   const std::string path = dir / "system.reg";
-  HiveFile mine(path);
-  Put(mine, "A", "1");
-  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+  HiveFile mine{path};
+};
+
+TEST_F(HiveFileCacheTest, AnEditInPlaceThatKeepsTheSizeAndTimeIsSeen) {
   const struct stat before = StatOf(path);
   std::string text = ReadFile(path);
   text[text.rfind('1')] = '2';
@@ -163,13 +177,8 @@ TEST(HiveFileCacheTest, AnEditInPlaceThatKeepsTheSizeAndTimeIsSeen) {
 
 // With every stamp trusted at once, what still tells a change apart is the
 // file's identity: a file renamed into place with the same size and time.
-TEST(HiveFileCacheTest, AReplacementWithTheSameSizeAndTimeIsSeenByItsInode) {
-  ScratchDir dir;
-  const std::string path = dir / "system.reg";
-  HiveFile mine(path);
-  mine.set_settle_time(std::chrono::nanoseconds(0));
-  Put(mine, "A", "1");
-  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+TEST_F(HiveFileCacheTest, AReplacementWithTheSameSizeAndTimeIsSeenByItsInode) {
+  TrustStampsAtOnce();
   const struct stat before = StatOf(path);
   std::string text = ReadFile(path);
   text[text.rfind('1')] = '2';
@@ -181,10 +190,7 @@ TEST(HiveFileCacheTest, AReplacementWithTheSameSizeAndTimeIsSeenByItsInode) {
   EXPECT_EQ(Get(mine.Read(), "A"), "2");
 }
 
-TEST(HiveFileCacheTest, ASettledHiveIsReadOnceAndADeletedOneReadsAsMissing) {
-  ScratchDir dir;
-  const std::string path = dir / "system.reg";
-  HiveFile mine(path);
+TEST_F(HiveFileCacheTest, ASettledHiveIsReadOnceAndADeletedOneReadsAsMissing) {
   mine.set_settle_time(std::chrono::nanoseconds(0));
   Put(mine, "A", "1");
   const auto reads_of_the_hive = [&](int times) {
@@ -201,13 +207,8 @@ TEST(HiveFileCacheTest, ASettledHiveIsReadOnceAndADeletedOneReadsAsMissing) {
   EXPECT_TRUE(mine.Read().roots().empty());
 }
 
-TEST(HiveFileCacheTest, ADamagedHiveIsReportedOnEveryRead) {
-  ScratchDir dir;
-  const std::string path = dir / "system.reg";
-  HiveFile mine(path);
-  mine.set_settle_time(std::chrono::nanoseconds(0));
-  Put(mine, "A", "1");
-  ASSERT_EQ(Get(mine.Read(), "A"), "1");
+TEST_F(HiveFileCacheTest, ADamagedHiveIsReportedOnEveryRead) {
+  TrustStampsAtOnce();
   WriteFile(path, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n");
   for (int i = 0; i < 3; ++i) {
     try {
