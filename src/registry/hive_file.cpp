@@ -1,5 +1,7 @@
 #include "registry/hive_file.h"
 
+#include <system_error>
+
 #include "platform/file_lock.h"
 #include "platform/file_replacement.h"
 #include "platform/file_system.h"
@@ -168,8 +170,50 @@ void HiveFile::LoadLocked(const std::string& target) {
   cache_valid_ = true;
 }
 
+void HiveFile::Preload() {
+  if (preload_.valid() || path_.empty()) return;
+  std::string target;
+  try {
+    target = Target();
+  } catch (const ERegistryException&) {
+    return;  // the call that needs the hive reports it
+  }
+  // The thread works on copies only. It does not wait for another program's
+  // lock: the call that needs the hive waits as it always does.
+  auto read_ahead = [target, settle = settle_time_]() -> std::optional<Preloaded> {
+    try {
+      if (!StatPath(ContainingFolder(target)).ok()) return std::nullopt;
+      const FileLock lock = LockHive(target, LockKind::kShared, std::chrono::milliseconds(0));
+      Result<struct stat> info = StatPath(target);
+      if (!info.ok() || !S_ISREG(info.value().st_mode)) return std::nullopt;
+      std::optional<FileStamp> stamp = StampOf(info.value());
+      if (!Settled(*stamp, settle)) stamp.reset();
+      return Preloaded{HiveText::Parse(ReadHiveText(target)), stamp};
+    } catch (...) {
+      return std::nullopt;
+    }
+  };
+  try {
+    preload_ = std::async(std::launch::async, std::move(read_ahead));
+  } catch (const std::system_error&) {
+    // No thread to be had: the hive is read when it is needed.
+  }
+}
+
+void HiveFile::TakePreload() {
+  if (!preload_.valid()) return;
+  std::optional<Preloaded> preloaded = preload_.get();
+  if (!preloaded || cache_valid_) return;
+  // Kept as if this object had read it: LoadLocked takes it only while the
+  // file keeps its settled stamp or holds its bytes.
+  cached_ = std::move(preloaded->text);
+  cached_stamp_ = preloaded->stamp;
+  cache_valid_ = true;
+}
+
 const Hive& HiveFile::Read() {
   if (path_.empty()) throw ERegistryException(kNoHiveFile);
+  TakePreload();
   const std::string target = Target();
   if (!StatPath(ContainingFolder(target)).ok()) {
     // No folder, so no hive and no lock file to share.
@@ -185,6 +229,7 @@ const Hive& HiveFile::Read() {
 
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   if (path_.empty()) throw ERegistryException(kNoHiveFile);
+  TakePreload();
   const std::string target = Target();
   if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
     Fail("Cannot create the registry folder", made.error());

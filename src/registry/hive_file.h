@@ -22,6 +22,13 @@
 // settled, so a file changed within the last two seconds is always read.
 // A damaged hive is never kept: every Read reports it again.
 //
+// Reading ahead: Preload reads and parses the hive on a thread of its own, for
+// a program that has other work to do before it needs the hive. The next Read
+// or Modify waits for that thread and keeps what it read as the kept hive
+// above, so it is taken only while the file still holds it. A preload that
+// fails (a damaged or unreadable hive, a lock held by another program) is
+// dropped: the call that needs the hive reads it itself and reports why.
+//
 // Thread use: one HiveFile per thread; separate HiveFile objects (also in one
 // process) on the same path are safe to use at the same time.
 #pragma once
@@ -29,6 +36,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -72,6 +80,10 @@ class HiveFile {
   // unchanged (nothing is written).
   void Modify(const std::function<bool(Hive&)>& change);
 
+  // Starts reading the hive ahead (see above). Nothing when a preload is
+  // under way already, or the hive's path or a thread cannot be had.
+  void Preload();
+
   // Makes finished changes durable. Each change already is when Modify
   // returns (the new file and the hive's folder are synced), so this only
   // counts the call.
@@ -94,6 +106,8 @@ class HiveFile {
   void Replace(const std::string& target, const std::string& text);
   // Drops the kept hive and its stamp.
   void Forget();
+  // Waits for a preload under way and keeps what it read, if anything.
+  void TakePreload();
 
   std::string path_;
 
@@ -107,6 +121,14 @@ class HiveFile {
   std::chrono::nanoseconds settle_time_ = std::chrono::seconds(2);
   std::uint64_t flush_count_ = 0;
   std::chrono::milliseconds lock_wait_{5000};
+
+  // What a preload read: the text with its hive, and the file's settled
+  // stamp, if it had one, from before the bytes were read.
+  struct Preloaded {
+    HiveText text;
+    std::optional<FileStamp> stamp;
+  };
+  std::future<std::optional<Preloaded>> preload_;
 };
 
 }  // namespace tessaline

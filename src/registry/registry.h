@@ -109,6 +109,9 @@ class TRegistry {
   // Why a value could not be written now: the hive cannot be read or parsed,
   // or cannot be changed; empty when nothing stands in the way. Opens no key.
   std::string WhyValuesCannotBeWritten();
+  // Starts reading the hive ahead on a thread of its own (HiveFile::Preload),
+  // for a program with other work to do before its first registry call.
+  void PreloadHive() { hive_.Preload(); }
   // How many closes flushed the hive to disk so far.
   std::uint64_t FlushCount() const { return hive_.flush_count(); }
 

@@ -226,6 +226,67 @@ TEST_F(HiveFileCacheTest, ADamagedHiveIsReportedOnEveryRead) {
   EXPECT_EQ(Get(mine.Read(), "A"), "2");
 }
 
+// Rewrites the hive in place, same size, with "A" = "2" as soon as a read of
+// it comes to its end: a change that lands just after someone read the file.
+class ChangesTheHiveOnceRead : public test::FaultFileSystem {
+ public:
+  explicit ChangesTheHiveOnceRead(std::string path) : path_(std::move(path)) {}
+  ssize_t Read(int fd, void* buffer, std::size_t size) override {
+    const ssize_t got = FaultFileSystem::Read(fd, buffer, size);
+    if (!changed_ && got >= 0 && static_cast<std::size_t>(got) < size) {
+      changed_ = true;
+      std::string text = ReadFile(path_);
+      text[text.rfind('1')] = '2';
+      WriteFile(path_, text);
+    }
+    return got;
+  }
+
+ private:
+  std::string path_;
+  bool changed_ = false;
+};
+
+// What a preload read is taken as if the object had read it then: without
+// reading again while the file keeps its stamp, read again once it changed,
+// and a damaged hive is still reported by the call that needs it. Every
+// stamp is trusted at once, so only the stamp stands between a preload and
+// a stale hive.
+TEST_F(HiveFileCacheTest, APreloadIsTakenOnlyWhileTheFileStillHoldsIt) {
+  const auto opens_of_the_hive = [&](const test::FaultFileSystem& fs) {
+    return std::count_if(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
+      return call.op == test::FsOp::kOpen && call.path == path;
+    });
+  };
+  {
+    test::ScopedFaults fs;
+    HiveFile other(path);
+    other.set_settle_time(std::chrono::nanoseconds(0));
+    other.Preload();
+    EXPECT_EQ(Get(other.Read(), "A"), "1");
+    EXPECT_EQ(opens_of_the_hive(fs), 1);  // the preload's read only
+  }
+  {
+    ChangesTheHiveOnceRead fs(path);
+    ScopedFileSystem scope(fs);
+    HiveFile other(path);
+    other.set_settle_time(std::chrono::nanoseconds(0));
+    other.Preload();
+    EXPECT_EQ(Get(other.Read(), "A"), "2");
+  }
+  WriteFile(path, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n");
+  HiveFile other(path);
+  other.Preload();
+  try {
+    other.Read();
+    ADD_FAILURE() << "a damaged hive was taken from the preload";
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(std::string(e.what()), "The registry file '" + path +
+                                         "' is damaged at line 3: a key line without its "
+                                         "closing ']'");
+  }
+}
+
 TEST(HiveFileTest, DamagedOrOddFilesRaiseAndStayAsTheyAre) {
   ScratchDir dir;
   const std::string path = dir / "system.reg";

@@ -22,6 +22,7 @@
 #include "installer/window/toolkit.h"
 #include "platform/process.h"
 #include "platform/resources.h"
+#include "registry/cipher_reg.h"
 #include "registry/hive_file.h"
 #include "support/dictionary.h"
 #include "support/toolkit.h"
@@ -64,6 +65,9 @@ QIcon ProgramIcon() {
 }
 
 int RunWindow(char* argv0) {
+  // The form reads the registry as it is made; the hive, which can be large,
+  // is read meanwhile on another thread while Qt starts up.
+  CipherReg->PreloadHive();
   int qt_argc = 1;
   char* qt_argv[] = {argv0, nullptr};
   QtApplication app(qt_argc, qt_argv);
