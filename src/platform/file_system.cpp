@@ -243,7 +243,14 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   FileSystem& fs = CurrentFileSystem();
   // One byte more than the file holds, so that the read which finds its end
   // has room and the text is never grown (which would copy it) or doubled.
-  std::string text(static_cast<std::size_t>(info.value().st_size) + 1, '\0');
+  // A text read is often edited and written back: room for a little growth
+  // is kept too, so that the edit need not move it. (The room of a large
+  // text costs no memory until it is used: such blocks are mapped page by
+  // page as they are touched.)
+  const auto size = static_cast<std::size_t>(info.value().st_size);
+  std::string text;
+  text.reserve(size + 1 + size / 32);
+  text.resize(size + 1);
   std::size_t done = 0;
   for (;;) {
     if (done == text.size()) {

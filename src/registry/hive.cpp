@@ -1157,12 +1157,44 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
   return true;
 }
 
+// Makes `edits` (in order, apart) in `text` itself, giving it `size` bytes,
+// when that can be done without another text's memory: `text` has room for
+// `size` bytes, and the edits up to any point add at least as many bytes as
+// they take away, so that every piece of the old text moves toward the end.
+// The pieces are then moved last first, each before anything is written
+// where it stood. False, with `text` as it was, otherwise.
+bool ApplyEditsInOwnMemory(std::string& text, const std::vector<TextEdit>& edits,
+                           std::size_t size) {
+  if (text.capacity() < size) return false;
+  std::ptrdiff_t added = 0;
+  for (const TextEdit& edit : edits) {
+    added += static_cast<std::ptrdiff_t>(edit.text.size()) -
+             static_cast<std::ptrdiff_t>(edit.end - edit.begin);
+    if (added < 0) return false;
+  }
+  std::size_t piece_end = text.size();  // the end of the piece to move, old text
+  text.resize(size);
+  char* bytes = text.data();
+  std::size_t to = size;  // where it is to end
+  for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit) {
+    const std::size_t piece = piece_end - edit->end;
+    to -= piece;
+    std::memmove(bytes + to, bytes + edit->end, piece);
+    to -= edit->text.size();
+    std::memcpy(bytes + to, edit->text.data(), edit->text.size());
+    piece_end = edit->begin;
+  }
+  return true;
+}
+
 // `text` with `edits` (in order, apart) made, `size` bytes long, written
 // into `buffer`'s memory.
 std::string ApplyEdits(std::string_view text, const std::vector<TextEdit>& edits,
                        std::size_t size, std::string buffer) {
   buffer.clear();
-  buffer.reserve(size);
+  // Room for a few more edits, so that the next text fits in this one's
+  // memory again (room never used is never touched).
+  if (buffer.capacity() < size) buffer.reserve(size + size / 32 + 4096);
   std::size_t from = 0;
   for (const TextEdit& edit : edits) {
     buffer.append(text, from, edit.begin - from).append(edit.text);
@@ -1259,10 +1291,12 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
     size += edits[i].text.size() - (edits[i].end - edits[i].begin);
   }
   if (size > limit) return false;
-  std::string out = ApplyEdits(text, edits, size, std::move(spare_));
+  if (!ApplyEditsInOwnMemory(text_, edits, size)) {
+    std::string out = ApplyEdits(text, edits, size, std::move(spare_));
+    spare_ = std::move(text_);
+    text_ = std::move(out);
+  }
   MovePlaces(*layout_, edits, completed_end, eol);
-  spare_ = std::move(text_);
-  text_ = std::move(out);
   return true;
 }
 
