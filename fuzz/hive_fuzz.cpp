@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (const auto& sub : root->subkeys()) keys.push_back(sub.get());
     }
     for (HiveKey* key : keys) {
-      if (!key->values().empty()) {
-        const HiveValue& first = key->values().front();
+      if (key->value_count() != 0) {
+        const HiveValue first = key->value(0);
         key->SetValue(first.name, kRegBinary, std::string(round + 30, '\x7f'));
       }
       key->SetValue("added" + std::to_string(round), kRegSz, std::string("x\0", 2));

@@ -36,8 +36,8 @@ PackRecord RecordOf(const HiveKey& key, const std::string& number) {
 }  // namespace
 
 std::optional<std::string> StringValue(const HiveKey& key, std::string_view name) {
-  const HiveValue* value = key.FindValue(name);
-  if (value == nullptr || (value->type != kRegSz && value->type != kRegExpandSz)) {
+  const std::optional<HiveValue> value = key.FindValue(name);
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) {
     return std::nullopt;
   }
   return value->data.substr(0, value->data.find('\0'));
@@ -47,10 +47,11 @@ std::vector<PackRecord> ListPackRecords(const Hive& hive) {
   std::vector<PackRecord> records;
   const HiveKey* key = hive.FindKey(std::string_view(kPackKeyPath));
   if (key == nullptr) return records;
-  for (const HiveValue& value : key->values()) {
-    if (value.name.size() <= 4) continue;
-    const std::string prefix = value.name.substr(0, 4);
-    const std::string number = value.name.substr(4);
+  for (std::size_t i = 0; i < key->value_count(); ++i) {
+    const std::string_view name = key->value_name(i);
+    if (name.size() <= 4) continue;
+    const std::string_view prefix = name.substr(0, 4);
+    const std::string number(name.substr(4));
     if ((prefix[0] | 0x20) != 'p' || (prefix[1] | 0x20) != 'a' || (prefix[2] | 0x20) != 'c' ||
         (prefix[3] | 0x20) != 'k' || !AllDigits(number)) {
       continue;

@@ -102,9 +102,71 @@ HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
   return *subkeys_[at];
 }
 
-const HiveValue* HiveKey::FindValue(std::string_view name) const {
+std::string_view HiveKey::value_name(std::size_t position) const {
+  const Slot& slot = slots_[position];
+  if (slot.decoded()) return decoded_[slot.name_at].name;
+  return std::string_view(*source_).substr(slot.name_at, slot.name_size);
+}
+
+HiveKey::DataView HiveKey::DataOf(const Slot& slot) const {
+  if (slot.decoded()) {
+    const HiveValue& value = decoded_[slot.name_at];
+    return {value.type, value.data, false};
+  }
+  return {kRegSz, std::string_view(*source_).substr(slot.text_at, slot.text_size), true};
+}
+
+HiveValue HiveKey::value(std::size_t position) const {
+  const Slot& slot = slots_[position];
+  if (slot.decoded()) return decoded_[slot.name_at];
+  const DataView data = DataOf(slot);
+  std::string bytes;
+  bytes.reserve(data.bytes.size() + 1);
+  bytes.append(data.bytes).push_back('\0');
+  return HiveValue{std::string(value_name(position)), kRegSz, std::move(bytes)};
+}
+
+bool HiveKey::SameValue(std::size_t position, const HiveKey& other,
+                        std::size_t other_position) const {
+  const Slot& a = slots_[position];
+  const Slot& b = other.slots_[other_position];
+  if (!a.decoded() && !b.decoded() && source_ == other.source_) {
+    if (a.name_at == b.name_at && a.text_at == b.text_at && a.name_size == b.name_size &&
+        a.text_size == b.text_size) {
+      return true;
+    }
+  }
+  if (value_name(position) != other.value_name(other_position)) return false;
+  const DataView x = DataOf(a);
+  const DataView y = other.DataOf(b);
+  if (x.type != y.type) return false;
+  if (x.nul == y.nul) return x.bytes == y.bytes;
+  // One text kept without its NUL: the other's bytes are it and a NUL.
+  const DataView& kept = x.nul ? x : y;
+  const DataView& whole = x.nul ? y : x;
+  return whole.bytes.size() == kept.bytes.size() + 1 && whole.bytes.back() == '\0' &&
+         whole.bytes.substr(0, kept.bytes.size()) == kept.bytes;
+}
+
+std::optional<HiveValue> HiveKey::FindValue(std::string_view name) const {
+  const std::optional<std::size_t> at = ValuePosition(name);
+  if (!at) return std::nullopt;
+  return value(*at);
+}
+
+std::optional<std::size_t> HiveKey::ValuePosition(std::string_view name) const {
   const std::size_t at = value_index_.Find(name, ValueNames());
-  return at == NameIndex::kNone ? nullptr : &values_[at];
+  if (at == NameIndex::kNone) return std::nullopt;
+  return at;
+}
+
+HiveValue& HiveKey::Decode(std::size_t position) {
+  Slot& slot = slots_[position];
+  if (!slot.decoded()) {
+    decoded_.push_back(value(position));
+    slot = Slot{static_cast<std::uint32_t>(decoded_.size() - 1), Slot::kDecoded, 0, 0};
+  }
+  return decoded_[slot.name_at];
 }
 
 std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
@@ -123,32 +185,73 @@ std::size_t HiveKey::PutValue(std::string_view name, std::uint64_t prepared, std
                               std::string data) {
   bool inserted;
   const std::size_t at =
-      value_index_.FindOrAdd(name, prepared, values_.size(), ValueNames(), inserted);
+      value_index_.FindOrAdd(name, prepared, slots_.size(), ValueNames(), inserted);
   if (inserted) {
-    values_.push_back(HiveValue{std::string(name), type, std::move(data)});
+    decoded_.push_back(HiveValue{std::string(name), type, std::move(data)});
+    slots_.push_back(Slot{static_cast<std::uint32_t>(decoded_.size() - 1), Slot::kDecoded, 0, 0});
   } else {
-    HiveValue& value = values_[at];
+    HiveValue& value = Decode(at);
     value.type = type;
     value.data = std::move(data);
   }
   return at;
 }
 
+std::size_t HiveKey::PutTextOf(const std::shared_ptr<const std::string>& source,
+                               std::string_view name, std::uint64_t prepared,
+                               std::string_view text) {
+  const auto offset = [&](std::string_view part) {
+    return static_cast<std::size_t>(part.data() - source->data());
+  };
+  const bool fits = source->size() < Slot::kDecoded;
+  if (!fits || (source_ != nullptr && source_ != source)) {
+    // Bytes of another text, or offsets too large to keep: decoded now.
+    std::string data;
+    data.reserve(text.size() + 1);
+    data.append(text).push_back('\0');
+    return PutValue(name, prepared, kRegSz, std::move(data));
+  }
+  source_ = source;
+  bool inserted;
+  const std::size_t at =
+      value_index_.FindOrAdd(name, prepared, slots_.size(), ValueNames(), inserted);
+  const auto text_at = static_cast<std::uint32_t>(offset(text));
+  const auto text_size = static_cast<std::uint32_t>(text.size());
+  if (inserted) {
+    slots_.push_back(Slot{static_cast<std::uint32_t>(offset(name)),
+                          static_cast<std::uint32_t>(name.size()), text_at, text_size});
+  } else if (Slot& slot = slots_[at]; !slot.decoded()) {
+    slot.text_at = text_at;  // the name keeps its first spelling
+    slot.text_size = text_size;
+  } else {
+    HiveValue& value = decoded_[slot.name_at];
+    value.type = kRegSz;
+    value.data.assign(text).push_back('\0');
+  }
+  return at;
+}
+
 void HiveKey::ReserveValues(std::size_t extra) {
-  const std::size_t wanted = values_.size() + extra;
-  if (wanted <= values_.capacity()) return;
+  const std::size_t wanted = slots_.size() + extra;
+  if (wanted <= slots_.capacity()) return;
   // At least doubling, so that many hints for one key cost no more than
   // growth, and with room for a few more: a key of many values that gets one
   // more must not copy them all. Room not used is never touched.
-  values_.reserve(std::max(wanted + wanted / 8 + 8, 2 * values_.capacity()));
-  value_index_.Reserve(values_.capacity());
+  slots_.reserve(std::max(wanted + wanted / 8 + 8, 2 * slots_.capacity()));
+  value_index_.Reserve(slots_.capacity());
 }
 
 bool HiveKey::RemoveValue(std::string_view name) {
   const std::size_t at = value_index_.Find(name, ValueNames());
   if (at == NameIndex::kNone) return false;
-  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-  value_index_.Rebuild(values_.size(), ValueNames());
+  if (const Slot removed = slots_[at]; removed.decoded()) {
+    decoded_.erase(decoded_.begin() + removed.name_at);
+    for (Slot& slot : slots_) {
+      if (slot.decoded() && slot.name_at > removed.name_at) --slot.name_at;
+    }
+  }
+  slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(at));
+  value_index_.Rebuild(slots_.size(), ValueNames());
   reshaped_ = true;
   return true;
 }
@@ -168,9 +271,12 @@ bool HiveKey::SameAs(const HiveKey& other) const {
   while (!pending.empty()) {
     const auto [a, b] = pending.back();
     pending.pop_back();
-    if (a->name_ != b->name_ || a->values_ != b->values_ ||
+    if (a->name_ != b->name_ || a->slots_.size() != b->slots_.size() ||
         a->subkeys_.size() != b->subkeys_.size()) {
       return false;
+    }
+    for (std::size_t i = 0; i < a->slots_.size(); ++i) {
+      if (!a->SameValue(i, *b, i)) return false;
     }
     for (std::size_t i = 0; i < a->subkeys_.size(); ++i) {
       pending.emplace_back(a->subkeys_[i].get(), b->subkeys_[i].get());
@@ -185,7 +291,9 @@ std::unique_ptr<HiveKey> HiveKey::Clone() const {
   while (!pending.empty()) {
     const auto [from, to] = pending.back();
     pending.pop_back();
-    to->values_ = from->values_;
+    to->slots_ = from->slots_;
+    to->decoded_ = from->decoded_;
+    to->source_ = from->source_;
     to->value_index_ = from->value_index_;
     to->subkey_index_ = from->subkey_index_;
     to->subkeys_.reserve(from->subkeys_.size());
@@ -410,6 +518,12 @@ class LineCursor {
 class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text), lines_(WithoutByteOrderMark(text)) {}
+  // A parser whose hive keeps plain text values as bytes of `source`, the
+  // text it reads.
+  explicit Parser(std::shared_ptr<const std::string> source)
+      : Parser(std::string_view(*source)) {
+    source_ = std::move(source);
+  }
 
   Hive Parse() {
     Hive hive;
@@ -469,12 +583,9 @@ class Parser {
     const std::string_view text = rest.substr(name_end + 3, data_end - name_end - 3);
     if (non_ascii && !(utf8::IsValid(name) && utf8::IsValid(text))) return false;
     const std::uint64_t prepared = key.PrepareValue(name);
-    // The closing quote after the text is copied too and made the NUL.
-    std::string data(text.data(), text.size() + 1);
-    data.back() = '\0';
     const std::size_t begin = text_.size() - rest.size();
     lines_.Skip(next);
-    const std::size_t position = key.PutValue(name, prepared, kRegSz, std::move(data));
+    const std::size_t position = PutText(key, name, prepared, text);
     if (layout_ != nullptr) {
       layout_->values.push_back({&key, position, PlaceFrom(begin)});
     }
@@ -506,8 +617,8 @@ class Parser {
     try {
       HiveKey key{std::string()};
       parser.ParseValueLine(key, TrimBlanks(line), 1);
-      if (parser.lines_.Next(line) || key.values().size() != 1) return false;
-      value = key.values().front();
+      if (parser.lines_.Next(line) || key.value_count() != 1) return false;
+      value = key.value(0);
       return true;
     } catch (const HiveSyntaxError&) {
       return false;
@@ -703,7 +814,21 @@ class Parser {
     }
   }
 
+  // Puts the REG_SZ value `name` whose text (without escapes) is `text`, a
+  // part of the text read: kept as those bytes when the parser has the text
+  // as a source, else copied.
+  std::size_t PutText(HiveKey& key, std::string_view name, std::uint64_t prepared,
+                      std::string_view text) {
+    if (source_ != nullptr) return key.PutTextOf(source_, name, prepared, text);
+    // The byte after the text (its closing quote) is copied too and made
+    // the NUL.
+    std::string data(text.data(), text.size() + 1);
+    data.back() = '\0';
+    return key.PutValue(name, prepared, kRegSz, std::move(data));
+  }
+
   std::string_view text_;  // the whole text, its byte-order mark included
+  std::shared_ptr<const std::string> source_;  // the same, when shared with the hive
   LineCursor lines_;
   std::string name_buffer_;  // a decoded value name with escapes
 };
@@ -781,11 +906,11 @@ void AppendValue(std::string& out, const HiveValue& value) {
 // Appends one key's line and values. A root key line adds nothing when the
 // root holds no values but has subkeys.
 void AppendKeyLines(std::string& out, const HiveKey& key, std::string_view path, bool is_root) {
-  if (is_root && key.values().empty() && !key.subkeys().empty()) return;
+  if (is_root && key.value_count() == 0 && !key.subkeys().empty()) return;
   out.push_back('[');
   out.append(path);
   out.append("]\n");
-  for (const HiveValue& value : key.values()) AppendValue(out, value);
+  for (std::size_t i = 0; i < key.value_count(); ++i) AppendValue(out, key.value(i));
   out.push_back('\n');
 }
 
@@ -819,7 +944,7 @@ bool AppendTree(std::string& out, const HiveKey& root, std::size_t limit) {
 }  // namespace
 
 Hive ParseHive(std::string_view text) {
-  return Parser(text).Parse();
+  return Parser(std::make_shared<const std::string>(text)).Parse();
 }
 
 std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit) {
@@ -882,12 +1007,14 @@ std::string ValueLines(const HiveValue& value, std::string_view eol) {
   return lines;
 }
 
-// The value named `name` in `key`, looked for first at `position` (where it
-// stands when no value before it was removed), then by name.
-const HiveValue* FindValueNear(const HiveKey& key, std::size_t position, std::string_view name) {
-  const std::vector<HiveValue>& values = key.values();
-  if (position < values.size() && SameText(values[position].name, name)) return &values[position];
-  return key.FindValue(name);
+constexpr std::size_t kNoValue = static_cast<std::size_t>(-1);
+
+// The position of the value named `name` in `key`, looked for first at
+// `position` (where it stands when no value before it was removed), then by
+// name; kNoValue when there is none.
+std::size_t PositionNear(const HiveKey& key, std::size_t position, std::string_view name) {
+  if (position < key.value_count() && SameText(key.value_name(position), name)) return position;
+  return key.ValuePosition(name).value_or(kNoValue);
 }
 
 // What becomes of the lines of the old text: each is kept or dropped; a few
@@ -951,13 +1078,13 @@ void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayo
   const HiveKey* key = nullptr;
   for (const auto& value : layout.values) {
     if (value.key != old_key) key = now_key.at(old_key = value.key);
-    const HiveValue& before = old_key->values()[value.position];
-    const HiveValue* now =
-        key != nullptr ? FindValueNear(*key, value.position, before.name) : nullptr;
-    if (now != nullptr && *now == before) continue;
+    const std::size_t now =
+        key != nullptr ? PositionNear(*key, value.position, old_key->value_name(value.position))
+                       : kNoValue;
+    if (now != kNoValue && key->SameValue(now, *old_key, value.position)) continue;
     const std::size_t first = lines.first(value.place);
     for (std::size_t i = first; i <= lines.last(value.place); ++i) plan.Drop(i);
-    if (now != nullptr) plan.replacement(first) = ValueLines(*now, eol);
+    if (now != kNoValue) plan.replacement(first) = ValueLines(key->value(now), eol);
   }
   for (const auto& [old, place] : layout.key_lines) {
     if (now_key.at(old) == nullptr) plan.Drop(lines.first(place));
@@ -980,10 +1107,9 @@ void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& 
     const HiveKey* old_key = old_hive.FindKey(path);
     auto where = old_key != nullptr ? last_line.find(old_key) : last_line.end();
     std::string added;
-    for (std::size_t i = 0; i < key->values().size(); ++i) {
-      const HiveValue& value = key->values()[i];
-      if (old_key == nullptr || FindValueNear(*old_key, i, value.name) == nullptr) {
-        added += ValueLines(value, eol);
+    for (std::size_t i = 0; i < key->value_count(); ++i) {
+      if (old_key == nullptr || PositionNear(*old_key, i, key->value_name(i)) == kNoValue) {
+        added += ValueLines(key->value(i), eol);
       }
     }
     if (where != last_line.end()) {
@@ -1037,15 +1163,15 @@ HiveText::~HiveText() = default;
 
 HiveText HiveText::Parse(std::string text) {
   HiveText parsed;
-  Parser parser(text);
+  parsed.source_ = std::make_shared<const std::string>(std::move(text));
+  Parser parser(parsed.source_);
   parser.layout_ = parsed.layout_.get();
   parsed.hive_ = parser.Parse();
-  parsed.text_ = std::move(text);
   return parsed;
 }
 
 std::optional<HiveText> HiveText::Rewrite(const Hive& changed, std::size_t limit) const {
-  const std::string_view original = text_;
+  const std::string_view original = text();
   const std::string_view bom = original.starts_with("\xEF\xBB\xBF") ? original.substr(0, 3) : "";
   const std::vector<std::string_view> lines = SplitLines(original.substr(bom.size()));
   std::optional<std::string> out;
@@ -1115,10 +1241,10 @@ bool LinesHold(std::string_view lines, const HiveValue& value) {
 // own, a line that would not read back as its value).
 bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view text,
                   std::string_view eol, std::vector<TextEdit>& edits) {
-  const std::vector<HiveValue>& values = key.values();
-  std::vector<char> marked(values.size(), 0), placed(values.size(), 0);
+  const std::size_t count = key.value_count();
+  std::vector<char> marked(count, 0), placed(count, 0);
   for (std::uint32_t at : key.changed_values()) {
-    if (at >= values.size()) return false;
+    if (at >= count) return false;
     marked[at] = 1;
   }
   const TextLayout::Place* last = nullptr;  // the key's last line
@@ -1134,7 +1260,7 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
     note_last(entry.place);
     if (!marked[entry.position]) continue;
     placed[entry.position] = 1;
-    const HiveValue& value = values[entry.position];
+    const HiveValue value = key.value(entry.position);
     const TextLayout::Place& place = entry.place;
     if (LinesHold(text.substr(place.begin, place.end - place.begin), value)) continue;
     std::string lines = ValueLines(value, eol);
@@ -1142,10 +1268,11 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
     edits.push_back({place.begin, place.end, std::move(lines), i});
   }
   TextEdit insertion{0, 0, {}, kNoIndex, &key};
-  for (std::size_t at = 0; at < values.size(); ++at) {
+  for (std::size_t at = 0; at < count; ++at) {
     if (!marked[at] || placed[at]) continue;
-    std::string lines = ValueLines(values[at], eol);
-    if (!LinesHold(lines, values[at])) return false;
+    const HiveValue value = key.value(at);
+    std::string lines = ValueLines(value, eol);
+    if (!LinesHold(lines, value)) return false;
     insertion.positions.push_back(at);
     insertion.sizes.push_back(lines.size());
     insertion.text += lines;
@@ -1253,7 +1380,7 @@ bool HiveText::Commit(std::size_t limit) {
     return *edited;
   }
   // Line by line against the old text's own hive and layout.
-  std::optional<HiveText> rewritten = Parse(text_).Rewrite(hive_, limit);
+  std::optional<HiveText> rewritten = Parse(text()).Rewrite(hive_, limit);
   if (!rewritten) return false;
   *this = std::move(*rewritten);
   return true;
@@ -1263,7 +1390,7 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
   bool reshaped;
   const std::vector<HiveKey*> keys = hive_.ChangedKeys(reshaped);
   if (reshaped) return std::nullopt;
-  const std::string_view text = text_;
+  const std::string_view text = this->text();
   const std::size_t bom = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   if (text.size() == bom) return keys.empty() ? std::optional<bool>(true) : std::nullopt;
   const std::string_view first_line = text.substr(bom, text.find('\n', bom) - bom);
@@ -1291,7 +1418,11 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
     size += edits[i].text.size() - (edits[i].end - edits[i].begin);
   }
   if (size > limit) return false;
-  if (!ApplyEditsInOwnMemory(text_, edits, size)) {
+  if (source_ != nullptr) {
+    // The text as parsed stays as it is for the values kept in it.
+    text_ = ApplyEdits(text, edits, size, std::move(text_));
+    source_.reset();
+  } else if (!ApplyEditsInOwnMemory(text_, edits, size)) {
     std::string out = ApplyEdits(text, edits, size, std::move(spare_));
     spare_ = std::move(text_);
     text_ = std::move(out);

@@ -17,6 +17,10 @@
 // ParseHive accepts exactly what SerializeHive writes plus the usual
 // liberties of hand-edited files (comments, CR LF, continuation lines, blanks).
 //
+// A hive read from a text keeps its plain text values as bytes of that text
+// (shared, never changed) and decodes them only when asked for, so that
+// reading a large hive costs little more than checking it.
+//
 // Thread use: a Hive is a plain value; no internal locking.
 #pragma once
 
@@ -79,10 +83,12 @@ class HiveKey {
   // caller ensures IsStorableKeyName(name).
   HiveKey& AddSubKey(std::string_view name, bool* created = nullptr);
 
-  // The value named `name` (ignoring case), or nullptr.
-  const HiveValue* FindValue(std::string_view name) const;
+  // The value named `name` (ignoring case), or nothing; its position.
+  std::optional<HiveValue> FindValue(std::string_view name) const;
+  std::optional<std::size_t> ValuePosition(std::string_view name) const;
   // Sets the value `name`, keeping the spelling and position of an existing
-  // one; its position in values(). The caller ensures IsStorableValueName(name).
+  // one; its position among the values. The caller ensures
+  // IsStorableValueName(name).
   std::size_t SetValue(std::string_view name, std::uint32_t type, std::string data);
   // Sets the value as SetValue does, without noting it as a change (see
   // changed_values): for values that come from the text itself.
@@ -95,14 +101,27 @@ class HiveKey {
   std::uint64_t PrepareValue(std::string_view name) const;
   std::size_t PutValue(std::string_view name, std::uint64_t prepared, std::uint32_t type,
                        std::string data);
+  // Puts, as PutValue does, the REG_SZ value whose name and text (without
+  // its NUL) are the bytes `name` and `text` of `source`, which the key then
+  // shares: the value is kept as those bytes and decoded only when asked for.
+  // `source` must never change; `prepared` is PrepareValue(name).
+  std::size_t PutTextOf(const std::shared_ptr<const std::string>& source, std::string_view name,
+                        std::uint64_t prepared, std::string_view text);
   // Makes room for `extra` more values (a hint: fewer or more may follow).
   void ReserveValues(std::size_t extra);
   // Removes the value `name` (ignoring case), keeping the others in order.
   // False when there is none.
   bool RemoveValue(std::string_view name);
 
+  // The values in order: how many, and each one's name and whole value.
+  std::size_t value_count() const { return slots_.size(); }
+  std::string_view value_name(std::size_t position) const;
+  HiveValue value(std::size_t position) const;
+  // Whether the value at `position` equals `other`'s at `other_position`
+  // (name spelt the same, type and data), without decoding either.
+  bool SameValue(std::size_t position, const HiveKey& other, std::size_t other_position) const;
+
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
-  const std::vector<HiveValue>& values() const { return values_; }
 
   // What changed since the key was read or its changes were last forgotten,
   // so that a text can be rewritten value by value: the positions SetValue
@@ -127,12 +146,37 @@ class HiveKey {
     return [this](std::size_t i) -> std::string_view { return subkeys_[i]->name_; };
   }
   auto ValueNames() const {
-    return [this](std::size_t i) -> std::string_view { return values_[i].name; };
+    return [this](std::size_t i) -> std::string_view { return value_name(i); };
   }
+
+  // Where a value is kept: as the bytes of its name and text in source_ (a
+  // REG_SZ value read from a text, not changed since), or in decoded_.
+  struct Slot {
+    static constexpr std::uint32_t kDecoded = 0xFFFFFFFF;
+    std::uint32_t name_at;    // in source_; for a decoded value, its index in decoded_
+    std::uint32_t name_size;  // kDecoded for a decoded value
+    std::uint32_t text_at;    // in source_, the text without its NUL
+    std::uint32_t text_size;
+    bool decoded() const { return name_size == kDecoded; }
+  };
+  // The type and data bytes of the value in `slot`; `nul` tells whether a
+  // NUL follows the bytes (a text kept in source_, which lacks it).
+  struct DataView {
+    std::uint32_t type;
+    std::string_view bytes;
+    bool nul;
+  };
+  DataView DataOf(const Slot& slot) const;
+  // Makes the value at `position` a decoded one, with its name as it is.
+  HiveValue& Decode(std::size_t position);
 
   std::string name_;
   std::vector<std::unique_ptr<HiveKey>> subkeys_;
-  std::vector<HiveValue> values_;
+  std::vector<Slot> slots_;
+  std::vector<HiveValue> decoded_;
+  // The text the kept bytes are in, shared with the reader and every copy;
+  // it never changes.
+  std::shared_ptr<const std::string> source_;
   // Name -> position, so that lookups stay cheap in large keys.
   NameIndex subkey_index_;
   NameIndex value_index_;
@@ -234,7 +278,7 @@ class HiveText {
   // Parses `text`. Raises HiveSyntaxError as ParseHive does.
   static HiveText Parse(std::string text);
 
-  const std::string& text() const { return text_; }
+  const std::string& text() const { return source_ != nullptr ? *source_ : text_; }
   const Hive& hive() const { return hive_; }
 
   // The text RewriteHiveText(text(), changed, limit) gives, with its hive
@@ -259,9 +303,13 @@ class HiveText {
   // `limit`, nothing when the changes cannot be followed value by value.
   std::optional<bool> EditInPlace(std::size_t limit);
 
+  // The text as parsed, which the hive's values may be kept in, until the
+  // first Commit; text_ from then on.
+  std::shared_ptr<const std::string> source_;
   std::string text_;
-  // The text before the last Commit, kept for its memory: the next Commit
-  // writes into it instead of taking (and first touching) as much again.
+  // The text before the last Commit that could not be edited in its own
+  // memory, kept for that memory: the next such Commit writes into it
+  // instead of taking (and first touching) as much again.
   std::string spare_;
   Hive hive_;
   std::unique_ptr<TextLayout> layout_;

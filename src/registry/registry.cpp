@@ -100,8 +100,8 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
       HiveKey* key = current_full_path_.size() == 1 ? &hive.CreateKey(current_full_path_)
                                                     : hive.FindKey(current_full_path_);
       if (key == nullptr) throw ERegistryException(failed);  // removed meanwhile
-      const HiveValue* old = key->FindValue(name);
-      if (old != nullptr && old->type == kRegSz && old->data == data) return false;
+      const std::optional<HiveValue> old = key->FindValue(name);
+      if (old && old->type == kRegSz && old->data == data) return false;
       key->SetValue(name, kRegSz, std::move(data));
       return true;
     });
@@ -110,13 +110,14 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
   }
 }
 
-const HiveValue* TRegistry::FindCurrentValue(const Hive& hive, const std::string& name) const {
+std::optional<HiveValue> TRegistry::FindCurrentValue(const Hive& hive,
+                                                    const std::string& name) const {
   const HiveKey* key = hive.FindKey(current_full_path_);
-  return key != nullptr ? key->FindValue(name) : nullptr;
+  return key != nullptr ? key->FindValue(name) : std::nullopt;
 }
 
-std::string TRegistry::TextOf(const HiveValue* value, const std::string& name) {
-  if (value == nullptr || value->data.empty()) return {};
+std::string TRegistry::TextOf(const std::optional<HiveValue>& value, const std::string& name) {
+  if (!value || value->data.empty()) return {};
   if (value->type != kRegSz && value->type != kRegExpandSz) {
     throw ERegistryException("Invalid data type for '" + name + "'");
   }
@@ -126,7 +127,7 @@ std::string TRegistry::TextOf(const HiveValue* value, const std::string& name) {
 bool TRegistry::ValueExists(const std::string& name) {
   if (current_key_ == 0) return false;
   try {
-    return FindCurrentValue(hive_.Read(), name) != nullptr;
+    return FindCurrentValue(hive_.Read(), name).has_value();
   } catch (const ERegistryException&) {
     return false;
   }
@@ -145,13 +146,13 @@ std::string TRegistry::ReadString(const std::string& name) {
 
 std::optional<std::string> TRegistry::ReadStringIfExists(const std::string& name) {
   if (current_key_ == 0) return std::nullopt;
-  const HiveValue* value;
+  std::optional<HiveValue> value;
   try {
     value = FindCurrentValue(hive_.Read(), name);
   } catch (const ERegistryException&) {
     return std::nullopt;
   }
-  if (value == nullptr) return std::nullopt;
+  if (!value) return std::nullopt;
   return TextOf(value, name);
 }
 

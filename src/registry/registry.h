@@ -120,10 +120,10 @@ class TRegistry {
   // it names no key that can exist.
   bool Resolve(std::string_view key, std::vector<std::string>& path) const;
   static bool Present(const Hive& hive, const std::vector<std::string>& path);
-  // The open key's value `name` in `hive`, or nullptr.
-  const HiveValue* FindCurrentValue(const Hive& hive, const std::string& name) const;
+  // The open key's value `name` in `hive`, or nothing.
+  std::optional<HiveValue> FindCurrentValue(const Hive& hive, const std::string& name) const;
   // The text of `value` (see ReadString).
-  static std::string TextOf(const HiveValue* value, const std::string& name);
+  static std::string TextOf(const std::optional<HiveValue>& value, const std::string& name);
 
   HiveFile hive_;
   HKEY current_key_ = 0;

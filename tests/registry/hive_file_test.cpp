@@ -43,8 +43,8 @@ void Put(HiveFile& file, const std::string& name, const std::string& text) {
 
 std::optional<std::string> Get(const Hive& hive, const std::string& name) {
   const HiveKey* key = hive.FindKey(kPack);
-  const HiveValue* value = key != nullptr ? key->FindValue(name) : nullptr;
-  if (value == nullptr) return std::nullopt;
+  const std::optional<HiveValue> value = key != nullptr ? key->FindValue(name) : std::nullopt;
+  if (!value) return std::nullopt;
   return value->data.substr(0, value->data.size() - 1);
 }
 
@@ -110,9 +110,9 @@ TEST(HiveFileTest, WritesCompleteFilesWithTheRightModeAndNothingBeside) {
     return false;
   });
   EXPECT_EQ(std::filesystem::last_write_time(path), stamp);
-  EXPECT_EQ(file.Read().FindKey(kPack)->FindValue("Stray"), nullptr);
+  EXPECT_FALSE(file.Read().FindKey(kPack)->FindValue("Stray"));
   Put(file, "Pack3", "three");
-  EXPECT_EQ(ParseHive(ReadFile(path)).FindKey(kPack)->FindValue("Stray"), nullptr);
+  EXPECT_FALSE(ParseHive(ReadFile(path)).FindKey(kPack)->FindValue("Stray"));
 }
 
 TEST(HiveFileTest, SeesEveryChangeOtherWritersMake) {
@@ -616,7 +616,7 @@ TEST(HiveSharingTest, TwoProcessesWritingAtOnceLoseNothing) {
   }
   const Hive hive = ParseHive(ReadFile(path));
   ASSERT_NE(hive.FindKey(kPack), nullptr);
-  EXPECT_EQ(hive.FindKey(kPack)->values().size(), 2u * kEach);
+  EXPECT_EQ(hive.FindKey(kPack)->value_count(), 2u * kEach);
   for (int child = 0; child < 2; ++child) {
     for (int i = 0; i < kEach; ++i) {
       const std::string n = std::to_string(child) + "_" + std::to_string(i);

@@ -22,13 +22,13 @@ TEST(HiveKeyTest, RemoveValueKeepsTheOthersInOrderAndFindable) {
   for (const char* name : {"a", "B", "c", "d"}) key.SetValue(name, kRegSz, name);
   EXPECT_TRUE(key.RemoveValue("b"));
   EXPECT_FALSE(key.RemoveValue("B"));
-  ASSERT_EQ(key.values().size(), 3u);
-  EXPECT_EQ(key.values()[1].name, "c");
+  ASSERT_EQ(key.value_count(), 3u);
+  EXPECT_EQ(key.value_name(1), "c");
   EXPECT_EQ(key.FindValue("D")->data, "d");
-  EXPECT_EQ(key.FindValue("b"), nullptr);
+  EXPECT_FALSE(key.FindValue("b"));
   key.SetValue("e", kRegSz, "e");
   EXPECT_EQ(key.FindValue("e")->data, "e");
-  EXPECT_EQ(key.values().back().name, "e");
+  EXPECT_EQ(key.value_name(key.value_count() - 1), "e");
 }
 
 TEST(HiveTextTest, WritesEveryKeyAndEachTypeInItsForm) {
@@ -96,12 +96,12 @@ TEST(HiveTextTest, ReadsHandEditedFiles) {
   EXPECT_EQ(product->name(), "Wenlora");
   EXPECT_EQ(hive.roots()[0]->name(), "HKEY_LOCAL_MACHINE");
   EXPECT_EQ(hive.roots()[0]->subkeys()[0]->name(), "Software");
-  ASSERT_EQ(product->values().size(), 4u);
+  ASSERT_EQ(product->value_count(), 4u);
   EXPECT_EQ(*product->FindValue("a"), (HiveValue{"A", kRegSz, std::string("one\0", 4)}));
   EXPECT_EQ(product->FindValue("B")->type, kRegQword);
   EXPECT_EQ(product->FindValue("B")->data, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(product->FindValue("c")->data, Bytes({0xff, 0, 0, 0}));
-  EXPECT_EQ(product->values()[3].name, "");
+  EXPECT_EQ(product->value_name(3), "");
   const HiveKey* pack = hive.FindKey("HKEY_LOCAL_MACHINE\\software\\wenlora\\PACK");
   ASSERT_NE(pack, nullptr);
   EXPECT_EQ(pack->FindValue("X")->type, kRegBinary);
@@ -109,17 +109,37 @@ TEST(HiveTextTest, ReadsHandEditedFiles) {
   EXPECT_TRUE(ParseHive("").roots().empty());
 }
 
+// A text value read from a text is kept as its bytes there: it reads back
+// with its NUL, a copy changes apart from it, and it equals only a REG_SZ
+// value of the same bytes and one NUL.
+TEST(HiveTextTest, AKeptTextIsItsBytesAndANul) {
+  const Hive parsed = ParseHive("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"abc\"\n");
+  const std::vector<std::string> path = {"HKEY_LOCAL_MACHINE", "K"};
+  EXPECT_EQ(parsed.FindKey(path)->FindValue("A"), (HiveValue{"a", kRegSz, std::string("abc\0", 4)}));
+  const auto equal_after = [&](std::uint32_t type, const std::string& data) {
+    Hive copy = parsed;
+    copy.CreateKey(path).SetValue("a", type, data);
+    return copy == parsed && parsed == copy;
+  };
+  EXPECT_TRUE(equal_after(kRegSz, std::string("abc\0", 4)));
+  EXPECT_FALSE(equal_after(kRegSz, "abcX"));
+  EXPECT_FALSE(equal_after(kRegSz, "abc"));
+  EXPECT_FALSE(equal_after(kRegSz, std::string("abd\0", 4)));
+  EXPECT_FALSE(equal_after(kRegExpandSz, std::string("abc\0", 4)));
+  EXPECT_EQ(parsed.FindKey(path)->FindValue("a")->data, std::string("abc\0", 4));
+}
+
 TEST(HiveTextTest, NamesIgnoreCaseIncludingCyrillic) {
   Hive hive;
   HiveKey& key = Key(hive, {"HKEY_LOCAL_MACHINE", "Колода"});
   key.SetValue("Имя", kRegSz, "1");
   key.SetValue("ИМЯ", kRegSz, "2");
-  EXPECT_EQ(key.values().size(), 1u);
-  EXPECT_EQ(key.values()[0].name, "Имя");
-  EXPECT_EQ(key.values()[0].data, "2");
+  EXPECT_EQ(key.value_count(), 1u);
+  EXPECT_EQ(key.value_name(0), "Имя");
+  EXPECT_EQ(key.value(0).data, "2");
   EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\КОЛОДА"), &key);
   EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\Колодa"), nullptr);  // Latin "a"
-  EXPECT_EQ(key.FindValue("Ёмя"), nullptr);
+  EXPECT_FALSE(key.FindValue("Ёмя"));
 }
 
 // Thousands of names of every length around the index's eight-byte steps,
@@ -143,23 +163,23 @@ TEST(HiveKeyTest, ManyNamesStayFindableUnderAnyCaseThroughGrowthAndRemoval) {
   HiveKey key("k");
   for (const auto& [name, other] : names) key.SetValue(name, kRegSz, name);
   for (const auto& [name, other] : names) key.SetValue(other, kRegDword, other);
-  ASSERT_EQ(key.values().size(), names.size());
+  ASSERT_EQ(key.value_count(), names.size());
   for (std::size_t i = 0; i < names.size(); i += 3) ASSERT_TRUE(key.RemoveValue(names[i].second));
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const HiveValue* value = key.FindValue(names[i].second);
+    const std::optional<HiveValue> value = key.FindValue(names[i].second);
     if (i % 3 == 0) {
-      EXPECT_EQ(value, nullptr) << names[i].first;
+      EXPECT_FALSE(value) << names[i].first;
       continue;
     }
-    ASSERT_NE(value, nullptr) << names[i].first;
+    ASSERT_TRUE(value) << names[i].first;
     EXPECT_EQ(value->name, names[i].first);  // the first spelling stays
     EXPECT_EQ(value->data, names[i].second);
   }
   // Е and Ё, a Latin and a Cyrillic "a", stay different letters.
-  EXPECT_EQ(key.FindValue("е1"), nullptr);
+  EXPECT_FALSE(key.FindValue("е1"));
   key.SetValue("Ёж", kRegSz, "");
-  EXPECT_EQ(key.FindValue("Еж"), nullptr);
-  EXPECT_NE(key.FindValue("ёЖ"), nullptr);
+  EXPECT_FALSE(key.FindValue("Еж"));
+  EXPECT_TRUE(key.FindValue("ёЖ"));
 }
 
 // A quoted text is scanned eight bytes at a time: a quote, an escape, a
@@ -171,8 +191,9 @@ TEST(HiveTextTest, SpecialBytesAreSeenWhereverTheyFallInAText) {
     const std::string tail(20 - at, 'y');
     const auto data = [&](const std::string& text) {
       const Hive hive = ParseHive(head + "\"" + pad + "N" + tail + "\"=\"" + text + "\"\n");
-      const HiveValue* value = hive.FindKey("HKEY_LOCAL_MACHINE\\K")->FindValue(pad + "n" + tail);
-      return value != nullptr ? value->data : "(no value)";
+      const std::optional<HiveValue> value =
+          hive.FindKey("HKEY_LOCAL_MACHINE\\K")->FindValue(pad + "n" + tail);
+      return value ? value->data : "(no value)";
     };
     EXPECT_EQ(data(pad + "\\\"" + tail), pad + "\"" + tail + '\0') << at;
     EXPECT_EQ(data(pad + "\\\\" + tail), pad + "\\" + tail + '\0') << at;
@@ -461,16 +482,16 @@ TEST(HiveRewriteTest, ChangesCommittedInPlaceMatchTheLineByLineRewrite) {
       for (int change = std::uniform_int_distribution<int>(1, 4)(rng); change > 0; --change) {
         HiveKey& key = *keys[rng() % keys.size()];
         const int what = static_cast<int>(rng() % 10);
-        if (what == 0 && !key.values().empty()) {
-          key.RemoveValue(key.values()[rng() % key.values().size()].name);
+        if (what == 0 && key.value_count() != 0) {
+          key.RemoveValue(std::string(key.value_name(rng() % key.value_count())));
         } else if (what == 1) {
           hive.CreateKey({"HKEY_LOCAL_MACHINE", RandomName(rng, true)})
               .SetValue("n", kRegSz, std::string("v\0", 2));
-        } else if (what < 5 && !key.values().empty()) {
-          const HiveValue value = key.values()[rng() % key.values().size()];
+        } else if (what < 5 && key.value_count() != 0) {
+          const HiveValue value = key.value(rng() % key.value_count());
           key.SetValue(value.name, value.type, value.data);  // the same again
-        } else if (what < 8 && !key.values().empty()) {
-          const HiveValue& value = key.values()[rng() % key.values().size()];
+        } else if (what < 8 && key.value_count() != 0) {
+          const HiveValue value = key.value(rng() % key.value_count());
           const std::uint32_t type = types[rng() % types.size()];
           key.SetValue(value.name, type, RandomData(rng, type));
         } else {
@@ -489,8 +510,8 @@ TEST(HiveRewriteTest, ChangesCommittedInPlaceMatchTheLineByLineRewrite) {
       next.CreateKey({"HKEY_LOCAL_MACHINE", "Z"}).SetValue("z", kRegDword, "1234");
       for (const auto& root : next.roots()) {
         for (const auto& sub : root->subkeys()) {
-          if (!sub->values().empty() && rng() % 2) {
-            sub->RemoveValue(sub->values()[rng() % sub->values().size()].name);
+          if (sub->value_count() != 0 && rng() % 2) {
+            sub->RemoveValue(std::string(sub->value_name(rng() % sub->value_count())));
           }
         }
       }

@@ -142,7 +142,7 @@ TEST(RegistryAccessorTest, WritesTextAsRegSzWithItsTerminatingNul) {
   HiveFile file(dir / "system.reg");
   const HiveKey* key = file.Read().FindKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora");
   ASSERT_NE(key, nullptr);
-  ASSERT_NE(key->FindValue("Cir1"), nullptr);
+  ASSERT_TRUE(key->FindValue("Cir1"));
   EXPECT_EQ(key->FindValue("Cir1")->type, kRegSz);
   EXPECT_EQ(key->FindValue("Cir1")->data, std::string("Кестрел\0", 15));
   EXPECT_EQ(key->FindValue("Empty")->data, std::string(1, '\0'));
