@@ -392,7 +392,7 @@ struct TextLayout {
   };
   struct Value {
     const HiveKey* key;
-    std::size_t position;  // in key->values()
+    std::size_t position;  // among key->value_count() values
     Place place;
   };
   std::vector<KeyLine> key_lines;
