@@ -266,6 +266,16 @@ HiveKey::~HiveKey() {
   }
 }
 
+bool HiveKey::ReleaseBytesFrom(const std::string& source, std::size_t offset) {
+  if (source_.get() != &source) return false;
+  // A value's name stands inside its line, and a change of the text starts
+  // at a line's start: a value kept before `offset` lies wholly before it.
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    if (!slots_[i].decoded() && slots_[i].name_at >= offset) Decode(i);
+  }
+  return true;
+}
+
 bool HiveKey::SameAs(const HiveKey& other) const {
   std::vector<std::pair<const HiveKey*, const HiveKey*>> pending = {{this, &other}};
   while (!pending.empty()) {
@@ -1156,15 +1166,16 @@ std::optional<std::string> WritePlanned(std::string_view original, std::string_v
 
 }  // namespace
 
-HiveText::HiveText() : layout_(std::make_unique<TextLayout>()) {}
+HiveText::HiveText()
+    : text_(std::make_shared<std::string>()), layout_(std::make_unique<TextLayout>()) {}
 HiveText::HiveText(HiveText&&) noexcept = default;
 HiveText& HiveText::operator=(HiveText&&) noexcept = default;
 HiveText::~HiveText() = default;
 
 HiveText HiveText::Parse(std::string text) {
   HiveText parsed;
-  parsed.source_ = std::make_shared<const std::string>(std::move(text));
-  Parser parser(parsed.source_);
+  parsed.text_ = std::make_shared<std::string>(std::move(text));
+  Parser parser(parsed.text_);
   parser.layout_ = parsed.layout_.get();
   parsed.hive_ = parser.Parse();
   return parsed;
@@ -1386,6 +1397,21 @@ bool HiveText::Commit(std::size_t limit) {
   return true;
 }
 
+bool HiveText::MayChangeTextFrom(std::size_t offset) {
+  long sharing_keys = 0;
+  std::vector<HiveKey*> pending;
+  for (const auto& root : hive_.roots()) pending.push_back(root.get());
+  while (!pending.empty()) {
+    HiveKey* key = pending.back();
+    pending.pop_back();
+    sharing_keys += key->ReleaseBytesFrom(*text_, offset) ? 1 : 0;
+    for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
+  }
+  // Each key that keeps values in the text holds it once, and so does this
+  // object; any other holder is a copy of the hive.
+  return text_.use_count() == sharing_keys + 1;
+}
+
 std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
   bool reshaped;
   const std::vector<HiveKey*> keys = hive_.ChangedKeys(reshaped);
@@ -1418,14 +1444,15 @@ std::optional<bool> HiveText::EditInPlace(std::size_t limit) {
     size += edits[i].text.size() - (edits[i].end - edits[i].begin);
   }
   if (size > limit) return false;
-  if (source_ != nullptr) {
-    // The text as parsed stays as it is for the values kept in it.
-    text_ = ApplyEdits(text, edits, size, std::move(text_));
-    source_.reset();
-  } else if (!ApplyEditsInOwnMemory(text_, edits, size)) {
+  if (!MayChangeTextFrom(edits.front().begin)) {
+    // A copy of the hive keeps values in this text: it stays as it is.
+    text_ = std::make_shared<std::string>(ApplyEdits(text, edits, size, std::move(spare_)));
+  } else if (!ApplyEditsInOwnMemory(*text_, edits, size)) {
+    // The bytes before the first edit, where kept values stand, are the
+    // same in the new text.
     std::string out = ApplyEdits(text, edits, size, std::move(spare_));
-    spare_ = std::move(text_);
-    text_ = std::move(out);
+    spare_ = std::move(*text_);
+    *text_ = std::move(out);
   }
   MovePlaces(*layout_, edits, completed_end, eol);
   return true;

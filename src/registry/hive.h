@@ -134,6 +134,12 @@ class HiveKey {
     reshaped_ = false;
   }
 
+  // For a text about to change from byte `offset` on: when this key keeps
+  // values as bytes of `source`, decodes those that stand at `offset` or
+  // later, so that none of its kept values is changed, and tells that it
+  // shares `source`.
+  bool ReleaseBytesFrom(const std::string& source, std::size_t offset);
+
   // Exact equality: names spelt the same, values and subkeys in the same order.
   bool SameAs(const HiveKey& other) const;
 
@@ -278,7 +284,7 @@ class HiveText {
   // Parses `text`. Raises HiveSyntaxError as ParseHive does.
   static HiveText Parse(std::string text);
 
-  const std::string& text() const { return source_ != nullptr ? *source_ : text_; }
+  const std::string& text() const { return *text_; }
   const Hive& hive() const { return hive_; }
 
   // The text RewriteHiveText(text(), changed, limit) gives, with its hive
@@ -303,10 +309,14 @@ class HiveText {
   // `limit`, nothing when the changes cannot be followed value by value.
   std::optional<bool> EditInPlace(std::size_t limit);
 
-  // The text as parsed, which the hive's values may be kept in, until the
-  // first Commit; text_ from then on.
-  std::shared_ptr<const std::string> source_;
-  std::string text_;
+  // Making sure nobody else's values are kept in text_ from byte `offset`
+  // on: decodes this hive's values that are, and tells whether text_ is
+  // shared with no other hive (a copy of this one), so that it may change.
+  bool MayChangeTextFrom(std::size_t offset);
+
+  // The text, which the hive's values may be kept in (see HiveKey); never
+  // null. Changed only where no kept value stands.
+  std::shared_ptr<std::string> text_;
   // The text before the last Commit that could not be edited in its own
   // memory, kept for that memory: the next such Commit writes into it
   // instead of taking (and first touching) as much again.
