@@ -392,19 +392,28 @@ HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
 // Where each key line and each value stands in a hive's text: byte offsets
 // in the whole text, from the start of its first line to past the line end of
 // its last (or the text's end), a value's continuation lines included.
+// Offsets are kept in 32 bits (a text with a layout is below 4 GiB), so that
+// a value's entry takes 16 bytes.
 struct TextLayout {
   struct Place {
-    std::size_t begin, end;
+    std::uint32_t begin = 0, end = 0;
+    Place() = default;
+    Place(std::size_t from, std::size_t to)
+        : begin(static_cast<std::uint32_t>(from)), end(static_cast<std::uint32_t>(to)) {}
   };
   struct KeyLine {
     const HiveKey* key;
     Place place;
   };
   struct Value {
-    const HiveKey* key;
-    std::size_t position;  // among key->value_count() values
+    std::uint32_t key_line;  // the line of the key it stands under, in key_lines
+    std::uint32_t position;  // among the key's values
     Place place;
   };
+  static constexpr std::size_t kMaxText = 0xFFFFFFFF;
+
+  const HiveKey* key_of(const Value& value) const { return key_lines[value.key_line].key; }
+
   std::vector<KeyLine> key_lines;
   std::vector<Value> values;
 };
@@ -561,7 +570,7 @@ class Parser {
         Fail(line_no, "a value outside of any key");
       } else {
         const std::size_t position = ParseValueLine(*key, line, line_no);
-        if (layout_ != nullptr) layout_->values.push_back({key, position, PlaceFrom(begin)});
+        if (layout_ != nullptr) AddToLayout(position, PlaceFrom(begin));
       }
     }
     // Nothing read from the text counts as a change.
@@ -597,7 +606,7 @@ class Parser {
     lines_.Skip(next);
     const std::size_t position = PutText(key, name, prepared, text);
     if (layout_ != nullptr) {
-      layout_->values.push_back({&key, position, PlaceFrom(begin)});
+      AddToLayout(position, PlaceFrom(begin));
     }
     return true;
   }
@@ -641,6 +650,12 @@ class Parser {
   static std::string_view WithoutByteOrderMark(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     return text;
+  }
+
+  // Notes where the value at `position` of the key read last stands.
+  void AddToLayout(std::size_t position, TextLayout::Place place) {
+    layout_->values.push_back({static_cast<std::uint32_t>(layout_->key_lines.size() - 1),
+                               static_cast<std::uint32_t>(position), place});
   }
 
   // Where the lines from the one starting at byte `begin` of the text to the
@@ -1087,7 +1102,7 @@ void PlanChangedValues(const Hive& old_hive, const Hive& changed, const TextLayo
   const HiveKey* old_key = nullptr;
   const HiveKey* key = nullptr;
   for (const auto& value : layout.values) {
-    if (value.key != old_key) key = now_key.at(old_key = value.key);
+    if (layout.key_of(value) != old_key) key = now_key.at(old_key = layout.key_of(value));
     const std::size_t now =
         key != nullptr ? PositionNear(*key, value.position, old_key->value_name(value.position))
                        : kNoValue;
@@ -1111,7 +1126,8 @@ void PlanNewValues(const Hive& old_hive, const Hive& changed, const TextLayout& 
     last_line[key] = std::max(last_line[key], lines.last(place));
   }
   for (const auto& value : layout.values) {
-    last_line[value.key] = std::max(last_line[value.key], lines.last(value.place));
+    const HiveKey* key = layout.key_of(value);
+    last_line[key] = std::max(last_line[key], lines.last(value.place));
   }
   for (const auto& [key, path] : KeyPaths(changed)) {
     const HiveKey* old_key = old_hive.FindKey(path);
@@ -1173,6 +1189,7 @@ HiveText& HiveText::operator=(HiveText&&) noexcept = default;
 HiveText::~HiveText() = default;
 
 HiveText HiveText::Parse(std::string text) {
+  if (text.size() > TextLayout::kMaxText) throw HiveSyntaxError(1, "a text of 4 GiB or more");
   HiveText parsed;
   parsed.text_ = std::make_shared<std::string>(std::move(text));
   Parser parser(parsed.text_);
@@ -1233,7 +1250,7 @@ struct TextEdit {
   std::size_t begin, end;
   std::string text;
   std::size_t layout_index;                 // the replaced value's place, or kNoIndex
-  const HiveKey* key = nullptr;             // for an insertion: the key of its values,
+  std::size_t key_line = 0;                 // for an insertion: a line of its values' key,
   std::vector<std::size_t> positions = {};  // their positions,
   std::vector<std::size_t> sizes = {};      // and the size of each one's lines
 };
@@ -1262,12 +1279,15 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
   const auto note_last = [&last](const TextLayout::Place& place) {
     if (last == nullptr || place.end > last->end) last = &place;
   };
-  for (const auto& key_line : layout.key_lines) {
-    if (key_line.key == &key) note_last(key_line.place);
+  std::size_t key_line = kNoIndex;  // one of the key's lines
+  for (std::size_t i = 0; i < layout.key_lines.size(); ++i) {
+    if (layout.key_lines[i].key != &key) continue;
+    note_last(layout.key_lines[i].place);
+    key_line = i;
   }
   for (std::size_t i = 0; i < layout.values.size(); ++i) {
     const TextLayout::Value& entry = layout.values[i];
-    if (entry.key != &key) continue;
+    if (layout.key_of(entry) != &key) continue;
     note_last(entry.place);
     if (!marked[entry.position]) continue;
     placed[entry.position] = 1;
@@ -1278,7 +1298,7 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
     if (!LinesHold(lines, value)) return false;
     edits.push_back({place.begin, place.end, std::move(lines), i});
   }
-  TextEdit insertion{0, 0, {}, kNoIndex, &key};
+  TextEdit insertion{0, 0, {}, kNoIndex, key_line};
   for (std::size_t at = 0; at < count; ++at) {
     if (!marked[at] || placed[at]) continue;
     const HiveValue value = key.value(at);
@@ -1289,7 +1309,7 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
     insertion.text += lines;
   }
   if (insertion.positions.empty()) return true;
-  if (last == nullptr) return false;
+  if (last == nullptr || key_line == kNoIndex) return false;
   insertion.begin = insertion.end = last->end;
   edits.push_back(std::move(insertion));
   return true;
@@ -1377,7 +1397,9 @@ void MovePlaces(TextLayout& layout, const std::vector<TextEdit>& edits,
     // Past a line end put before the inserted lines.
     begin += edit.text.size() - std::accumulate(edit.sizes.begin(), edit.sizes.end(), std::size_t{0});
     for (std::size_t j = 0; j < edit.positions.size(); ++j) {
-      layout.values.push_back({edit.key, edit.positions[j], {begin, begin + edit.sizes[j]}});
+      layout.values.push_back({static_cast<std::uint32_t>(edit.key_line),
+                               static_cast<std::uint32_t>(edit.positions[j]),
+                               {begin, begin + edit.sizes[j]}});
       begin += edit.sizes[j];
     }
   }

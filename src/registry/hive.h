@@ -281,7 +281,8 @@ class HiveText {
   HiveText& operator=(HiveText&&) noexcept;
   ~HiveText();
 
-  // Parses `text`. Raises HiveSyntaxError as ParseHive does.
+  // Parses `text`. Raises HiveSyntaxError as ParseHive does, and for a text
+  // of 4 GiB or more (whose places the layout does not keep).
   static HiveText Parse(std::string text);
 
   const std::string& text() const { return *text_; }
