@@ -40,6 +40,14 @@ int HexDigit(char c) {
   return -1;
 }
 
+// REG_SZ data: `text` and its terminating NUL.
+std::string WithNul(std::string_view text) {
+  std::string data;
+  data.reserve(text.size() + 1);
+  data.append(text).push_back('\0');
+  return data;
+}
+
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && SameTextAscii(s.substr(0, prefix.size()), prefix);
 }
@@ -119,11 +127,7 @@ HiveKey::DataView HiveKey::DataOf(const Slot& slot) const {
 HiveValue HiveKey::value(std::size_t position) const {
   const Slot& slot = slots_[position];
   if (slot.decoded()) return decoded_[slot.name_at];
-  const DataView data = DataOf(slot);
-  std::string bytes;
-  bytes.reserve(data.bytes.size() + 1);
-  bytes.append(data.bytes).push_back('\0');
-  return HiveValue{std::string(value_name(position)), kRegSz, std::move(bytes)};
+  return HiveValue{std::string(value_name(position)), kRegSz, WithNul(DataOf(slot).bytes)};
 }
 
 bool HiveKey::SameValue(std::size_t position, const HiveKey& other,
@@ -206,10 +210,7 @@ std::size_t HiveKey::PutTextOf(const std::shared_ptr<const std::string>& source,
   const bool fits = source->size() < Slot::kDecoded;
   if (!fits || (source_ != nullptr && source_ != source)) {
     // Bytes of another text, or offsets too large to keep: decoded now.
-    std::string data;
-    data.reserve(text.size() + 1);
-    data.append(text).push_back('\0');
-    return PutValue(name, prepared, kRegSz, std::move(data));
+    return PutValue(name, prepared, kRegSz, WithNul(text));
   }
   source_ = source;
   bool inserted;
@@ -226,7 +227,7 @@ std::size_t HiveKey::PutTextOf(const std::shared_ptr<const std::string>& source,
   } else {
     HiveValue& value = decoded_[slot.name_at];
     value.type = kRegSz;
-    value.data.assign(text).push_back('\0');
+    value.data = WithNul(text);
   }
   return at;
 }
@@ -355,14 +356,10 @@ HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {
 std::vector<HiveKey*> Hive::ChangedKeys(bool& reshaped) {
   std::vector<HiveKey*> changed;
   reshaped = false;
-  std::vector<HiveKey*> pending = {top_.get()};
-  while (!pending.empty()) {
-    HiveKey* key = pending.back();
-    pending.pop_back();
-    reshaped |= key->reshaped();
-    if (!key->changed_values().empty()) changed.push_back(key);
-    for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
-  }
+  ForEachKey([&](HiveKey& key) {
+    reshaped |= key.reshaped();
+    if (!key.changed_values().empty()) changed.push_back(&key);
+  });
   return changed;
 }
 
@@ -372,13 +369,7 @@ bool Hive::HasChanges() {
 }
 
 void Hive::ForgetChanges() {
-  std::vector<HiveKey*> pending = {top_.get()};
-  while (!pending.empty()) {
-    HiveKey* key = pending.back();
-    pending.pop_back();
-    key->ForgetChanges();
-    for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
-  }
+  ForEachKey([](HiveKey& key) { key.ForgetChanges(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -551,7 +542,8 @@ class Parser {
     if (TrimBlanks(line) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
     HiveKey* key = nullptr;
     for (;;) {
-      if (key != nullptr && ReadPlainValueLine(*key)) continue;
+      // Plain lines are kept as bytes of the text, so only with it as a source.
+      if (key != nullptr && source_ != nullptr && ReadPlainValueLine(*key)) continue;
       if (!lines_.Next(line)) break;
       const std::size_t line_no = lines_.number();
       const std::size_t begin = static_cast<std::size_t>(line.data() - text_.data());
@@ -604,7 +596,7 @@ class Parser {
     const std::uint64_t prepared = key.PrepareValue(name);
     const std::size_t begin = text_.size() - rest.size();
     lines_.Skip(next);
-    const std::size_t position = PutText(key, name, prepared, text);
+    const std::size_t position = key.PutTextOf(source_, name, prepared, text);
     if (layout_ != nullptr) {
       AddToLayout(position, PlaceFrom(begin));
     }
@@ -766,10 +758,7 @@ class Parser {
       std::string decoded;
       const std::string_view text = ParseQuoted(rest, end, line_no, decoded);
       if (end != rest.size()) Fail(line_no, "text after the closing quote");
-      // The byte after the text (its closing quote, or the decoded text's
-      // terminator) is copied too and made the NUL.
-      data.assign(text.data(), text.size() + 1);
-      data.back() = '\0';
+      data = WithNul(text);
       type = kRegSz;
     } else if (StartsWithNoCase(rest, "dword:")) {
       rest.remove_prefix(6);
@@ -837,19 +826,6 @@ class Parser {
       if (comma == std::string_view::npos) return data;
       rest.remove_prefix(comma + 1);
     }
-  }
-
-  // Puts the REG_SZ value `name` whose text (without escapes) is `text`, a
-  // part of the text read: kept as those bytes when the parser has the text
-  // as a source, else copied.
-  std::size_t PutText(HiveKey& key, std::string_view name, std::uint64_t prepared,
-                      std::string_view text) {
-    if (source_ != nullptr) return key.PutTextOf(source_, name, prepared, text);
-    // The byte after the text (its closing quote) is copied too and made
-    // the NUL.
-    std::string data(text.data(), text.size() + 1);
-    data.back() = '\0';
-    return key.PutValue(name, prepared, kRegSz, std::move(data));
   }
 
   std::string_view text_;  // the whole text, its byte-order mark included
@@ -1421,14 +1397,8 @@ bool HiveText::Commit(std::size_t limit) {
 
 bool HiveText::MayChangeTextFrom(std::size_t offset) {
   long sharing_keys = 0;
-  std::vector<HiveKey*> pending;
-  for (const auto& root : hive_.roots()) pending.push_back(root.get());
-  while (!pending.empty()) {
-    HiveKey* key = pending.back();
-    pending.pop_back();
-    sharing_keys += key->ReleaseBytesFrom(*text_, offset) ? 1 : 0;
-    for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
-  }
+  hive_.ForEachKey(
+      [&](HiveKey& key) { sharing_keys += key.ReleaseBytesFrom(*text_, offset) ? 1 : 0; });
   // Each key that keeps values in the text holds it once, and so does this
   // object; any other holder is a copy of the hive.
   return text_.use_count() == sharing_keys + 1;

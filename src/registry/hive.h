@@ -229,6 +229,19 @@ class Hive {
   bool HasChanges();
   void ForgetChanges();
 
+  // Calls visit(HiveKey&) for every key (the unnamed one above the root keys
+  // included), without recursion.
+  template <class Visit>
+  void ForEachKey(Visit visit) {
+    std::vector<HiveKey*> pending = {top_.get()};
+    while (!pending.empty()) {
+      HiveKey* key = pending.back();
+      pending.pop_back();
+      visit(*key);
+      for (const auto& sub : key->subkeys()) pending.push_back(sub.get());
+    }
+  }
+
  private:
   std::unique_ptr<HiveKey> top_;  // unnamed; its subkeys are the root keys
 };

@@ -110,9 +110,13 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
   }
 }
 
+const HiveKey* TRegistry::CurrentKeyIn(const Hive& hive) const {
+  return hive.FindKey(current_full_path_);
+}
+
 std::optional<HiveValue> TRegistry::FindCurrentValue(const Hive& hive,
                                                     const std::string& name) const {
-  const HiveKey* key = hive.FindKey(current_full_path_);
+  const HiveKey* key = CurrentKeyIn(hive);
   return key != nullptr ? key->FindValue(name) : std::nullopt;
 }
 
@@ -127,7 +131,8 @@ std::string TRegistry::TextOf(const std::optional<HiveValue>& value, const std::
 bool TRegistry::ValueExists(const std::string& name) {
   if (current_key_ == 0) return false;
   try {
-    return FindCurrentValue(hive_.Read(), name).has_value();
+    const HiveKey* key = CurrentKeyIn(hive_.Read());
+    return key != nullptr && key->ValuePosition(name).has_value();
   } catch (const ERegistryException&) {
     return false;
   }

@@ -120,6 +120,8 @@ class TRegistry {
   // it names no key that can exist.
   bool Resolve(std::string_view key, std::vector<std::string>& path) const;
   static bool Present(const Hive& hive, const std::vector<std::string>& path);
+  // The open key in `hive`, or nullptr when it has gone.
+  const HiveKey* CurrentKeyIn(const Hive& hive) const;
   // The open key's value `name` in `hive`, or nothing.
   std::optional<HiveValue> FindCurrentValue(const Hive& hive, const std::string& name) const;
   // The text of `value` (see ReadString).

@@ -153,6 +153,12 @@ class HiveFileCacheTest : public ::testing::Test {
     mine.set_settle_time(std::chrono::nanoseconds(0));
     mine.Read();
   }
+  // How many times the calls `fs` recorded opened the hive.
+  long OpensOfTheHive(const test::FaultFileSystem& fs) const {
+    return std::count_if(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
+      return call.op == test::FsOp::kOpen && call.path == path;
+    });
+  }
 
   ScratchDir dir;
   const std::string path = dir / "system.reg";
@@ -196,9 +202,7 @@ TEST_F(HiveFileCacheTest, ASettledHiveIsReadOnceAndADeletedOneReadsAsMissing) {
   const auto reads_of_the_hive = [&](int times) {
     test::ScopedFaults fs;
     for (int i = 0; i < times; ++i) EXPECT_EQ(Get(mine.Read(), "A"), "1");
-    return std::count_if(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
-      return call.op == test::FsOp::kOpen && call.path == path;
-    });
+    return OpensOfTheHive(fs);
   };
   EXPECT_EQ(reads_of_the_hive(6), 1);  // the file written last is read back once
   EXPECT_EQ(reads_of_the_hive(6), 0);
@@ -253,18 +257,13 @@ class ChangesTheHiveOnceRead : public test::FaultFileSystem {
 // stamp is trusted at once, so only the stamp stands between a preload and
 // a stale hive.
 TEST_F(HiveFileCacheTest, APreloadIsTakenOnlyWhileTheFileStillHoldsIt) {
-  const auto opens_of_the_hive = [&](const test::FaultFileSystem& fs) {
-    return std::count_if(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
-      return call.op == test::FsOp::kOpen && call.path == path;
-    });
-  };
   {
     test::ScopedFaults fs;
     HiveFile other(path);
     other.set_settle_time(std::chrono::nanoseconds(0));
     other.Preload();
     EXPECT_EQ(Get(other.Read(), "A"), "1");
-    EXPECT_EQ(opens_of_the_hive(fs), 1);  // the preload's read only
+    EXPECT_EQ(OpensOfTheHive(fs), 1);  // the preload's read only
   }
   {
     ChangesTheHiveOnceRead fs(path);
