@@ -544,6 +544,7 @@ class Parser {
     for (;;) {
       // Plain lines are kept as bytes of the text, so only with it as a source.
       if (key != nullptr && source_ != nullptr && ReadPlainValueLine(*key)) continue;
+      PutPendingValues();
       if (!lines_.Next(line)) break;
       const std::size_t line_no = lines_.number();
       const std::size_t begin = static_cast<std::size_t>(line.data() - text_.data());
@@ -571,7 +572,7 @@ class Parser {
   }
 
   // The common value line, "name"="text" and its line end, read in one scan
-  // of its bytes into `key`. False, with nothing read, for any other line
+  // of its bytes for `key` (put into it a few lines later: PendingValue). False, with nothing read, for any other line
   // (blanks, escapes, control characters, other forms, bytes that are not
   // UTF-8): the general path then reads it, and reports what is wrong.
   bool ReadPlainValueLine(HiveKey& key) {
@@ -593,14 +594,39 @@ class Parser {
     const std::string_view name = rest.substr(1, name_end - 1);
     const std::string_view text = rest.substr(name_end + 3, data_end - name_end - 3);
     if (non_ascii && !(utf8::IsValid(name) && utf8::IsValid(text))) return false;
-    const std::uint64_t prepared = key.PrepareValue(name);
     const std::size_t begin = text_.size() - rest.size();
     lines_.Skip(next);
-    const std::size_t position = key.PutTextOf(source_, name, prepared, text);
-    if (layout_ != nullptr) {
-      AddToLayout(position, PlaceFrom(begin));
-    }
+    if (pending_count_ == kPendingValues) PutOldestPendingValue();
+    pending_[(pending_first_ + pending_count_++) % kPendingValues] =
+        PendingValue{&key, name, text, key.PrepareValue(name), PlaceFrom(begin)};
     return true;
+  }
+
+  // A plain value line read but not yet put into its key. Putting a value
+  // looks its name up in the key's index, most of which is out of the cache
+  // in a large key; a value is put only some lines after its name's slot was
+  // asked for (PrepareValue), so that the lookup finds it at hand. Values are
+  // put in the order of their lines, so the result is the same.
+  struct PendingValue {
+    HiveKey* key;
+    std::string_view name, text;
+    std::uint64_t prepared;
+    TextLayout::Place place;
+  };
+  static constexpr std::size_t kPendingValues = 8;
+
+  void PutOldestPendingValue() {
+    const PendingValue& value = pending_[pending_first_];
+    const std::size_t position =
+        value.key->PutTextOf(source_, value.name, value.prepared, value.text);
+    if (layout_ != nullptr) AddToLayout(position, value.place);
+    pending_first_ = (pending_first_ + 1) % kPendingValues;
+    --pending_count_;
+  }
+
+  // Puts every pending value, before a line of any other kind is read.
+  void PutPendingValues() {
+    while (pending_count_ > 0) PutOldestPendingValue();
   }
 
   // The position of the '"' that ends the plain text starting at text[from];
@@ -637,6 +663,8 @@ class Parser {
   }
 
   TextLayout* layout_ = nullptr;  // filled while parsing when set
+  std::array<PendingValue, kPendingValues> pending_;
+  std::size_t pending_first_ = 0, pending_count_ = 0;
 
  private:
   static std::string_view WithoutByteOrderMark(std::string_view text) {

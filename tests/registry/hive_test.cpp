@@ -129,6 +129,36 @@ TEST(HiveTextTest, AKeptTextIsItsBytesAndANul) {
   EXPECT_EQ(parsed.FindKey(path)->FindValue("a")->data, std::string("abc\0", 4));
 }
 
+
+// A value listed again, near its first line or far from it, after lines of
+// other kinds or under its key listed again, takes the later data and keeps
+// its first spelling and position; a change to it is then written over each
+// of its listings, so that the text reads back as the changed hive.
+TEST(HiveTextTest, ARepeatedValueTakesItsLastDataInItsFirstPlace) {
+  std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"Aa\"=\"1\"\n\"b\"=\"2\"\n\"AA\"=\"3\"\n";
+  for (int i = 0; i < 12; ++i) text += "\"v" + std::to_string(i) + "\"=\"x\"\n";
+  text += "\"aa\"=\"4\"\n\"h\"=hex:01\n\"B\"=\"5\"\n[HKEY_LOCAL_MACHINE\\L]\n\"b\"=\"other\"\n";
+  text += "[HKEY_LOCAL_MACHINE\\k]\n\"v3\"=\"6\"\n\"AA\"=\"7\"";
+  HiveText kept = HiveText::Parse(text);
+  HiveKey* key = kept.mutable_hive().FindKey(std::vector<std::string>{"HKEY_LOCAL_MACHINE", "K"});
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->value_count(), 15u);
+  EXPECT_EQ(key->value(0), (HiveValue{"Aa", kRegSz, std::string("7\0", 2)}));
+  EXPECT_EQ(key->value(1), (HiveValue{"b", kRegSz, std::string("5\0", 2)}));
+  EXPECT_EQ(key->value(2), (HiveValue{"v0", kRegSz, std::string("x\0", 2)}));
+  EXPECT_EQ(key->value(5), (HiveValue{"v3", kRegSz, std::string("6\0", 2)}));
+  EXPECT_EQ(key->value(14).name, "h");
+  EXPECT_EQ(kept.hive().FindKey("HKEY_LOCAL_MACHINE\\L")->FindValue("B")->data,
+            std::string("other\0", 6));
+
+  key->SetValue("aA", kRegSz, std::string("8\0", 2));
+  key->SetValue("b", kRegSz, std::string("9\0", 2));
+  const Hive expected = kept.hive();
+  ASSERT_TRUE(kept.Commit(1 << 20));
+  EXPECT_EQ(ParseHive(kept.text()), expected);
+  EXPECT_NE(kept.text().find("\"v3\"=\"6\"\n\"Aa\"=\"8\""), std::string::npos) << kept.text();
+  EXPECT_EQ(kept.text().find("=\"7\""), std::string::npos) << kept.text();
+}
 TEST(HiveTextTest, NamesIgnoreCaseIncludingCyrillic) {
   Hive hive;
   HiveKey& key = Key(hive, {"HKEY_LOCAL_MACHINE", "Колода"});
