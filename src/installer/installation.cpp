@@ -1,8 +1,11 @@
 #include "installer/installation.h"
 
+#include <optional>
+
 #include "installer/folders.h"
 #include "installer/identity.h"
 #include "installer/pack_copy.h"
+#include "platform/file_system.h"
 #include "registry/cipher_reg.h"
 #include "registry/registry_exception.h"
 
@@ -40,18 +43,39 @@ std::string PackPathFor(const std::string& dir_n) {
 }
 
 std::string InstallPack(const std::string& dir_n, const std::string& source_path) {
-  // A record that cannot be written is found out before anything is copied,
-  // so that a refused install changes nothing.
+  // A record that cannot be written is found out before anything is made or
+  // put in place, so that a refused install changes nothing. The hive, which
+  // can be large, is read for that on another thread meanwhile, while the
+  // pack is copied into a new file that has no name yet (when its folder
+  // stands already).
+  CipherReg->PreloadHive();
   const std::string first_value = "Pack" + std::to_string(PackNo);
-  if (const std::string reason = CipherReg->WhyValuesCannotBeWritten(); !reason.empty()) {
-    throw ERegistryException("Failed to set data for '" + first_value + "'\r\n" + reason);
-  }
+  const auto check_record = [&first_value] {
+    if (const std::string reason = CipherReg->WhyValuesCannotBeWritten(); !reason.empty()) {
+      throw ERegistryException("Failed to set data for '" + first_value + "'\r\n" + reason);
+    }
+  };
   const std::string folder = PackFolderFor(dir_n);
   const std::string pack_path = PackPathFor(dir_n);
-  // A path no program could open is never recorded, nor its folders made.
-  if (pack_path.size() > kMaxPathLength) throw EFCreateError("Cannot create file " + pack_path);
+  std::optional<PendingCopy> copy;
+  try {
+    // A path no program could open is never recorded, nor its folders made.
+    if (pack_path.size() > kMaxPathLength) throw EFCreateError("Cannot create file " + pack_path);
+    if (!folder.empty() && DirectoryExists(folder)) {
+      copy.emplace(source_path, pack_path);
+      copy->Write();
+    }
+  } catch (...) {
+    check_record();  // a refused record is told first, as if checked first
+    throw;
+  }
+  check_record();
   CreateFolderPath(folder);
-  CopyFileReplacing(source_path, pack_path);
+  if (!copy) {
+    copy.emplace(source_path, pack_path);
+    copy->Write();
+  }
+  copy->PutInPlace();
   WriteRecordValue(first_value, pack_path);
   WriteRecordValue("Comm" + std::to_string(PackNo), PackName);
   WriteRecordValue("Cir" + std::to_string(PackNo), PackNameCyr);

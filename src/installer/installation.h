@@ -22,9 +22,12 @@ std::string PackFolderFor(const std::string& dir_n);
 std::string PackPathFor(const std::string& dir_n, const std::string& pack_name);
 std::string PackPathFor(const std::string& dir_n);  // with PackName
 
-// Installs the pack: creates the folder of `dir_n` with its missing parents,
-// copies the file `source_path` (the running executable) to the pack path
-// (pack_copy.h: CopyFileReplacing), then writes the pack record through
+// Installs the pack: checks that the record can be written (the hive reads
+// and can be changed), creates the folder of `dir_n` with its missing
+// parents, copies the file `source_path` (the running executable) to the pack
+// path (pack_copy.h: PendingCopy; into a folder that stands already the
+// bytes are copied while the hive is read, and put in place only after the
+// check), then writes the pack record through
 // CipherReg: "Pack"+N = the pack path, "Comm"+N = PackName, "Cir"+N =
 // PackNameCyr in the subkey "Pack", N being PackNo in decimal. Returns the
 // pack path.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "platform/file_system.h"
 
@@ -72,22 +73,34 @@ void CheckTarget(const std::string& target, const struct stat& source_info) {
 
 }  // namespace
 
-void CopyFileReplacing(const std::string& source, const std::string& target) {
-  Result<UniqueFd> in = Open(source, O_RDONLY | O_NONBLOCK);
-  Result<struct stat> source_info = in.ok() ? StatOpen(in.value().get(), source) : in.error();
-  if (!source_info.ok() || !S_ISREG(source_info.value().st_mode)) {
-    throw EFOpenError("Cannot open file " + source);
+PendingCopy::PendingCopy(std::string source, std::string target)
+    : source_(std::move(source)), target_(std::move(target)), replacement_(target_) {
+  Result<UniqueFd> in = Open(source_, O_RDONLY | O_NONBLOCK);
+  Result<struct stat> info = in.ok() ? StatOpen(in.value().get(), source_) : in.error();
+  if (!info.ok() || !S_ISREG(info.value().st_mode)) {
+    throw EFOpenError("Cannot open file " + source_);
   }
-  CheckTarget(target, source_info.value());
+  in_ = std::move(in.value());
+  source_info_ = info.value();
+  CheckTarget(target_, source_info_);
+}
 
-  FileReplacement replacement(target);
-  if (!replacement.Create(0755).ok()) throw EFCreateError("Cannot create file " + target);
-  CopyContents(in.value().get(), replacement.fd(), source_info.value().st_size, source, target);
-  if (!replacement.Sync().ok()) throw EWriteError("Stream write error");
+void PendingCopy::Write() {
+  if (!replacement_.Create(0755).ok()) throw EFCreateError("Cannot create file " + target_);
+  CopyContents(in_.get(), replacement_.fd(), source_info_.st_size, source_, target_);
+  if (!replacement_.Sync().ok()) throw EWriteError("Stream write error");
+}
 
+void PendingCopy::PutInPlace() {
   // The name may have changed meanwhile; check again right before replacing.
-  CheckTarget(target, source_info.value());
-  if (Status placed = replacement.PutInPlace(); !placed.ok()) FailPutInPlace(target, placed);
+  CheckTarget(target_, source_info_);
+  if (Status placed = replacement_.PutInPlace(); !placed.ok()) FailPutInPlace(target_, placed);
+}
+
+void CopyFileReplacing(const std::string& source, const std::string& target) {
+  PendingCopy copy(source, target);
+  copy.Write();
+  copy.PutInPlace();
 }
 
 }  // namespace tessaline

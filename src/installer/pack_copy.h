@@ -8,6 +8,8 @@
 // error instead of ending the process.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <string>
 
@@ -68,5 +70,31 @@ inline std::string PartialCopyPrefix(const std::string& target_file_name) {
 // Unfinished copies of earlier runs that were killed (see PartialCopyPrefix)
 // and that no running copy holds are removed first.
 void CopyFileReplacing(const std::string& source, const std::string& target);
+
+// The same copy in two steps, so that the bytes can be copied before it is
+// settled whether the copy is to stand: Write makes the whole copy as a new
+// file in target's folder that has no name yet (or, where the file system
+// allows no unnamed files, a hidden one: see PartialCopyPrefix) and syncs
+// it; PutInPlace then makes it `target`. A copy not put in place is removed
+// when the object goes, so that nothing of it is left. Each step raises the
+// errors above that it meets; the source is opened and the target looked at
+// on construction. One thread.
+class PendingCopy {
+ public:
+  PendingCopy(std::string source, std::string target);
+  PendingCopy(const PendingCopy&) = delete;
+  PendingCopy& operator=(const PendingCopy&) = delete;
+
+  // Needs target's folder to exist.
+  void Write();
+  // After Write.
+  void PutInPlace();
+
+ private:
+  std::string source_, target_;
+  UniqueFd in_;
+  struct stat source_info_;
+  FileReplacement replacement_;
+};
 
 }  // namespace tessaline

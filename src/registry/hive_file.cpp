@@ -171,7 +171,7 @@ void HiveFile::LoadLocked(const std::string& target) {
 }
 
 void HiveFile::Preload() {
-  if (preload_.valid() || path_.empty()) return;
+  if (preload_.valid() || cache_valid_ || path_.empty()) return;
   std::string target;
   try {
     target = Target();

@@ -81,7 +81,9 @@ class HiveFile {
   void Modify(const std::function<bool(Hive&)>& change);
 
   // Starts reading the hive ahead (see above). Nothing when a preload is
-  // under way already, or the hive's path or a thread cannot be had.
+  // under way already, when a hive is kept already (the next Read or Modify
+  // checks it against the file as usual), or when the hive's path or a
+  // thread cannot be had.
   void Preload();
 
   // Makes finished changes durable. Each change already is when Modify

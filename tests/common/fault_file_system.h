@@ -5,7 +5,9 @@
 // operation once to learn its steps and then fail each step in turn.
 //
 // Install it with a ScopedFileSystem (platform/file_system.h) or a
-// ScopedFaults below. Thread use: one thread at a time.
+// ScopedFaults below. Thread use: calls may come from several threads (a
+// read ahead on a thread of its own); set faults and look at the calls while
+// no other thread uses the file system.
 #pragma once
 
 #include <fcntl.h>
@@ -14,6 +16,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,12 +95,19 @@ class FaultFileSystem : public FileSystem {
       return -1;
     }
     const int fd = real_.OpenAt(dir, path, flags, mode);
-    if (fd >= 0) paths_[fd] = Join(dir, path);
+    if (fd >= 0) {
+      std::string opened = Join(dir, path);
+      const std::lock_guard<std::mutex> hold(mutex_);
+      paths_[fd] = std::move(opened);
+    }
     return fd;
   }
   int Close(int fd) override {
     const std::string path = PathOf(fd);
-    paths_.erase(fd);
+    {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      paths_.erase(fd);
+    }
     const int result = real_.Close(fd);  // closed even when reported as failed
     if (Fails(FsOp::kClose, path)) return -1;
     return result;
@@ -201,6 +211,7 @@ class FaultFileSystem : public FileSystem {
 
   // Records the call and tells whether it is to fail (errno then set).
   bool Fails(FsOp op, std::string path) {
+    const std::lock_guard<std::mutex> hold(mutex_);
     const std::size_t index = calls_.size();
     const std::size_t nth = count_[op]++;
     calls_.push_back({op, std::move(path)});
@@ -227,6 +238,7 @@ class FaultFileSystem : public FileSystem {
   }
 
   std::string PathOf(int fd) const {
+    const std::lock_guard<std::mutex> hold(mutex_);
     auto it = paths_.find(fd);
     return it != paths_.end() ? it->second : "fd " + std::to_string(fd);
   }
@@ -238,6 +250,7 @@ class FaultFileSystem : public FileSystem {
   }
 
   PosixFileSystem real_;
+  mutable std::mutex mutex_;  // guards what calls record and look up
   std::vector<Call> calls_;
   std::map<FsOp, std::size_t> count_;
   std::optional<Planned> fail_call_;

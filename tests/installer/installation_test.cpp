@@ -201,9 +201,13 @@ TEST_F(InstallPackTest, PackPathThatIsTheExecutableItself) {
 
 // A record that cannot be written is found out before the copy: one error
 // that keeps the usual first line and says which file and why, and nothing
-// copied.
+// copied. Into a folder that stands already the bytes are copied while the
+// hive is read; that copy is never put in place, and a copy that fails
+// meanwhile (no executable) is told only after the record.
 TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) {
   WriteFile(scratch() / "blocker", "x");
+  ::mkdir((scratch() / "e").c_str(), 0777);
+  WriteFile(scratch() / "e/Tessaline.wpk", "an older pack");
   WriteFile(scratch() / "damaged.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n");
   struct Case {
     std::string hive;
@@ -220,14 +224,21 @@ TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) 
     RegistryShutdown();
     test::ScopedEnv hive("WENLORA_REGISTRY", c.hive);
     RegistryStartup();
-    try {
-      InstallPack(scratch() / "d/", exe());
-      ADD_FAILURE() << "no exception";
-    } catch (const Exception& error) {
-      EXPECT_EQ(error.Message().rfind("Failed to set data for 'Pack1'\r\n" + c.reason, 0), 0u)
-          << error.Message();
+    for (const auto& [dest, source] : {std::pair{scratch() / "d/", exe()},
+                                       {scratch() / "e/", exe()},
+                                       {scratch() / "e/", scratch() / "missing"}}) {
+      SCOPED_TRACE(dest + " from " + source);
+      try {
+        InstallPack(dest, source);
+        ADD_FAILURE() << "no exception";
+      } catch (const Exception& error) {
+        EXPECT_EQ(error.Message().rfind("Failed to set data for 'Pack1'\r\n" + c.reason, 0), 0u)
+            << error.Message();
+      }
     }
     EXPECT_FALSE(std::filesystem::exists(scratch() / "d"));
+    EXPECT_EQ(ListDir(scratch() / "e"), Names{"Tessaline.wpk"});
+    EXPECT_EQ(ReadFile(scratch() / "e/Tessaline.wpk"), "an older pack");
     RegistryShutdown();
   }
   RegistryStartup();

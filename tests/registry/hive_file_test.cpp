@@ -264,6 +264,10 @@ TEST_F(HiveFileCacheTest, APreloadIsTakenOnlyWhileTheFileStillHoldsIt) {
     other.Preload();
     EXPECT_EQ(Get(other.Read(), "A"), "1");
     EXPECT_EQ(OpensOfTheHive(fs), 1);  // the preload's read only
+    // With a hive kept, a preload reads nothing: the kept one is checked.
+    other.Preload();
+    EXPECT_EQ(Get(other.Read(), "A"), "1");
+    EXPECT_EQ(OpensOfTheHive(fs), 1);
   }
   {
     ChangesTheHiveOnceRead fs(path);
