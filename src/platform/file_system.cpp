@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/memory.h"
+
 namespace tessaline {
 
 namespace {
@@ -250,6 +252,7 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   const auto size = static_cast<std::size_t>(info.value().st_size);
   std::string text;
   text.reserve(size + 1 + size / 32);
+  PrepareToWrite(text.data(), size + 1);
   text.resize(size + 1);
   std::size_t done = 0;
   for (;;) {

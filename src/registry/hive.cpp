@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "platform/compare.h"
+#include "platform/memory.h"
 #include "platform/utf8.h"
 
 namespace tessaline {
@@ -239,6 +240,7 @@ void HiveKey::ReserveValues(std::size_t extra) {
   // growth, and with room for a few more: a key of many values that gets one
   // more must not copy them all. Room not used is never touched.
   slots_.reserve(std::max(wanted + wanted / 8 + 8, 2 * slots_.capacity()));
+  PrepareToWrite(slots_.data() + slots_.size(), extra * sizeof(Slot));
   value_index_.Reserve(slots_.capacity());
 }
 
@@ -557,6 +559,8 @@ class Parser {
         if (layout_ != nullptr && layout_->values.capacity() < layout_->values.size() + lines) {
           // Room for a few more too: a change adds values after the last.
           layout_->values.reserve(layout_->values.size() + lines + lines / 8 + 8);
+          PrepareToWrite(layout_->values.data() + layout_->values.size(),
+                         lines * sizeof(TextLayout::Value));
         }
         if (layout_ != nullptr) layout_->key_lines.push_back({key, PlaceFrom(begin)});
       } else if (key == nullptr) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/memory.h"
+
 namespace tessaline {
 
 namespace {
@@ -81,7 +83,10 @@ void NameIndex::Reserve(std::size_t count) {
 
 void NameIndex::Resize(std::size_t size) {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(size, Slot{});
+  slots_ = {};
+  slots_.reserve(size);
+  PrepareToWrite(slots_.data(), size * sizeof(Slot));
+  slots_.resize(size);
   // Each slot's stored hash picks its place, so no name is hashed again.
   for (const Slot& slot : old) {
     if (slot.position == 0) continue;
