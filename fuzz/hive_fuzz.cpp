@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!rewritten || !(ParseHive(*rewritten) == changed)) std::abort();
 
   // Changed in place and committed twice, the text must read back as the
-  // changed hive each time: the second commit relies on where the first
-  // left every line.
+  // changed hive each time, and the kept hive must stay that hive: the
+  // second commit relies on where the first left every line.
   HiveText kept = HiveText::Parse(std::string(text));
   for (int round = 0; round < 2; ++round) {
     Hive& now = kept.mutable_hive();
@@ -58,7 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       key->SetValue("added" + std::to_string(round), kRegSz, std::string("x\0", 2));
     }
     const Hive expected = now;
-    if (!kept.Commit(std::size_t{1} << 26) || !(ParseHive(kept.text()) == expected)) std::abort();
+    if (!kept.Commit(std::size_t{1} << 26) || !(ParseHive(kept.text()) == expected) ||
+        !(kept.hive() == expected)) {
+      std::abort();
+    }
   }
   return 0;
 }

@@ -222,9 +222,11 @@ std::size_t HiveKey::PutTextOf(const std::shared_ptr<const std::string>& source,
   if (inserted) {
     slots_.push_back(Slot{static_cast<std::uint32_t>(offset(name)),
                           static_cast<std::uint32_t>(name.size()), text_at, text_size});
+    kept_texts_end_ = std::max<std::size_t>(kept_texts_end_, text_at + 1);
   } else if (Slot& slot = slots_[at]; !slot.decoded()) {
     slot.text_at = text_at;  // the name keeps its first spelling
     slot.text_size = text_size;
+    kept_texts_end_ = std::max<std::size_t>(kept_texts_end_, text_at + 1);
   } else {
     HiveValue& value = decoded_[slot.name_at];
     value.type = kRegSz;
@@ -271,11 +273,15 @@ HiveKey::~HiveKey() {
 
 bool HiveKey::ReleaseBytesFrom(const std::string& source, std::size_t offset) {
   if (source_.get() != &source) return false;
-  // A value's name stands inside its line, and a change of the text starts
-  // at a line's start: a value kept before `offset` lies wholly before it.
+  // A kept value's text stands inside a line at or after its name's (the
+  // name keeps its first listing, the text its last), and a change of the
+  // text starts at a line's start: a value whose text is kept before
+  // `offset` lies wholly before it.
+  if (kept_texts_end_ <= offset) return true;
   for (std::size_t i = 0; i < slots_.size(); ++i) {
-    if (!slots_[i].decoded() && slots_[i].name_at >= offset) Decode(i);
+    if (!slots_[i].decoded() && slots_[i].text_at >= offset) Decode(i);
   }
+  kept_texts_end_ = offset;
   return true;
 }
 
@@ -307,6 +313,7 @@ std::unique_ptr<HiveKey> HiveKey::Clone() const {
     to->slots_ = from->slots_;
     to->decoded_ = from->decoded_;
     to->source_ = from->source_;
+    to->kept_texts_end_ = from->kept_texts_end_;
     to->value_index_ = from->value_index_;
     to->subkey_index_ = from->subkey_index_;
     to->subkeys_.reserve(from->subkeys_.size());

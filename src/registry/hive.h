@@ -188,6 +188,9 @@ class HiveKey {
   NameIndex value_index_;
   std::vector<std::uint32_t> changed_values_;
   bool reshaped_ = false;
+  // One past the largest text_at of a value kept as bytes of source_ (0 when
+  // none ever was): no kept value's text stands at or after it.
+  std::size_t kept_texts_end_ = 0;
 };
 
 // The canonical name of a root key for any spelling of it ("hkey_local_machine"

@@ -109,6 +109,25 @@ TEST(HiveTextTest, ReadsHandEditedFiles) {
   EXPECT_TRUE(ParseHive("").roots().empty());
 }
 
+// A value listed twice keeps its name where it was first listed and its text
+// where it was last: a change to a line between the two must not move the
+// kept text from under it, whether the text is edited in its own memory or
+// written anew.
+TEST(HiveTextTest, AValueListedTwiceKeepsItsTextWhenALineBetweenItsListingsChanges) {
+  for (const std::size_t room : {std::size_t{0}, std::size_t{4096}}) {
+    SCOPED_TRACE(room);
+    std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"A\"=\"1\"\n\"B\"=hex:01\n\"A\"=\"2\"\n";
+    text.reserve(text.size() + room);
+    HiveText kept = HiveText::Parse(std::move(text));
+    HiveKey* key = kept.mutable_hive().FindKey(std::vector<std::string>{"HKEY_LOCAL_MACHINE", "K"});
+    ASSERT_NE(key, nullptr);
+    key->SetValue("B", kRegSz, std::string("a text longer than the one before\0", 34));
+    ASSERT_TRUE(kept.Commit(1 << 20));
+    EXPECT_EQ(key->FindValue("A")->data, std::string("2\0", 2));
+    EXPECT_EQ(ParseHive(kept.text()), kept.hive());
+  }
+}
+
 // A text value read from a text is kept as its bytes there: it reads back
 // with its NUL, a copy changes apart from it, and it equals only a REG_SZ
 // value of the same bytes and one NUL.
