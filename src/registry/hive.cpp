@@ -313,6 +313,7 @@ std::unique_ptr<HiveKey> HiveKey::Clone() const {
     to->slots_ = from->slots_;
     to->decoded_ = from->decoded_;
     to->source_ = from->source_;
+    to->values_before_changes_ = from->slots_.size();
     to->kept_texts_end_ = from->kept_texts_end_;
     to->value_index_ = from->value_index_;
     to->subkey_index_ = from->subkey_index_;
@@ -1278,18 +1279,23 @@ bool LinesHold(std::string_view lines, const HiveValue& value) {
   return Parser::ReadValueLines(lines, read) && read.type == value.type && read.data == value.data;
 }
 
-// Adds to `edits` what the values `key` notes as set need in `text`: a
-// changed value's lines replaced, new values after the key's last line.
-// False when that cannot be done value by value (a key without a line of its
-// own, a line that would not read back as its value).
+// Adds to `edits` what the values `key` notes as set need in `text`, as the
+// line-by-line rewrite decides it: every listing of a changed value replaced
+// (a value is unchanged when its last listing already reads as it), new
+// values after the key's last line. False when that cannot be done value by
+// value (a key without a line of its own, a line that would not read back as
+// its value, a value the layout has no line for).
 bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view text,
                   std::string_view eol, std::vector<TextEdit>& edits) {
-  const std::size_t count = key.value_count();
-  std::vector<char> marked(count, 0), placed(count, 0);
-  for (std::uint32_t at : key.changed_values()) {
-    if (at >= count) return false;
-    marked[at] = 1;
-  }
+  // The positions set, in order, each once; those from values_before_changes()
+  // on are new values, which have no line yet.
+  std::vector<std::uint32_t> set = key.changed_values();
+  std::sort(set.begin(), set.end());
+  set.erase(std::unique(set.begin(), set.end()), set.end());
+  if (set.empty()) return true;
+  if (set.back() >= key.value_count()) return false;
+  const auto first_new = std::lower_bound(set.begin(), set.end(), key.values_before_changes());
+
   const TextLayout::Place* last = nullptr;  // the key's last line
   const auto note_last = [&last](const TextLayout::Place& place) {
     if (last == nullptr || place.end > last->end) last = &place;
@@ -1300,26 +1306,53 @@ bool PlanKeyEdits(const HiveKey& key, const TextLayout& layout, std::string_view
     note_last(layout.key_lines[i].place);
     key_line = i;
   }
-  for (std::size_t i = 0; i < layout.values.size(); ++i) {
-    const TextLayout::Value& entry = layout.values[i];
-    if (layout.key_of(entry) != &key) continue;
-    note_last(entry.place);
-    if (!marked[entry.position]) continue;
-    placed[entry.position] = 1;
-    const HiveValue value = key.value(entry.position);
-    const TextLayout::Place& place = entry.place;
-    if (LinesHold(text.substr(place.begin, place.end - place.begin), value)) continue;
-    std::string lines = ValueLines(value, eol);
-    if (!LinesHold(lines, value)) return false;
-    edits.push_back({place.begin, place.end, std::move(lines), i});
+  if (first_new == set.begin()) {
+    // Only new values: the key's entries stand in the layout in the order of
+    // their lines, so its last one, found from the end, ends last.
+    for (std::size_t i = layout.values.size(); i-- > 0;) {
+      if (layout.key_of(layout.values[i]) != &key) continue;
+      note_last(layout.values[i].place);
+      break;
+    }
+  } else {
+    // Every listing of each value set, by position and then in text order.
+    std::vector<std::pair<std::uint32_t, std::size_t>> listings;  // position, layout index
+    for (std::size_t i = 0; i < layout.values.size(); ++i) {
+      const TextLayout::Value& entry = layout.values[i];
+      if (layout.key_of(entry) != &key) continue;
+      note_last(entry.place);
+      if (std::binary_search(set.begin(), first_new, entry.position)) {
+        listings.emplace_back(entry.position, i);
+      }
+    }
+    std::sort(listings.begin(), listings.end(), [&layout](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first < b.first
+                                : layout.values[a.second].place.begin <
+                                      layout.values[b.second].place.begin;
+    });
+    std::size_t found = 0;
+    for (std::size_t from = 0, to; from < listings.size(); from = to) {
+      const std::uint32_t position = listings[from].first;
+      for (to = from + 1; to < listings.size() && listings[to].first == position;) ++to;
+      ++found;
+      const HiveValue value = key.value(position);
+      const TextLayout::Place& final = layout.values[listings[to - 1].second].place;
+      if (LinesHold(text.substr(final.begin, final.end - final.begin), value)) continue;
+      const std::string lines = ValueLines(value, eol);
+      if (!LinesHold(lines, value)) return false;
+      for (std::size_t j = from; j < to; ++j) {
+        const TextLayout::Place& place = layout.values[listings[j].second].place;
+        edits.push_back({place.begin, place.end, lines, listings[j].second});
+      }
+    }
+    if (found != static_cast<std::size_t>(first_new - set.begin())) return false;
   }
   TextEdit insertion{0, 0, {}, kNoIndex, key_line};
-  for (std::size_t at = 0; at < count; ++at) {
-    if (!marked[at] || placed[at]) continue;
-    const HiveValue value = key.value(at);
+  for (auto at = first_new; at != set.end(); ++at) {
+    const HiveValue value = key.value(*at);
     std::string lines = ValueLines(value, eol);
     if (!LinesHold(lines, value)) return false;
-    insertion.positions.push_back(at);
+    insertion.positions.push_back(*at);
     insertion.sizes.push_back(lines.size());
     insertion.text += lines;
   }

@@ -129,9 +129,13 @@ class HiveKey {
   // (a value removed, a subkey added). Copies start with no changes.
   const std::vector<std::uint32_t>& changed_values() const { return changed_values_; }
   bool reshaped() const { return reshaped_; }
+  // How many values the key had when its changes were last forgotten (or it
+  // was read or copied): a value set at a position from there on is new.
+  std::size_t values_before_changes() const { return values_before_changes_; }
   void ForgetChanges() {
     changed_values_.clear();
     reshaped_ = false;
+    values_before_changes_ = slots_.size();
   }
 
   // For a text about to change from byte `offset` on: when this key keeps
@@ -188,6 +192,7 @@ class HiveKey {
   NameIndex value_index_;
   std::vector<std::uint32_t> changed_values_;
   bool reshaped_ = false;
+  std::size_t values_before_changes_ = 0;
   // One past the largest text_at of a value kept as bytes of source_ (0 when
   // none ever was): no kept value's text stands at or after it.
   std::size_t kept_texts_end_ = 0;

@@ -506,7 +506,7 @@ std::string RandomData(std::mt19937& rng, std::uint32_t type) {
 // line-by-line rewrite gives from the previous text, read back as the
 // changed hive, and leave a layout the next change can rely on: with a byte
 // order mark or not, CR LF or LF, with or without a last line end, values
-// changed back to what their line already holds, new values in keys listed
+// changed back to what their line already holds, values listed twice, new values in keys listed
 // twice, and now and then a removal or a new key (written line by line).
 TEST(HiveRewriteTest, ChangesCommittedInPlaceMatchTheLineByLineRewrite) {
   std::mt19937 rng(20261209);
@@ -517,6 +517,9 @@ TEST(HiveRewriteTest, ChangesCommittedInPlaceMatchTheLineByLineRewrite) {
       "\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\B]\r\n@=dword:00000001\r\n"
       "[HKEY_CURRENT_USER\\C]\r\n[hkey_current_user\\b]\r\n\"y\"=hex:01\r\n",
       "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\D]\n",
+      // Values listed twice, with lines between their listings.
+      "REGEDIT4\n[HKEY_LOCAL_MACHINE\\E]\n\"d\"=\"1\"\n\"e\"=hex:02\n\"f\"=\"3\"\n\"D\"=\"4\"\n"
+      "[HKEY_LOCAL_MACHINE\\F]\n\"g\"=\"5\"\n[hkey_local_machine\\e]\n\"F\"=\"6\"\n",
   };
   for (int round = 0; round < 300; ++round) {
     HiveText text = HiveText::Parse(starts[round % starts.size()]);
