@@ -222,16 +222,16 @@ std::size_t HiveKey::PutTextOf(const std::shared_ptr<const std::string>& source,
   if (inserted) {
     slots_.push_back(Slot{static_cast<std::uint32_t>(offset(name)),
                           static_cast<std::uint32_t>(name.size()), text_at, text_size});
-    kept_texts_end_ = std::max<std::size_t>(kept_texts_end_, text_at + 1);
   } else if (Slot& slot = slots_[at]; !slot.decoded()) {
     slot.text_at = text_at;  // the name keeps its first spelling
     slot.text_size = text_size;
-    kept_texts_end_ = std::max<std::size_t>(kept_texts_end_, text_at + 1);
   } else {
     HiveValue& value = decoded_[slot.name_at];
     value.type = kRegSz;
     value.data = WithNul(text);
+    return at;
   }
+  kept_texts_end_ = std::max<std::size_t>(kept_texts_end_, text_at + 1);
   return at;
 }
 
@@ -584,9 +584,10 @@ class Parser {
   }
 
   // The common value line, "name"="text" and its line end, read in one scan
-  // of its bytes for `key` (put into it a few lines later: PendingValue). False, with nothing read, for any other line
-  // (blanks, escapes, control characters, other forms, bytes that are not
-  // UTF-8): the general path then reads it, and reports what is wrong.
+  // of its bytes for `key` (put into it a few lines later: PendingValue).
+  // False, with nothing read, for any other line (blanks, escapes, control
+  // characters, other forms, bytes that are not UTF-8): the general path then
+  // reads it, and reports what is wrong.
   bool ReadPlainValueLine(HiveKey& key) {
     const std::string_view rest = lines_.rest();
     if (rest.empty() || rest.front() != '"') return false;
@@ -612,33 +613,6 @@ class Parser {
     pending_[(pending_first_ + pending_count_++) % kPendingValues] =
         PendingValue{&key, name, text, key.PrepareValue(name), PlaceFrom(begin)};
     return true;
-  }
-
-  // A plain value line read but not yet put into its key. Putting a value
-  // looks its name up in the key's index, most of which is out of the cache
-  // in a large key; a value is put only some lines after its name's slot was
-  // asked for (PrepareValue), so that the lookup finds it at hand. Values are
-  // put in the order of their lines, so the result is the same.
-  struct PendingValue {
-    HiveKey* key;
-    std::string_view name, text;
-    std::uint64_t prepared;
-    TextLayout::Place place;
-  };
-  static constexpr std::size_t kPendingValues = 8;
-
-  void PutOldestPendingValue() {
-    const PendingValue& value = pending_[pending_first_];
-    const std::size_t position =
-        value.key->PutTextOf(source_, value.name, value.prepared, value.text);
-    if (layout_ != nullptr) AddToLayout(position, value.place);
-    pending_first_ = (pending_first_ + 1) % kPendingValues;
-    --pending_count_;
-  }
-
-  // Puts every pending value, before a line of any other kind is read.
-  void PutPendingValues() {
-    while (pending_count_ > 0) PutOldestPendingValue();
   }
 
   // The position of the '"' that ends the plain text starting at text[from];
@@ -675,10 +649,35 @@ class Parser {
   }
 
   TextLayout* layout_ = nullptr;  // filled while parsing when set
-  std::array<PendingValue, kPendingValues> pending_;
-  std::size_t pending_first_ = 0, pending_count_ = 0;
 
  private:
+  // A plain value line read but not yet put into its key. Putting a value
+  // looks its name up in the key's index, most of which is out of the cache
+  // in a large key; a value is put only some lines after its name's slot was
+  // asked for (PrepareValue), so that the lookup finds it at hand. Values are
+  // put in the order of their lines, so the result is the same.
+  struct PendingValue {
+    HiveKey* key;
+    std::string_view name, text;
+    std::uint64_t prepared;
+    TextLayout::Place place;
+  };
+  static constexpr std::size_t kPendingValues = 8;
+
+  void PutOldestPendingValue() {
+    const PendingValue& value = pending_[pending_first_];
+    const std::size_t position =
+        value.key->PutTextOf(source_, value.name, value.prepared, value.text);
+    if (layout_ != nullptr) AddToLayout(position, value.place);
+    pending_first_ = (pending_first_ + 1) % kPendingValues;
+    --pending_count_;
+  }
+
+  // Puts every pending value, before a line of any other kind is read.
+  void PutPendingValues() {
+    while (pending_count_ > 0) PutOldestPendingValue();
+  }
+
   static std::string_view WithoutByteOrderMark(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     return text;
@@ -868,6 +867,8 @@ class Parser {
     }
   }
 
+  std::array<PendingValue, kPendingValues> pending_;
+  std::size_t pending_first_ = 0, pending_count_ = 0;
   std::string_view text_;  // the whole text, its byte-order mark included
   std::shared_ptr<const std::string> source_;  // the same, when shared with the hive
   LineCursor lines_;
