@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <random>
+#include <utility>
 
 namespace tessaline {
 
@@ -219,16 +220,72 @@ Status FileReplacement::PutInPlace() {
     if (Status named = NameUnnamedFile(); !named.ok()) return named;
   }
   FileSystem& fs = CurrentFileSystem();
-  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str()) != 0) {
+  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), 0) !=
+      0) {
     return SystemError("rename", target_, errno);
   }
   partial_name_.clear();
-  // Make the new directory entry durable too.
+  return SyncFolder();
+}
+
+Status FileReplacement::SyncFolder() {
+  // Makes the changed directory entries durable too.
   if (Status synced = SyncFd(folder_.get(), ContainingFolder(target_));
       !synced.ok() && synced.code() != EINVAL) {
     return SystemError("sync folder", synced.error().path(), synced.code());
   }
   return Status::Ok();
+}
+
+Status FileReplacement::PutInPlaceKeepingOld() {
+  FileSystem& fs = CurrentFileSystem();
+  struct stat old_info;
+  if (fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT) return SystemError("stat", target_, errno);
+    if (Status placed = PutInPlace(); !placed.ok()) return placed;
+    undo_ = UndoBy::kRemoving;
+    return Status::Ok();
+  }
+  // An old regular file is locked first, so that another run does not take
+  // it, under its hidden name, for a leftover and remove it. (Leftovers are
+  // only ever regular files; one that another program holds locked is safe
+  // from them as it is.)
+  UniqueFd old;
+  if (S_ISREG(old_info.st_mode)) {
+    Result<UniqueFd> opened =
+        OpenAt(folder_.get(), file_name_, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0, "open");
+    if (opened.ok() && LockExclusive(opened.value().get())) old = std::move(opened.value());
+  }
+  if (partial_name_.empty()) {
+    if (Status named = NameUnnamedFile(); !named.ok()) return named;
+  }
+  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(),
+                  RENAME_EXCHANGE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return SystemError("rename", target_, errno);
+    return PutInPlace();  // a file system that cannot swap names: the old file goes
+  }
+  replaced_ = std::move(old);
+  undo_ = UndoBy::kSwappingBack;
+  return SyncFolder();
+}
+
+Status FileReplacement::Undo() {
+  const UndoBy undo = std::exchange(undo_, UndoBy::kNothing);
+  if (undo == UndoBy::kNothing || !NameLeadsTo(folder_.get(), file_name_, file_.get())) {
+    return Status::Ok();
+  }
+  FileSystem& fs = CurrentFileSystem();
+  if (undo == UndoBy::kSwappingBack) {
+    if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(),
+                    RENAME_EXCHANGE) != 0) {
+      return SystemError("rename", target_, errno);
+    }
+    replaced_.Reset();
+    // The hidden name leads to the new file now; the destructor removes it.
+  } else if (fs.UnlinkAt(folder_.get(), file_name_.c_str(), 0) != 0) {
+    return SystemError("unlink", target_, errno);
+  }
+  return SyncFolder();
 }
 
 }  // namespace tessaline

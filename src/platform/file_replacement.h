@@ -63,18 +63,41 @@ class FileReplacement {
   // folder, EINVAL, is taken as done). Call after Sync.
   Status PutInPlace();
 
+  // The same, but what it replaces is kept under the new file's hidden name
+  // (the two names are swapped; a regular file is locked, so that no other
+  // run takes it for a leftover), so that Undo can still put it back; the
+  // object removes it when it goes. Where the file system cannot swap names,
+  // the new file replaces the old one as PutInPlace does and nothing is
+  // kept. Errors as PutInPlace's, and "stat" when the target cannot be
+  // looked at.
+  Status PutInPlaceKeepingOld();
+
+  // After PutInPlaceKeepingOld, while the target still leads to the new
+  // file: puts what it replaced back at the target, or removes the target
+  // when nothing stood there before, and syncs the folder. Nothing when the
+  // target leads elsewhere by now, or when the old file could not be kept;
+  // a second call does nothing.
+  // Errors: "rename", "unlink", "sync folder".
+  Status Undo();
+
  private:
   void RemoveStalePartialFiles();
   bool CreateNamed(mode_t mode);
   Status NameUnnamedFile();
   Status KeepAccessList();
+  Status SyncFolder();
 
   std::string target_;
   std::string file_name_;
   std::string prefix_;
   UniqueFd folder_;
   UniqueFd file_;
-  std::string partial_name_;  // the new file's name in the folder, while it has one
+  std::string partial_name_;  // the new file's name in the folder, while it has one;
+                              // the kept old file's after PutInPlaceKeepingOld
+  UniqueFd replaced_;         // the kept old file, locked when it is a regular file
+  // How Undo puts things back after PutInPlaceKeepingOld.
+  enum class UndoBy { kNothing, kRemoving, kSwappingBack };
+  UndoBy undo_ = UndoBy::kNothing;
   sigset_t file_size_signal_;
   sigset_t previous_mask_;
   bool file_size_signal_was_pending_ = false;

@@ -79,9 +79,9 @@ int PosixFileSystem::LinkAt(int old_dir, const char* old_path, int new_dir, cons
                             int flags) {
   return ::linkat(old_dir, old_path, new_dir, new_path, flags);
 }
-int PosixFileSystem::RenameAt(int old_dir, const char* old_path, int new_dir,
-                              const char* new_path) {
-  return ::renameat(old_dir, old_path, new_dir, new_path);
+int PosixFileSystem::RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
+                              unsigned flags) {
+  return ::renameat2(old_dir, old_path, new_dir, new_path, flags);
 }
 int PosixFileSystem::UnlinkAt(int dir, const char* path, int flags) {
   return ::unlinkat(dir, path, flags);

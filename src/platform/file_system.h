@@ -50,7 +50,9 @@ class FileSystem {
   virtual int MakeDirAt(int dir, const char* path, mode_t mode) = 0;
   virtual int LinkAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
                      int flags) = 0;
-  virtual int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path) = 0;
+  // renameat2: `flags` 0 or RENAME_EXCHANGE (swap the two names).
+  virtual int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
+                       unsigned flags) = 0;
   virtual int UnlinkAt(int dir, const char* path, int flags) = 0;
   virtual int Lock(int fd, int operation) = 0;  // flock
   virtual int ChangeMode(int fd, mode_t mode) = 0;
@@ -84,7 +86,8 @@ class PosixFileSystem : public FileSystem {
   int MakeDirAt(int dir, const char* path, mode_t mode) override;
   int LinkAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
              int flags) override;
-  int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path) override;
+  int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
+               unsigned flags) override;
   int UnlinkAt(int dir, const char* path, int flags) override;
   int Lock(int fd, int operation) override;
   int ChangeMode(int fd, mode_t mode) override;

@@ -161,9 +161,10 @@ class FaultFileSystem : public FileSystem {
     if (Fails(FsOp::kLink, Join(new_dir, new_path))) return -1;
     return real_.LinkAt(old_dir, old_path, new_dir, new_path, flags);
   }
-  int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path) override {
+  int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
+               unsigned flags) override {
     if (Fails(FsOp::kRename, Join(new_dir, new_path))) return -1;
-    return real_.RenameAt(old_dir, old_path, new_dir, new_path);
+    return real_.RenameAt(old_dir, old_path, new_dir, new_path, flags);
   }
   int UnlinkAt(int dir, const char* path, int flags) override {
     if (Fails(FsOp::kUnlink, Join(dir, path))) return -1;

@@ -61,6 +61,73 @@ TEST(FileReplacementTest, LeftoversOfKilledRunsGoUnlessSomeoneHoldsThem) {
             (Names{".f.part-busy01", ".f.part-toolongname", ".g.part-abc123", "f"}));
 }
 
+// A replacement put in place keeping the old file can be undone: a file or a
+// link comes back as it was (the kept one locked meanwhile, so that no other
+// run takes it for a leftover), nothing comes back as nothing, and a target
+// that leads elsewhere by then is left alone. Not undone, the kept file goes.
+TEST(FileReplacementTest, UndoPutsBackWhatWasReplaced) {
+  ScratchDir dir;
+  const std::string target = dir / "f";
+  auto put_new = [&](FileReplacement& replacement) {
+    ASSERT_TRUE(replacement.Create(0644).ok());
+    ASSERT_TRUE(WriteAll(replacement.fd(), "new", target).ok());
+    ASSERT_TRUE(replacement.Sync().ok());
+    ASSERT_TRUE(replacement.PutInPlaceKeepingOld().ok());
+    EXPECT_EQ(ReadFile(target), "new");
+  };
+  for (const bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed new file" : "hidden new file");
+    test::ScopedFaults fs;
+    if (!unnamed) fs.RefuseUnnamedFiles();
+    WriteFile(target, "old");
+    {
+      FileReplacement replacement(target);
+      put_new(replacement);
+      // Another run's clean-up of leftovers finds the kept file held.
+      ASSERT_TRUE(FileReplacement(target).Create(0644).ok());
+      ASSERT_TRUE(replacement.Undo().ok());
+      EXPECT_EQ(ReadFile(target), "old");
+      EXPECT_TRUE(replacement.Undo().ok());  // a second time: nothing
+    }
+    EXPECT_EQ(ListDir(dir.path()), Names{"f"});
+    ::unlink(target.c_str());
+    {
+      FileReplacement replacement(target);
+      put_new(replacement);
+      ASSERT_TRUE(replacement.Undo().ok());
+    }
+    EXPECT_EQ(ListDir(dir.path()), Names{});
+  }
+
+  WriteFile(dir / "elsewhere", "kept by the link");
+  ASSERT_EQ(::symlink("elsewhere", target.c_str()), 0);
+  {
+    FileReplacement replacement(target);
+    put_new(replacement);
+    ASSERT_TRUE(replacement.Undo().ok());
+  }
+  char link[64] = {};
+  EXPECT_EQ(::readlink(target.c_str(), link, sizeof link - 1), 9);
+  EXPECT_STREQ(link, "elsewhere");
+  ::unlink(target.c_str());
+
+  WriteFile(target, "old");
+  {
+    FileReplacement replacement(target);
+    put_new(replacement);
+    WriteFile(dir / "theirs", "theirs");
+    ASSERT_EQ(::rename((dir / "theirs").c_str(), target.c_str()), 0);
+    ASSERT_TRUE(replacement.Undo().ok());
+  }
+  EXPECT_EQ(ReadFile(target), "theirs");
+  {
+    FileReplacement replacement(target);
+    put_new(replacement);
+  }
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(ListDir(dir.path()), (Names{"elsewhere", "f"}));
+}
+
 TEST(FileReplacementTest, ATargetWithoutANameOrFolderIsRefused) {
   ScratchDir dir;
   FileReplacement no_name(dir.path() + "/");
