@@ -1,6 +1,9 @@
 #include "installer/installation.h"
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include "installer/folders.h"
 #include "installer/identity.h"
@@ -16,8 +19,13 @@ namespace {
 // Writes one value of the pack record. The store writes nothing when it
 // cannot open or create the key; that must not pass for a recorded pack.
 void WriteRecordValue(const std::string& name, const std::string& data) {
-  if (!CipherReg->WriteValue("Pack", name, data))
-    throw ERegistryException("Failed to set data for '" + name + "'");
+  bool written;
+  try {
+    written = CipherReg->WriteValue("Pack", name, data);
+  } catch (const ERegistryException& e) {
+    throw ERegistryException(WithCause(e.what(), e.cause()));
+  }
+  if (!written) throw ERegistryException("Failed to set data for '" + name + "'");
 }
 
 }  // namespace
@@ -49,18 +57,27 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
   // pack is copied into a new file that has no name yet (when its folder
   // stands already).
   CipherReg->PreloadHive();
-  const std::string first_value = "Pack" + std::to_string(PackNo);
-  const auto check_record = [&first_value] {
-    if (const std::string reason = CipherReg->WhyValuesCannotBeWritten(); !reason.empty()) {
-      throw ERegistryException("Failed to set data for '" + first_value + "'\r\n" + reason);
-    }
-  };
   const std::string folder = PackFolderFor(dir_n);
   const std::string pack_path = PackPathFor(dir_n);
+  const std::string number = std::to_string(PackNo);
+  const std::string key = kProductKeyPath + std::string("Pack");
+  const std::vector<std::string> names = {"Pack" + number, "Comm" + number, "Cir" + number};
+  const std::vector<std::string> record = {pack_path, PackName, PackNameCyr};
+  TRegistry::ValuesBefore before;
+  const auto check_record = [&] {
+    before = CipherReg->CheckValuesBeforeWriting(key, names);
+    if (!before.why_not.empty()) {
+      throw ERegistryException(
+          WithCause("Failed to set data for '" + names[0] + "'", before.why_not));
+    }
+  };
   std::optional<PendingCopy> copy;
   try {
     // A path no program could open is never recorded, nor its folders made.
-    if (pack_path.size() > kMaxPathLength) throw EFCreateError("Cannot create file " + pack_path);
+    if (pack_path.size() > kMaxPathLength) {
+      throw EFCreateError(
+          WithCause("Cannot create file " + pack_path, std::strerror(ENAMETOOLONG)));
+    }
     if (!folder.empty() && DirectoryExists(folder)) {
       copy.emplace(source_path, pack_path);
       copy->Write();
@@ -76,9 +93,26 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
     copy->Write();
   }
   copy->PutInPlace();
-  WriteRecordValue(first_value, pack_path);
-  WriteRecordValue("Comm" + std::to_string(PackNo), PackName);
-  WriteRecordValue("Cir" + std::to_string(PackNo), PackNameCyr);
+  std::size_t written = 0;
+  try {
+    for (; written < names.size(); ++written) WriteRecordValue(names[written], record[written]);
+  } catch (const ERegistryException& failed) {
+    // A record that fails half-way (a full disk, the hive's size limit)
+    // leaves no half record and no pack file behind it: what was written is
+    // put back as it was. (The failed value itself is looked at too: a write
+    // can fail after its file took its place, when the folder cannot be
+    // synced.)
+    std::string message = failed.what();
+    try {
+      CipherReg->RestoreValues(key, names, record, before);
+    } catch (const ERegistryException& e) {
+      if (written > 0) message += "\r\nThe values written so far stay: " + std::string(e.what());
+    }
+    if (const Status undone = copy->Undo(); !undone.ok()) {
+      message += "\r\nThe pack file stays: " + undone.error().ToString();
+    }
+    throw ERegistryException(message);
+  }
   return pack_path;
 }
 

@@ -34,7 +34,11 @@ std::string PackPathFor(const std::string& dir_n);  // with PackName
 //
 // Errors: "Unable to create directory" (no folder in `dir_n`), the copy's
 // errors (nothing recorded then), and "Failed to set data for '<name>'" when
-// a record value cannot be written (the values before it stay written).
+// a record value cannot be written. Each but the first has a second line
+// saying why, in the system's words. A record that fails half-way is taken
+// back: the values written before it get their old values again (or go), and
+// the pack file its old file (or goes); a further line tells what could not
+// be taken back. Folders made for the pack stay.
 std::string InstallPack(const std::string& dir_n, const std::string& source_path);
 
 // The completion message: "Pack installation finished", CR LF, the pack path.

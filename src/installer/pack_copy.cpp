@@ -38,11 +38,11 @@ void CopyContents(int in, int out, off_t size, const std::string& source,
     }
     const auto piece = static_cast<std::size_t>(std::min<off_t>(size - done, kCopyPieceSize));
     if (!buffer) buffer = std::make_unique<char[]>(piece);
-    if (!ReadExactlyAt(in, buffer.get(), piece, done, source).ok()) {
-      throw EReadError("Stream read error");
+    if (Status read = ReadExactlyAt(in, buffer.get(), piece, done, source); !read.ok()) {
+      throw EReadError(WithCause("Stream read error", source + ": " + read.error().Reason()));
     }
-    if (!WriteExactlyAt(out, buffer.get(), piece, done, target).ok()) {
-      throw EWriteError("Stream write error");
+    if (Status written = WriteExactlyAt(out, buffer.get(), piece, done, target); !written.ok()) {
+      throw EWriteError(WithCause("Stream write error", target + ": " + written.error().Reason()));
     }
     done += static_cast<off_t>(piece);
   }
@@ -53,10 +53,18 @@ void CopyContents(int in, int out, off_t size, const std::string& source,
 // looked at for a reason other than its absence is refused too.
 void CheckTarget(const std::string& target, const struct stat& source_info) {
   Result<struct stat> info = StatPath(target);
-  const bool in_the_way =
-      info.ok() ? !S_ISREG(info.value().st_mode) || SameFile(info.value(), source_info)
-                : info.code() != ENOENT;
-  if (in_the_way) throw EFCreateError("Cannot create file " + target);
+  std::string in_the_way;
+  if (!info.ok()) {
+    if (info.code() != ENOENT) in_the_way = info.error().Reason();
+  } else if (S_ISDIR(info.value().st_mode)) {
+    in_the_way = "A folder has that name";
+  } else if (!S_ISREG(info.value().st_mode)) {
+    in_the_way = "Something that is not a regular file has that name";
+  } else if (SameFile(info.value(), source_info)) {
+    in_the_way = "It is the running program itself";
+  }
+  if (!in_the_way.empty())
+    throw EFCreateError(WithCause("Cannot create file " + target, in_the_way));
 }
 
 // How a failed step of putting the new file in place is reported: a full
@@ -66,9 +74,10 @@ void CheckTarget(const std::string& target, const struct stat& source_info) {
   const int code = status.code();
   if (status.error().operation() == "sync folder" || code == ENOSPC || code == EDQUOT ||
       code == EIO) {
-    throw EWriteError("Stream write error");
+    throw EWriteError(
+        WithCause("Stream write error", status.error().path() + ": " + status.error().Reason()));
   }
-  throw EFCreateError("Cannot create file " + target);
+  throw EFCreateError(WithCause("Cannot create file " + target, status.error().Reason()));
 }
 
 }  // namespace
@@ -77,8 +86,10 @@ PendingCopy::PendingCopy(std::string source, std::string target)
     : source_(std::move(source)), target_(std::move(target)), replacement_(target_) {
   Result<UniqueFd> in = Open(source_, O_RDONLY | O_NONBLOCK);
   Result<struct stat> info = in.ok() ? StatOpen(in.value().get(), source_) : in.error();
-  if (!info.ok() || !S_ISREG(info.value().st_mode)) {
-    throw EFOpenError("Cannot open file " + source_);
+  if (!info.ok())
+    throw EFOpenError(WithCause("Cannot open file " + source_, info.error().Reason()));
+  if (!S_ISREG(info.value().st_mode)) {
+    throw EFOpenError(WithCause("Cannot open file " + source_, "It is not a regular file"));
   }
   in_ = std::move(in.value());
   source_info_ = info.value();
@@ -86,15 +97,21 @@ PendingCopy::PendingCopy(std::string source, std::string target)
 }
 
 void PendingCopy::Write() {
-  if (!replacement_.Create(0755).ok()) throw EFCreateError("Cannot create file " + target_);
+  if (Status created = replacement_.Create(0755); !created.ok()) {
+    throw EFCreateError(WithCause("Cannot create file " + target_, created.error().Reason()));
+  }
   CopyContents(in_.get(), replacement_.fd(), source_info_.st_size, source_, target_);
-  if (!replacement_.Sync().ok()) throw EWriteError("Stream write error");
+  if (Status synced = replacement_.Sync(); !synced.ok()) {
+    throw EWriteError(WithCause("Stream write error", target_ + ": " + synced.error().Reason()));
+  }
 }
 
 void PendingCopy::PutInPlace() {
   // The name may have changed meanwhile; check again right before replacing.
   CheckTarget(target_, source_info_);
-  if (Status placed = replacement_.PutInPlace(); !placed.ok()) FailPutInPlace(target_, placed);
+  if (Status placed = replacement_.PutInPlaceKeepingOld(); !placed.ok()) {
+    FailPutInPlace(target_, placed);
+  }
 }
 
 void CopyFileReplacing(const std::string& source, const std::string& target) {

@@ -56,7 +56,8 @@ inline std::string PartialCopyPrefix(const std::string& target_file_name) {
 // existing `target` only once the whole copy is written and synced. The new
 // file gets mode 0755 (less the umask): the pack is a copy of an executable.
 //
-// Errors (nothing is changed at `target` and no unfinished copy remains):
+// Errors (nothing is changed at `target` and no unfinished copy remains),
+// each text followed by a line saying why (WithCause, platform/exception.h):
 //   EFOpenError("Cannot open file <source>") when `source` cannot be opened
 //     or is not a regular file;
 //   EFCreateError("Cannot create file <target>") when the new file cannot be
@@ -76,9 +77,11 @@ void CopyFileReplacing(const std::string& source, const std::string& target);
 // file in target's folder that has no name yet (or, where the file system
 // allows no unnamed files, a hidden one: see PartialCopyPrefix) and syncs
 // it; PutInPlace then makes it `target`. A copy not put in place is removed
-// when the object goes, so that nothing of it is left. Each step raises the
-// errors above that it meets; the source is opened and the target looked at
-// on construction. One thread.
+// when the object goes, so that nothing of it is left. Until then the file
+// it replaced is kept too (FileReplacement::PutInPlaceKeepingOld), so that
+// Undo can put it back when what the copy was for fails after all. Each step
+// raises the errors above that it meets; the source is opened and the target
+// looked at on construction. One thread.
 class PendingCopy {
  public:
   PendingCopy(std::string source, std::string target);
@@ -89,6 +92,9 @@ class PendingCopy {
   void Write();
   // After Write.
   void PutInPlace();
+  // After PutInPlace: `target` as it was before (the file it held back, or
+  // no file). Raises nothing: a failure comes back as its status.
+  Status Undo() { return replacement_.Undo(); }
 
  private:
   std::string source_, target_;

@@ -55,9 +55,9 @@ int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& ou
     }
     return 0;
   } catch (const std::exception& error) {
-    err << ExceptionDisplayText(error.what()) << '\n';
+    PrintLines(ExceptionDisplayText(error.what()), err);
   } catch (...) {
-    err << ExceptionDisplayText("Unknown error") << '\n';
+    PrintLines(ExceptionDisplayText("Unknown error"), err);
   }
   err.flush();
   return 1;

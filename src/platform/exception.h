@@ -14,4 +14,13 @@ class Exception : public std::runtime_error {
   std::string Message() const { return what(); }
 };
 
+// A failure's fixed text and, on a line of its own, what caused it (the
+// system's words, their first letter made a capital); the text alone when
+// the cause is empty.
+inline std::string WithCause(const std::string& message, std::string cause) {
+  if (cause.empty()) return message;
+  if (cause[0] >= 'a' && cause[0] <= 'z') cause[0] = static_cast<char>(cause[0] - 'a' + 'A');
+  return message + "\r\n" + cause;
+}
+
 }  // namespace tessaline

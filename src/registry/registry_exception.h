@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/exception.h"
 
@@ -10,7 +11,16 @@ namespace tessaline {
 
 class ERegistryException : public Exception {
  public:
-  explicit ERegistryException(const std::string& message) : Exception(message) {}
+  explicit ERegistryException(const std::string& message, std::string cause = {})
+      : Exception(message), cause_(std::move(cause)) {}
+
+  // What made the operation fail when the message does not say it (a value
+  // that cannot be written keeps its fixed message, and the hive file's
+  // error, such as a full disk, comes here); empty otherwise.
+  const std::string& cause() const { return cause_; }
+
+ private:
+  std::string cause_;
 };
 
 }  // namespace tessaline

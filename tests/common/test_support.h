@@ -1,6 +1,7 @@
 // Helpers shared by the tests (and the benchmarks): a toolkit that records
 // what would have been shown, a scratch folder, whole-file reads and writes,
-// folder listings, and running code in a child process. Nothing here needs GoogleTest, so benchmarks may use it too.
+// folder listings, and running code in a child process. Nothing here needs GoogleTest, so
+// benchmarks may use it too.
 //
 // Thread use: a RecordingToolkit records without locking; use it from the
 // thread that runs the test (calls from other threads must be over before the
@@ -135,6 +136,16 @@ inline std::vector<std::string> ListDir(const std::string& path) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// An error text's first line, its fixed message, and what its second line
+// says caused it (empty when it has none).
+inline std::string FixedText(const std::string& message) {
+  return message.substr(0, message.find("\r\n"));
+}
+inline std::string CauseText(const std::string& message) {
+  const std::size_t at = message.find("\r\n");
+  return at == std::string::npos ? std::string() : message.substr(at + 2);
 }
 
 // True when `path` is a folder this process may create files in.

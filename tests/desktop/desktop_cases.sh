@@ -226,7 +226,7 @@ case_error_box() {
   poll 10 find_box || fail "no error box after the failed install"
   title_is "$title"
   transient_dialog
-  box_shows critical "Cannot create file" "Tessaline.wpk."
+  box_shows critical "Cannot create file"
   activate "$box"
   keys Return
   poll 10 box_gone "$box" || fail "the error box did not close"

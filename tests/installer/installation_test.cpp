@@ -124,39 +124,103 @@ TEST_F(InstallPackTest, PackNumberNamesTheValues) {
   EXPECT_EQ(PackValue("Pack1"), "<none>");
 }
 
-// The record is written value by value in its order: a value that fails
-// leaves the ones before it written and the ones after it not, and no
-// completion.
-TEST_F(InstallPackTest, TheRecordIsWrittenInOrderAndStopsAtTheValueThatFails) {
-  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+// The record is written value by value in its order. A value that fails
+// half-way takes back the ones written before it and the pack file: an older
+// record and an older pack file are as they were, and a value that held
+// nothing holds nothing again. The message says why the value failed.
+TEST_F(InstallPackTest, ARecordThatFailsHalfWayIsTakenBackWithThePackFile) {
   const std::string dest = scratch() / "packs/";
-  for (const char* failing : {"Pack1", "Comm1", "Cir1"}) {
-    SCOPED_TRACE(failing);
-    int hive_writes = 0;
-    const int fail_at = failing[0] == 'P' ? 0 : failing[0] == 'C' && failing[1] == 'o' ? 1 : 2;
-    test::ScopedFaults fs;
-    fs.FailWhen(
-        [&](const test::FaultFileSystem::Call& call) {
-          return call.op == test::FsOp::kRename && call.path == hive_path() &&
-                 hive_writes++ == fail_at;
-        },
-        EIO);
-    try {
-      InstallPack(dest, exe());
-      ADD_FAILURE() << "no exception";
-    } catch (const Exception& error) {
-      EXPECT_EQ(error.Message(), std::string("Failed to set data for '") + failing + "'");
+  const std::string old_hive =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\"Pack1\"=\"/old/Tessaline.wpk\"\r\n"
+      "\"Comm1\"=dword:00000007\r\n\r\n";
+  for (const bool older : {false, true}) {
+    for (const char* failing : {"Pack1", "Comm1", "Cir1"}) {
+      SCOPED_TRACE(std::string(failing) + (older ? " over an older install" : ""));
+      std::filesystem::remove_all(dest);
+      std::filesystem::create_directories(dest);
+      if (older) WriteFile(dest + "Tessaline.wpk", "an older pack");
+      WriteHive(older ? old_hive : "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+      const std::string hive_before = ReadFile(hive_path());
+      int hive_writes = 0;
+      const int fail_at = failing[0] == 'P' ? 0 : failing[0] == 'C' && failing[1] == 'o' ? 1 : 2;
+      {
+        test::ScopedFaults fs;
+        fs.FailWhen(
+            [&](const test::FaultFileSystem::Call& call) {
+              return call.op == test::FsOp::kRename && call.path == hive_path() &&
+                     hive_writes++ == fail_at;
+            },
+            ENOSPC);
+        try {
+          InstallPack(dest, exe());
+          ADD_FAILURE() << "no exception";
+        } catch (const Exception& error) {
+          const std::string message = error.Message();
+          EXPECT_EQ(message.rfind(std::string("Failed to set data for '") + failing + "'\r\n", 0),
+                    0u)
+              << message;
+          EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
+        }
+      }
+      CipherReg->CloseKey();  // left open by the failed write, on purpose
+      EXPECT_EQ(ReadFile(hive_path()), hive_before);
+      if (older) {
+        EXPECT_EQ(ReadFile(dest + "Tessaline.wpk"), "an older pack");
+      }
+      EXPECT_EQ(ListDir(dest), older ? Names{"Tessaline.wpk"} : Names{});
     }
-    CipherReg->CloseKey();  // left open by the failed write, on purpose
-    EXPECT_EQ(PackValue("Pack1"), fail_at > 0 ? dest + "Tessaline.wpk" : "<none>");
-    EXPECT_EQ(PackValue("Comm1"), fail_at > 1 ? "Tessaline" : "<none>");
-    EXPECT_EQ(PackValue("Cir1"), "<none>");
-    WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
   }
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
   InstallPack(dest, exe());
   const std::string hive = ReadFile(hive_path());
   EXPECT_LT(hive.find("\"Pack1\""), hive.find("\"Comm1\""));
   EXPECT_LT(hive.find("\"Comm1\""), hive.find("\"Cir1\""));
+}
+
+// Taking back a failed record leaves alone what another program wrote
+// meanwhile, and says so when the hive cannot be changed back.
+TEST_F(InstallPackTest, TakingBackAFailedRecordKeepsOthersWritesAndTellsWhatStays) {
+  const std::string dest = scratch() / "packs/";
+  std::filesystem::create_directories(dest);
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+  int hive_writes = 0;
+  test::ScopedFaults fs;
+  fs.FailWhen(
+      [&](const test::FaultFileSystem::Call& call) {
+        // Comm1 fails, and so does the write that would take Pack1 back.
+        return call.op == test::FsOp::kRename && call.path == hive_path() &&
+               (++hive_writes == 2 || hive_writes == 3);
+      },
+      EIO);
+  try {
+    InstallPack(dest, exe());
+    ADD_FAILURE() << "no exception";
+  } catch (const Exception& error) {
+    const std::string message = error.Message();
+    EXPECT_NE(message.find("Failed to set data for 'Comm1'\r\n"), std::string::npos) << message;
+    EXPECT_NE(message.find("\r\nThe values written so far stay: "), std::string::npos) << message;
+  }
+  CipherReg->CloseKey();
+  EXPECT_EQ(PackValue("Pack1"), dest + "Tessaline.wpk");
+  EXPECT_EQ(ListDir(dest), Names{});
+
+  // Pack1 changed by someone else after it was written: it is theirs now.
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+  hive_writes = 0;
+  fs.FailWhen(
+      [&](const test::FaultFileSystem::Call& call) {
+        if (call.op != test::FsOp::kRename || call.path != hive_path()) return false;
+        if (++hive_writes == 2) {
+          WriteHive(
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\"Pack1\"=\"theirs\"\r\n\r\n");
+          return true;
+        }
+        return false;
+      },
+      EIO);
+  EXPECT_THROW(InstallPack(dest, exe()), ERegistryException);
+  CipherReg->CloseKey();
+  EXPECT_EQ(PackValue("Pack1"), "theirs");
 }
 
 TEST_F(InstallPackTest, LastNameWithoutSlashIsAFileName) {
@@ -172,14 +236,17 @@ TEST_F(InstallPackTest, EmptyDestinationIsRefused) {
 
 TEST_F(InstallPackTest, DestinationUnderAPlainFile) {
   WriteFile(scratch() / "plain", "x");
-  ExpectFailureWithoutRecord(scratch() / "plain/sub/",
-                             "Cannot create file " + (scratch() / "plain/sub/Tessaline.wpk"));
+  ExpectFailureWithoutRecord(
+      scratch() / "plain/sub/",
+      "Cannot create file " + (scratch() / "plain/sub/Tessaline.wpk") + "\r\nNot a directory");
   EXPECT_EQ(ReadFile(scratch() / "plain"), "x");
 }
 
 TEST_F(InstallPackTest, MissingExecutable) {
-  ExpectFailureWithoutRecord(scratch() / "d/", "Cannot open file " + (scratch() / "missing"),
-                             scratch() / "missing");
+  ExpectFailureWithoutRecord(
+      scratch() / "d/",
+      "Cannot open file " + (scratch() / "missing") + "\r\nNo such file or directory",
+      scratch() / "missing");
   // The folder is made before the executable is opened, and stays.
   EXPECT_EQ(ListDir(scratch() / "d"), Names{});
 }
@@ -188,14 +255,18 @@ TEST_F(InstallPackTest, PackPathThatIsTheExecutableItself) {
   PackName = "tessaline";
   const std::string source = exe() + ".wpk";
   ::rename(exe().c_str(), source.c_str());
-  ExpectFailureWithoutRecord(scratch() / "", "Cannot create file " + source, source);
+  ExpectFailureWithoutRecord(
+      scratch() / "", "Cannot create file " + source + "\r\nIt is the running program itself",
+      source);
   EXPECT_TRUE(ReadFile(source) == exe_data());
 
   // The same through a link in another folder.
   ::mkdir((scratch() / "linked").c_str(), 0777);
   ::symlink(source.c_str(), (scratch() / "linked/tessaline.wpk").c_str());
   ExpectFailureWithoutRecord(scratch() / "linked/",
-                             "Cannot create file " + (scratch() / "linked/tessaline.wpk"), source);
+                             "Cannot create file " + (scratch() / "linked/tessaline.wpk") +
+                                 "\r\nIt is the running program itself",
+                             source);
   EXPECT_TRUE(ReadFile(source) == exe_data());
 }
 
@@ -251,7 +322,8 @@ TEST_F(InstallPackTest, APackPathTooLongToOpenIsRefused) {
   while (dest.size() < 4086 - 201) dest += "/" + std::string(200, 'd');
   dest += "/" + std::string(4086 - dest.size() - 1, 'e');
   ASSERT_EQ(dest.size(), 4086u);
-  ExpectFailureWithoutRecord(dest + "/", "Cannot create file " + dest + "/Tessaline.wpk", exe());
+  ExpectFailureWithoutRecord(
+      dest + "/", "Cannot create file " + dest + "/Tessaline.wpk\r\nFile name too long", exe());
   EXPECT_FALSE(std::filesystem::exists(scratch() / std::string(200, 'd')));
 }
 

@@ -29,27 +29,38 @@ using test::WriteFile;
 
 using Names = std::vector<std::string>;
 
-// Expects `body` to raise an exception of type E with `message`.
+// Expects `body` to raise an exception of type E with `message`, followed
+// by a line saying why: `cause` when given, else anything.
 template <typename E, typename F>
-void ExpectFailure(F body, const std::string& message) {
+void ExpectFailure(F body, const std::string& message, const std::string& cause = {}) {
   try {
     body();
     ADD_FAILURE() << "no exception, expected " << message;
   } catch (const E& error) {
-    EXPECT_EQ(error.Message(), message);
+    EXPECT_EQ(test::FixedText(error.Message()), message);
+    const std::string said = test::CauseText(error.Message());
+    if (cause.empty()) {
+      EXPECT_FALSE(said.empty()) << error.Message();
+    } else {
+      EXPECT_EQ(said, cause);
+    }
   }
 }
 
 // For a child process: copies `source` over `dest` and returns 0 when that
-// raises an exception of type E with `message`, 11 when E has another message,
-// 12 for any other exception and 13 when the copy succeeds.
+// raises an exception of type E with `message` and a cause that ends with
+// `cause`, 11 when E has another message, 12 for any other exception and 13
+// when the copy succeeds.
 template <typename E>
-int CopyFailureCode(const std::string& source, const std::string& dest,
-                    const std::string& message) {
+int CopyFailureCode(const std::string& source, const std::string& dest, const std::string& message,
+                    const std::string& cause) {
   try {
     CopyFileReplacing(source, dest);
   } catch (const E& error) {
-    return error.Message() == message ? 0 : 11;
+    const std::string said = test::CauseText(error.Message());
+    const bool ends = said.size() >= cause.size() &&
+                      said.compare(said.size() - cause.size(), cause.size(), cause) == 0;
+    return test::FixedText(error.Message()) == message && !said.empty() && ends ? 0 : 11;
   } catch (...) {
     return 12;
   }
@@ -101,9 +112,10 @@ TEST(CopyFileReplacingTest, ReplacesAnExistingFileAndMarksItExecutable) {
 TEST(CopyFileReplacingTest, SourceThatCannotBeOpened) {
   ScratchDir scratch;
   ExpectFailure<EFOpenError>([&] { CopyFileReplacing(scratch / "missing", scratch / "P.wpk"); },
-                             "Cannot open file " + (scratch / "missing"));
+                             "Cannot open file " + (scratch / "missing"),
+                             "No such file or directory");
   ExpectFailure<EFOpenError>([&] { CopyFileReplacing(scratch.path(), scratch / "P.wpk"); },
-                             "Cannot open file " + scratch.path());
+                             "Cannot open file " + scratch.path(), "It is not a regular file");
   EXPECT_TRUE(ListDir(scratch.path()).empty());
 }
 
@@ -115,10 +127,15 @@ TEST(CopyFileReplacingTest, TargetThatCannotBeCreatedKeepsEverything) {
   WriteFile(scratch / "dir.wpk/inside", "kept");
   ::mkfifo((scratch / "fifo.wpk").c_str(), 0666);
 
-  for (const std::string name : {"missing/P.wpk", "plain/P.wpk", "dir.wpk", "fifo.wpk"}) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"missing/P.wpk", "No such file or directory"},
+      {"plain/P.wpk", "Not a directory"},
+      {"dir.wpk", "A folder has that name"},
+      {"fifo.wpk", "Something that is not a regular file has that name"}};
+  for (const auto& [name, cause] : cases) {
     SCOPED_TRACE(name);
     ExpectFailure<EFCreateError>([&] { CopyFileReplacing(scratch / "source", scratch / name); },
-                                 "Cannot create file " + (scratch / name));
+                                 "Cannot create file " + (scratch / name), cause);
   }
   EXPECT_EQ(ListDir(scratch.path()), (Names{"dir.wpk", "fifo.wpk", "plain", "source"}));
   EXPECT_EQ(ReadFile(scratch / "dir.wpk/inside"), "kept");
@@ -134,7 +151,8 @@ TEST(CopyFileReplacingTest, RefusesToReplaceTheSourceItself) {
   for (const std::string name : {"exe", "soft.wpk", "hard.wpk"}) {
     SCOPED_TRACE(name);
     ExpectFailure<EFCreateError>([&] { CopyFileReplacing(scratch / "exe", scratch / name); },
-                                 "Cannot create file " + (scratch / name));
+                                 "Cannot create file " + (scratch / name),
+                                 "It is the running program itself");
   }
   EXPECT_TRUE(ReadFile(scratch / "exe") == data);
   EXPECT_EQ(ListDir(scratch.path()), (Names{"exe", "hard.wpk", "soft.wpk"}));
@@ -170,7 +188,8 @@ TEST(CopyFileReplacingFaultTest, FileSizeLimitIsAWriteError) {
     const int code = RunInChild([&] {
       const rlimit limit{5 * kCopyPieceSize + 100, 5 * kCopyPieceSize + 100};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
-      return CopyFailureCode<EWriteError>(source, scratch / "P.wpk", "Stream write error");
+      return CopyFailureCode<EWriteError>(source, scratch / "P.wpk", "Stream write error",
+                                          "P.wpk: File too large");
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");
@@ -191,7 +210,8 @@ TEST(CopyFileReplacingFaultTest, ReadOnlyFolderIsRefused) {
   const int code = RunInChild([&] {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
     return CopyFailureCode<EFCreateError>(scratch / "source", scratch / "P.wpk",
-                                          "Cannot create file " + (scratch / "P.wpk"));
+                                          "Cannot create file " + (scratch / "P.wpk"),
+                                          "Permission denied");
   });
   EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadFile(scratch / "P.wpk"), "old pack");
@@ -256,16 +276,17 @@ TEST(CopyFileReplacingFaultTest, EveryStepFailedInTurnKeepsTheOldPackAndLeavesNo
                                          [](const auto& c) { return c.op == test::FsOp::kRename; });
         EXPECT_TRUE(result == "old pack" || (renamed && result == data));
         using test::FsOp;
+        const std::string fixed = test::FixedText(run.message);
+        EXPECT_FALSE(test::CauseText(run.message).empty()) << run.message;
         if (failed.op == FsOp::kOpen && failed.path == source) {
-          EXPECT_EQ(run.message, "Cannot open file " + source);
+          EXPECT_EQ(fixed, "Cannot open file " + source);
         } else if (failed.op == FsOp::kRead && failed.path == source) {
-          EXPECT_EQ(run.message, "Stream read error");
+          EXPECT_EQ(fixed, "Stream read error");
         } else if (failed.op == FsOp::kWrite || failed.op == FsOp::kSync) {
-          EXPECT_EQ(run.message, "Stream write error");
+          EXPECT_EQ(fixed, "Stream write error");
         } else {
-          EXPECT_TRUE(run.message == "Cannot create file " + target ||
-                      run.message == "Stream write error" ||
-                      run.message == "Cannot open file " + source)
+          EXPECT_TRUE(fixed == "Cannot create file " + target || fixed == "Stream write error" ||
+                      fixed == "Cannot open file " + source)
               << run.message;
         }
       }
