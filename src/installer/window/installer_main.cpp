@@ -20,6 +20,7 @@
 #include "installer/window/resource_picture.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
+#include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/resources.h"
 #include "registry/cipher_reg.h"
@@ -109,6 +110,21 @@ int PrintTranslations(const std::vector<std::string>& texts) {
 // screenshot without a display is then made on the offscreen platform.
 std::optional<int> AnswerBeforeStartUp(const std::string& program, const CommandLine& command,
                                        const PackIdentity& identity) {
+  // The dictionary beside the program may well be missing; one asked for by
+  // name must be there, or every message would silently stay untranslated.
+  if (command.dictionary && command.mode != Mode::kHelp && command.mode != Mode::kVersion &&
+      command.mode != Mode::kError) {
+    Result<UniqueFd> file = Open(*command.dictionary, O_RDONLY | O_NONBLOCK);
+    Result<struct stat> info =
+        file.ok() ? StatOpen(file.value().get(), *command.dictionary) : file.error();
+    std::string why = info.ok() ? "" : info.error().Reason();
+    if (info.ok() && !S_ISREG(info.value().st_mode)) why = "not a regular file";
+    if (!why.empty()) {
+      std::cerr << program << ": cannot use the dictionary '" << *command.dictionary << "': " << why
+                << "\n";
+      return 2;
+    }
+  }
   switch (command.mode) {
     case Mode::kHelp:
       std::cout << UsageText(program);

@@ -58,6 +58,25 @@ TEST_F(InstallerExecutableTest, HelpVersionAndMistakes) {
   EXPECT_NE(bogus.err.find("unknown option '--bogus'"), std::string::npos);
 }
 
+// A dictionary asked for by name that cannot be read stops the run before
+// anything starts, instead of leaving every message untranslated.
+TEST_F(InstallerExecutableTest, ADictionaryNamedThatCannotBeReadIsAMistake) {
+  const std::string missing = Path("missing.dic").string();
+  for (const std::string& args :
+       {std::string("--translate x"), "--install " + Path("d").string()}) {
+    SCOPED_TRACE(args);
+    Outcome run = Start("--dictionary " + missing + " " + args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tessaline: cannot use the dictionary '" + missing +
+                           "': No such file or directory\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(Path("d")));
+  Outcome folder = Start("--dictionary " + Path("tmp").string() + " --translate x");
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;
+}
+
 TEST_F(InstallerExecutableTest, WithoutADisplayTheWindowSaysHowToRunHeadless) {
   Outcome run = Start("");
   EXPECT_EQ(run.status, 1);  // an exit, not an abort
