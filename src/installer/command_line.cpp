@@ -17,8 +17,8 @@ enum class Value {
   kNone,      // none: "--opt=value" is a mistake
   kAny,       // "--opt=value" or the next argument, whatever it holds
   kNonEmpty,  // like kAny, but an empty value counts as missing
-  kOptional,  // "--opt=value" (not empty), or the next argument unless it
-              // starts with '-', or none
+  kOptional,  // "--opt=value" or the next argument unless it starts with
+              // '-' (either not empty), or none
 };
 
 class Parser;
@@ -30,8 +30,8 @@ struct Option {
   // The mode the option selects; an option may be given once either way.
   std::optional<Mode> mode;
   // The mistake in the value: a value given to an option of Value::kNone, a
-  // missing one, or an empty one where that is refused (kNonEmpty, and
-  // kOptional's "--opt=").
+  // missing one, or an empty one where that is refused (kNonEmpty,
+  // kOptional).
   const char* value_error;
   // What the option sets from its value; may take further arguments.
   Failure (*apply)(Parser& parser, std::optional<std::string> value);
@@ -129,8 +129,8 @@ constexpr Option kOptions[] = {
     {"--screenshot", Value::kNonEmpty, Mode::kScreenshot, "option '--screenshot' needs a file name",
      SetScreenshotPath},
     {"--size", Value::kAny, std::nullopt, "option '--size' needs WIDTHxHEIGHT", SetSize},
-    {"--install", Value::kOptional, Mode::kInstall, "option '--install=' needs a directory",
-     SetInstallDir},
+    {"--install", Value::kOptional, Mode::kInstall,
+     "option '--install' needs a directory, not an empty name", SetInstallDir},
     {"--dictionary", Value::kNonEmpty, std::nullopt, "option '--dictionary' needs a file name",
      SetDictionary},
     {"--translate", Value::kNone, Mode::kTranslate,
@@ -252,12 +252,12 @@ Failure Parser::TakeValue(const Option& option, const std::optional<std::string>
     case Value::kNone:
       return std::nullopt;
     case Value::kOptional:
-      if (inline_value && inline_value->empty()) return option.value_error;
       if (inline_value) {
         value = inline_value;
       } else if (!AtEnd() && !args_[next_].starts_with('-')) {
         value = Take();
       }
+      if (value && value->empty()) return option.value_error;
       return std::nullopt;
     case Value::kAny:
     case Value::kNonEmpty:

@@ -42,12 +42,11 @@ TEST(CommandLineTest, ModesAndTheirValues) {
   EXPECT_EQ(install.install_dir, "some dir");
   install = ParseCommandLine({"--install=/x/"});
   EXPECT_EQ(install.install_dir, "/x/");
-  // The folder is optional: a following option is not taken for it, an empty
-  // argument is (and refused later by the installation).
+  // The folder is optional: a following option is not taken for it (an
+  // empty one is a mistake, below).
   install = ParseCommandLine({"--install", "--dictionary", "d.dic"});
   EXPECT_EQ(install.install_dir, std::nullopt);
   EXPECT_EQ(install.dictionary, "d.dic");
-  EXPECT_EQ(ParseCommandLine({"--install", ""}).install_dir, "");
 
   // Every argument after --translate is a text, but for --dictionary FILE;
   // after "--" that too is a text.
@@ -110,7 +109,8 @@ TEST(CommandLineTest, MistakesGiveTheirReason) {
       {{"--install", "--screenshot", "a.png"}, "option '--screenshot" + combined},
       {{"--version", "--translate", "t"}, "option '--translate" + combined},
       {{"--install", "--install"}, "option '--install' given twice"},
-      {{"--install="}, "option '--install=' needs a directory"},
+      {{"--install="}, "option '--install' needs a directory, not an empty name"},
+      {{"--install", ""}, "option '--install' needs a directory, not an empty name"},
       {{"--size", "10x10"}, "option '--size' only goes with '--screenshot'"},
       {{"--screenshot", "a.png", "--size"}, "option '--size' needs WIDTHxHEIGHT"},
       {{"--size=1x1", "--size=2x2"}, "option '--size' given twice"},
