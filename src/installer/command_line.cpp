@@ -300,7 +300,7 @@ std::string UsageText(const std::string& program) {
          "  --verify                    check that this pack is installed and intact\n"
          "  --uninstall [--force]       remove this pack's file and registry values;\n"
          "                              --force also drops values naming another file\n"
-         "  --help                      show this help and exit\n"
+         "  -h, --help                  show this help and exit\n"
          "  --version                   show the version and exit\n"
          "\n"
          "The product's registry is the file named by WENLORA_REGISTRY, else\n"

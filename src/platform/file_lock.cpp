@@ -16,6 +16,13 @@ Result<UniqueFd> OpenLockFile(const std::string& path) {
   const int common = O_NOFOLLOW | O_NONBLOCK;
   Result<UniqueFd> fd = Open(path, O_RDWR | O_CREAT | common, 0644);
   if (!fd.ok() && fd.code() != ELOOP) fd = Open(path, O_RDONLY | common);
+  if (!fd.ok() && fd.code() == ELOOP) {
+    // Say so when the lock file itself is the link, not a folder on its way.
+    Result<struct stat> link = StatPath(path, /*follow_links=*/false);
+    if (link.ok() && S_ISLNK(link.value().st_mode)) {
+      return SystemError("open", path, kErrorSymbolicLink);
+    }
+  }
   if (!fd.ok()) return fd;
   Result<struct stat> info = StatOpen(fd.value().get(), path);
   if (!info.ok()) return info.error();

@@ -10,6 +10,8 @@ std::string SystemError::Reason() const {
       return "not a regular file";
     case kErrorTooLarge:
       return "too large";
+    case kErrorSymbolicLink:
+      return "a symbolic link, which is never followed here";
     default:
       return std::strerror(code_);
   }

@@ -21,6 +21,7 @@ namespace tessaline {
 // is in the way because of what it is, not because a call failed.
 inline constexpr int kErrorNotRegularFile = -1;  // a FIFO, device, folder, ...
 inline constexpr int kErrorTooLarge = -2;        // over the reader's limit
+inline constexpr int kErrorSymbolicLink = -3;    // a link where none is followed
 
 class SystemError {
  public:
