@@ -69,15 +69,22 @@ class InstallPackTest : public test::RegistryTest {
   std::string exe() const { return scratch() / "tessaline"; }
   const std::string& exe_data() const { return exe_data_; }
 
-  // Expects `dir_n` to fail with `message` and to leave no pack record.
-  void ExpectFailureWithoutRecord(const std::string& dir_n, const std::string& message,
-                                  const std::string& source = {}) {
+  // The message of a failed install into `dir_n` from `source` (the
+  // executable when empty); empty, and a test failure, when it succeeds.
+  std::string FailedInstallMessage(const std::string& dir_n, const std::string& source = {}) {
     try {
       InstallPack(dir_n, source.empty() ? exe() : source);
       ADD_FAILURE() << "no exception";
     } catch (const Exception& error) {
-      EXPECT_EQ(error.Message(), message);
+      return error.Message();
     }
+    return {};
+  }
+
+  // Expects `dir_n` to fail with `message` and to leave no pack record.
+  void ExpectFailureWithoutRecord(const std::string& dir_n, const std::string& message,
+                                  const std::string& source = {}) {
+    EXPECT_EQ(FailedInstallMessage(dir_n, source), message);
     EXPECT_FALSE(CipherReg->SubKeyExists(""));
   }
 
@@ -151,16 +158,10 @@ TEST_F(InstallPackTest, ARecordThatFailsHalfWayIsTakenBackWithThePackFile) {
                      hive_writes++ == fail_at;
             },
             ENOSPC);
-        try {
-          InstallPack(dest, exe());
-          ADD_FAILURE() << "no exception";
-        } catch (const Exception& error) {
-          const std::string message = error.Message();
-          EXPECT_EQ(message.rfind(std::string("Failed to set data for '") + failing + "'\r\n", 0),
-                    0u)
-              << message;
-          EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
-        }
+        const std::string message = FailedInstallMessage(dest);
+        EXPECT_EQ(message.rfind(std::string("Failed to set data for '") + failing + "'\r\n", 0), 0u)
+            << message;
+        EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
       }
       CipherReg->CloseKey();  // left open by the failed write, on purpose
       EXPECT_EQ(ReadFile(hive_path()), hive_before);
@@ -192,14 +193,9 @@ TEST_F(InstallPackTest, TakingBackAFailedRecordKeepsOthersWritesAndTellsWhatStay
                (++hive_writes == 2 || hive_writes == 3);
       },
       EIO);
-  try {
-    InstallPack(dest, exe());
-    ADD_FAILURE() << "no exception";
-  } catch (const Exception& error) {
-    const std::string message = error.Message();
-    EXPECT_NE(message.find("Failed to set data for 'Comm1'\r\n"), std::string::npos) << message;
-    EXPECT_NE(message.find("\r\nThe values written so far stay: "), std::string::npos) << message;
-  }
+  const std::string message = FailedInstallMessage(dest);
+  EXPECT_NE(message.find("Failed to set data for 'Comm1'\r\n"), std::string::npos) << message;
+  EXPECT_NE(message.find("\r\nThe values written so far stay: "), std::string::npos) << message;
   CipherReg->CloseKey();
   EXPECT_EQ(PackValue("Pack1"), dest + "Tessaline.wpk");
   EXPECT_EQ(ListDir(dest), Names{});
@@ -299,13 +295,8 @@ TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) 
                                        {scratch() / "e/", exe()},
                                        {scratch() / "e/", scratch() / "missing"}}) {
       SCOPED_TRACE(dest + " from " + source);
-      try {
-        InstallPack(dest, source);
-        ADD_FAILURE() << "no exception";
-      } catch (const Exception& error) {
-        EXPECT_EQ(error.Message().rfind("Failed to set data for 'Pack1'\r\n" + c.reason, 0), 0u)
-            << error.Message();
-      }
+      const std::string message = FailedInstallMessage(dest, source);
+      EXPECT_EQ(message.rfind("Failed to set data for 'Pack1'\r\n" + c.reason, 0), 0u) << message;
     }
     EXPECT_FALSE(std::filesystem::exists(scratch() / "d"));
     EXPECT_EQ(ListDir(scratch() / "e"), Names{"Tessaline.wpk"});
