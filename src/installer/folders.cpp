@@ -29,13 +29,13 @@ bool ReachesExistingLevel(std::string path) {
 
 }  // namespace
 
-void CreateFolderPath(std::string path) {
+Status CreateFolderPath(std::string path) {
   if (path.empty()) throw Exception("Unable to create directory");
   if (path.back() == '/') path.pop_back();
   if (!ReachesExistingLevel(path)) throw Exception("Unable to create directory");
   // A level that cannot be made is not reported here: creating the file in it
   // fails later with a message that names the file.
-  if (!path.empty()) (void)CreateFolders(path, 0777);
+  return path.empty() ? Status::Ok() : CreateFolders(path, 0777);
 }
 
 }  // namespace tessaline

@@ -18,10 +18,11 @@ std::string TempFolder();
 // Creates the folder `path` and its missing parents, from the top down. One
 // trailing "/" is ignored. Creates nothing for the root, for an existing
 // directory, or for a path that equals its own directory part. A level that
-// cannot be created is passed over silently (a later file creation reports
-// it). Raises Exception("Unable to create directory") for an empty path and
-// for a relative path whose top level does not exist (its directory part
-// runs out before an existing level is found); nothing is created then.
-void CreateFolderPath(std::string path);
+// cannot be created is passed over without a word (a later file creation
+// fails); the result says which one and why, for that later message. Raises
+// Exception("Unable to create directory") for an empty path and for a
+// relative path whose top level does not exist (its directory part runs out
+// before an existing level is found); nothing is created then.
+Status CreateFolderPath(std::string path);
 
 }  // namespace tessaline

@@ -87,10 +87,18 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
     throw;
   }
   check_record();
-  CreateFolderPath(folder);
+  const Status folders = CreateFolderPath(folder);
   if (!copy) {
-    copy.emplace(source_path, pack_path);
-    copy->Write();
+    try {
+      copy.emplace(source_path, pack_path);
+      copy->Write();
+    } catch (const EFCreateError&) {
+      // The pack file's folder could not be made: that is why.
+      if (folders.ok()) throw;
+      throw EFCreateError(WithCause("Cannot create file " + pack_path,
+                                    "Cannot create the folder '" + folders.error().path() +
+                                        "': " + folders.error().Reason()));
+    }
   }
   copy->PutInPlace();
   std::size_t written = 0;

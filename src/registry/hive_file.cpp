@@ -111,6 +111,15 @@ std::string HiveFile::WhyNotWritable() const {
   const auto cannot = [](const std::string& path, int code) {
     return "Cannot write the registry file '" + path + "': " + SystemError("", path, code).Reason();
   };
+  // A lock file in the way (a link, which is never followed, or something
+  // other than a file) would stop every change.
+  const std::string lock = target + ".lock";
+  if (Result<struct stat> held = StatPath(lock, /*follow_links=*/false);
+      held.ok() && !S_ISREG(held.value().st_mode)) {
+    const int code = S_ISLNK(held.value().st_mode) ? kErrorSymbolicLink : kErrorNotRegularFile;
+    return "Cannot open the registry lock file '" + lock +
+           "': " + SystemError("", lock, code).Reason();
+  }
   Result<struct stat> info = StatPath(target);
   if (info.ok()) {
     if (!S_ISREG(info.value().st_mode)) return cannot(target, kErrorNotRegularFile);

@@ -57,15 +57,15 @@ TEST(TempFolderTest, EndsInExactlyOneSlash) {
 
 TEST(CreateFolderPathTest, CreatesEveryMissingLevel) {
   ScratchDir scratch;
-  CreateFolderPath(scratch / "a/b/c");
+  EXPECT_TRUE(CreateFolderPath(scratch / "a/b/c").ok());
   EXPECT_TRUE(DirectoryExists(scratch / "a"));
   EXPECT_TRUE(DirectoryExists(scratch / "a/b"));
   EXPECT_TRUE(DirectoryExists(scratch / "a/b/c"));
 
   // One trailing "/" is ignored; an existing path is left as it is.
-  CreateFolderPath(scratch / "a/b/c/d/");
+  EXPECT_TRUE(CreateFolderPath(scratch / "a/b/c/d/").ok());
   EXPECT_TRUE(DirectoryExists(scratch / "a/b/c/d"));
-  CreateFolderPath(scratch / "a/b/c/d/");
+  EXPECT_TRUE(CreateFolderPath(scratch / "a/b/c/d/").ok());
   EXPECT_EQ(ListDir(scratch / "a/b/c"), std::vector<std::string>{"d"});
 }
 
@@ -77,7 +77,7 @@ TEST(CreateFolderPathTest, RootAndSeparatorsOnlyCreateNothing) {
 
 TEST(CreateFolderPathTest, EmptyPathIsRefused) {
   try {
-    CreateFolderPath("");
+    (void)CreateFolderPath("");
     FAIL() << "no exception";
   } catch (const Exception& error) {
     EXPECT_EQ(error.Message(), "Unable to create directory");
@@ -92,14 +92,17 @@ TEST(CreateFolderPathTest, RelativePathNeedsAnExistingTopLevel) {
   EXPECT_TRUE(ListDir(scratch.path()).empty()) << "nothing may be created before the refusal";
 
   ::mkdir("top", 0777);
-  CreateFolderPath("top/x/y");
+  EXPECT_TRUE(CreateFolderPath("top/x/y").ok());
   EXPECT_TRUE(DirectoryExists(scratch / "top/x/y"));
 }
 
-TEST(CreateFolderPathTest, LevelThatCannotBeMadeIsPassedOverSilently) {
+TEST(CreateFolderPathTest, LevelThatCannotBeMadeIsPassedOverButSaid) {
   ScratchDir scratch;
   WriteFile(scratch / "plain", "data");
-  EXPECT_NO_THROW(CreateFolderPath(scratch / "plain/sub/deeper"));
+  Status made = Status::Ok();
+  EXPECT_NO_THROW(made = CreateFolderPath(scratch / "plain/sub/deeper"));
+  EXPECT_EQ(made.code(), ENOTDIR);
+  EXPECT_EQ(made.error().path().rfind(scratch / "plain/sub", 0), 0u);
   EXPECT_EQ(test::ReadFile(scratch / "plain"), "data");
   EXPECT_FALSE(DirectoryExists(scratch / "plain/sub"));
 }
@@ -108,7 +111,7 @@ TEST(CreateFolderPathTest, FollowsLinkedLevels) {
   ScratchDir scratch;
   ::mkdir((scratch / "real").c_str(), 0777);
   ASSERT_EQ(::symlink((scratch / "real").c_str(), (scratch / "link").c_str()), 0);
-  CreateFolderPath(scratch / "link/inner");
+  EXPECT_TRUE(CreateFolderPath(scratch / "link/inner").ok());
   EXPECT_TRUE(DirectoryExists(scratch / "real/inner"));
 }
 

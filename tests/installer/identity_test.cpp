@@ -13,12 +13,10 @@ namespace {
 
 // Other tests of this program start the identity module, so the placeholders
 // are read in a fresh run of this test alone.
-TEST(IdentityTest,
-     PlaceholdersUntilStartUpThePacksValuesAfterItNothingAfterShutDown) {
+TEST(IdentityTest, PlaceholdersUntilStartUpThePacksValuesAfterItNothingAfterShutDown) {
   if (std::getenv("TESSALINE_IDENTITY_ALONE") == nullptr) {
-    const std::string child =
-        "TESSALINE_IDENTITY_ALONE=1 /proc/" + std::to_string(::getpid()) +
-        "/exe --gtest_filter=IdentityTest.* >/dev/null 2>&1";
+    const std::string child = "TESSALINE_IDENTITY_ALONE=1 /proc/" + std::to_string(::getpid()) +
+                              "/exe --gtest_filter=IdentityTest.* >/dev/null 2>&1";
     EXPECT_EQ(std::system(child.c_str()), 0) << child;
     return;
   }
@@ -37,5 +35,5 @@ TEST(IdentityTest,
   EXPECT_TRUE(PackName.empty());
 }
 
-} // namespace
-} // namespace tessaline
+}  // namespace
+}  // namespace tessaline

@@ -232,9 +232,10 @@ TEST_F(InstallPackTest, EmptyDestinationIsRefused) {
 
 TEST_F(InstallPackTest, DestinationUnderAPlainFile) {
   WriteFile(scratch() / "plain", "x");
-  ExpectFailureWithoutRecord(
-      scratch() / "plain/sub/",
-      "Cannot create file " + (scratch() / "plain/sub/Tessaline.wpk") + "\r\nNot a directory");
+  ExpectFailureWithoutRecord(scratch() / "plain/sub/",
+                             "Cannot create file " + (scratch() / "plain/sub/Tessaline.wpk") +
+                                 "\r\nCannot create the folder '" + (scratch() / "plain/sub") +
+                                 "': Not a directory");
   EXPECT_EQ(ReadFile(scratch() / "plain"), "x");
 }
 
@@ -276,6 +277,7 @@ TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) 
   ::mkdir((scratch() / "e").c_str(), 0777);
   WriteFile(scratch() / "e/Tessaline.wpk", "an older pack");
   WriteFile(scratch() / "damaged.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A\n");
+  ASSERT_EQ(::symlink("elsewhere", (scratch() / "linked.reg.lock").c_str()), 0);
   struct Case {
     std::string hive;
     std::string reason;
@@ -285,6 +287,9 @@ TEST_F(InstallPackTest, ARecordThatCannotBeWrittenStopsTheInstallBeforeTheCopy) 
        "Cannot open the registry file '" + scratch() / "blocker/system.reg" + "': Not a directory"},
       {scratch() / "damaged.reg",
        "The registry file '" + scratch() / "damaged.reg" + "' is damaged at line 3"},
+      {scratch() / "linked.reg", "Cannot open the registry lock file '" +
+                                     scratch() / "linked.reg.lock" +
+                                     "': a symbolic link, which is never followed here"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.hive);

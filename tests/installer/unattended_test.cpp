@@ -97,8 +97,9 @@ TEST_F(UnattendedTest, AnUnreadableHiveStopsTheInstallInsteadOfUsingTheTemporary
 TEST_F(UnattendedTest, FailuresGoToTheErrorStreamAsDisplayed) {
   WriteFile(scratch() / "plain", "x");
   EXPECT_EQ(Run(scratch() / "plain"), 1);
-  EXPECT_EQ(err(),
-            "Cannot create file " + (scratch() / "plain/Tessaline.wpk") + "\nNot a directory.\n");
+  EXPECT_EQ(err(), "Cannot create file " + (scratch() / "plain/Tessaline.wpk") +
+                       "\nCannot create the folder '" + (scratch() / "plain") +
+                       "': Not a directory.\n");
   EXPECT_EQ(out(), "");
   EXPECT_FALSE(CipherReg->SubKeyExists(""));
 

@@ -14,14 +14,16 @@ namespace tessaline {
 namespace {
 
 // The directory to open on: `start` when it is an existing directory, else
-// its directory part when that exists, else the home directory. Qt names
-// files by text and cannot open a folder whose name is not UTF-8, so the
-// chooser opens on the nearest folder above that it can name.
+// the nearest existing folder above it (a folder chosen before that could
+// not be made leaves its parents), else the home directory. Qt names files
+// by text and cannot open a folder whose name is not UTF-8, so the chooser
+// opens on the nearest folder above that it can name.
 QString StartDirectory(std::string start) {
-  if (start.empty() || !DirectoryExists(start)) start = DirectoryPart(start);
-  while (!start.empty() && !utf8::IsValid(start)) {
+  while (!start.empty() && (!utf8::IsValid(start) || !DirectoryExists(start))) {
     while (start.size() > 1 && start.back() == '/') start.pop_back();
-    start = DirectoryPart(start);
+    const std::string parent = DirectoryPart(start);
+    if (parent == start) break;
+    start = parent;
   }
   if (start.empty() || !DirectoryExists(start)) return QDir::homePath();
   return QString::fromStdString(start);

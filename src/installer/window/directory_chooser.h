@@ -19,10 +19,10 @@ class DirectoryChooser : public QFileDialog {
   Q_OBJECT
 
  public:
-  // Opens on `start` when it is an existing directory, else on its directory
-  // part when that exists, else on the user's home directory. A folder whose
-  // path is not UTF-8 cannot be shown: the chooser opens on the nearest one
-  // above it that can.
+  // Opens on `start` when it is an existing directory, else on the nearest
+  // existing folder above it, else on the user's home directory. A folder
+  // whose path is not UTF-8 cannot be shown: the chooser opens on the nearest
+  // one above it that can.
   DirectoryChooser(QWidget* parent, const std::string& start);
 
   // The accepted directory: an absolute path without a trailing "/" (except

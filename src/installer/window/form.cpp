@@ -181,7 +181,8 @@ void TForm1::Button2Click() {
 void TForm1::Button3Click() {
   const std::optional<std::string> chosen = directory_prompt_(this, Destination());
   if (!chosen) return;
-  if (!DirectoryExists(*chosen)) CreateFolderPath(*chosen);  // may raise: DirN stays
+  // May raise (DirN then stays); a level that cannot be made is told by Install.
+  if (!DirectoryExists(*chosen)) (void)CreateFolderPath(*chosen);
   SetDestination(DestinationForFolder(*chosen));
 }
 

@@ -148,5 +148,23 @@ TEST_F(DirectoryChooserTest, StartThatIsNotUtf8OpensOnTheFolderAbove) {
   EXPECT_EQ(shown_directory.toStdString(), dir_.string());
 }
 
+// A start that does not exist (a folder chosen before that could not be
+// made) opens on the nearest existing folder above it.
+TEST_F(DirectoryChooserTest, StartThatDoesNotExistOpensOnTheNearestFolderAbove) {
+  fs::create_directories(Path("games"));
+  QString shown_directory;
+  ModalDriver driver({
+      [&](QWidget* modal) {
+        if (modal == nullptr || !modal->isVisible()) return false;
+        shown_directory = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
+        qobject_cast<QDialog*>(modal)->reject();
+        return true;
+      },
+  });
+  EXPECT_EQ(ChooseDirectory(nullptr, Path("games/never/made/").string()), std::nullopt);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(shown_directory.toStdString(), Path("games").string());
+}
+
 }  // namespace
 }  // namespace tessaline::test
