@@ -75,8 +75,7 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
   try {
     // A path no program could open is never recorded, nor its folders made.
     if (pack_path.size() > kMaxPathLength) {
-      throw EFCreateError(
-          WithCause("Cannot create file " + pack_path, std::strerror(ENAMETOOLONG)));
+      throw CannotCreateFile(pack_path, std::strerror(ENAMETOOLONG));
     }
     if (!folder.empty() && DirectoryExists(folder)) {
       copy.emplace(source_path, pack_path);
@@ -95,9 +94,8 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
     } catch (const EFCreateError&) {
       // The pack file's folder could not be made: that is why.
       if (folders.ok()) throw;
-      throw EFCreateError(WithCause("Cannot create file " + pack_path,
-                                    "Cannot create the folder '" + folders.error().path() +
-                                        "': " + folders.error().Reason()));
+      throw CannotCreateFile(pack_path, "Cannot create the folder '" + folders.error().path() +
+                                            "': " + folders.error().Reason());
     }
   }
   copy->PutInPlace();

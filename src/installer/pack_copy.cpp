@@ -13,6 +13,13 @@ namespace {
 // Largest request handed to the kernel's in-place copy at once.
 constexpr std::size_t kFastCopyChunk = std::size_t{1} << 30;
 
+// A read or write of the copy that failed: `text`, then the file and the
+// system's reason.
+template <typename E>
+E StreamFailure(const char* text, const SystemError& error) {
+  return E(WithCause(text, error.path() + ": " + error.Reason()));
+}
+
 // Copies `size` bytes from the start of `in` to the start of `out`. The kernel
 // copies in place while it can; when it cannot or fails, the rest goes through
 // plain reads and writes of kCopyPieceSize bytes, which tell a failing source
@@ -39,10 +46,10 @@ void CopyContents(int in, int out, off_t size, const std::string& source,
     const auto piece = static_cast<std::size_t>(std::min<off_t>(size - done, kCopyPieceSize));
     if (!buffer) buffer = std::make_unique<char[]>(piece);
     if (Status read = ReadExactlyAt(in, buffer.get(), piece, done, source); !read.ok()) {
-      throw EReadError(WithCause("Stream read error", source + ": " + read.error().Reason()));
+      throw StreamFailure<EReadError>("Stream read error", read.error());
     }
     if (Status written = WriteExactlyAt(out, buffer.get(), piece, done, target); !written.ok()) {
-      throw EWriteError(WithCause("Stream write error", target + ": " + written.error().Reason()));
+      throw StreamFailure<EWriteError>("Stream write error", written.error());
     }
     done += static_cast<off_t>(piece);
   }
@@ -63,8 +70,7 @@ void CheckTarget(const std::string& target, const struct stat& source_info) {
   } else if (SameFile(info.value(), source_info)) {
     in_the_way = "It is the running program itself";
   }
-  if (!in_the_way.empty())
-    throw EFCreateError(WithCause("Cannot create file " + target, in_the_way));
+  if (!in_the_way.empty()) throw CannotCreateFile(target, in_the_way);
 }
 
 // How a failed step of putting the new file in place is reported: a full
@@ -74,13 +80,16 @@ void CheckTarget(const std::string& target, const struct stat& source_info) {
   const int code = status.code();
   if (status.error().operation() == "sync folder" || code == ENOSPC || code == EDQUOT ||
       code == EIO) {
-    throw EWriteError(
-        WithCause("Stream write error", status.error().path() + ": " + status.error().Reason()));
+    throw StreamFailure<EWriteError>("Stream write error", status.error());
   }
-  throw EFCreateError(WithCause("Cannot create file " + target, status.error().Reason()));
+  throw CannotCreateFile(target, status.error().Reason());
 }
 
 }  // namespace
+
+EFCreateError CannotCreateFile(const std::string& target, const std::string& why) {
+  return EFCreateError(WithCause("Cannot create file " + target, why));
+}
 
 PendingCopy::PendingCopy(std::string source, std::string target)
     : source_(std::move(source)), target_(std::move(target)), replacement_(target_) {
@@ -98,11 +107,11 @@ PendingCopy::PendingCopy(std::string source, std::string target)
 
 void PendingCopy::Write() {
   if (Status created = replacement_.Create(0755); !created.ok()) {
-    throw EFCreateError(WithCause("Cannot create file " + target_, created.error().Reason()));
+    throw CannotCreateFile(target_, created.error().Reason());
   }
   CopyContents(in_.get(), replacement_.fd(), source_info_.st_size, source_, target_);
   if (Status synced = replacement_.Sync(); !synced.ok()) {
-    throw EWriteError(WithCause("Stream write error", target_ + ": " + synced.error().Reason()));
+    throw StreamFailure<EWriteError>("Stream write error", synced.error());
   }
 }
 

@@ -30,6 +30,9 @@ class EFCreateError : public Exception {
   using Exception::Exception;
 };
 
+// "Cannot create file <target>", and on a second line `why` (WithCause).
+EFCreateError CannotCreateFile(const std::string& target, const std::string& why);
+
 // "Stream read error": the source gave fewer bytes than asked for.
 class EReadError : public Exception {
  public:

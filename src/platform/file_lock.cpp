@@ -7,6 +7,13 @@
 
 namespace tessaline {
 
+Status LockFileInTheWay(const std::string& path) {
+  Result<struct stat> info = StatPath(path, /*follow_links=*/false);
+  if (!info.ok() || S_ISREG(info.value().st_mode)) return Status::Ok();
+  return SystemError("open", path,
+                     S_ISLNK(info.value().st_mode) ? kErrorSymbolicLink : kErrorNotRegularFile);
+}
+
 namespace {
 
 // Opens the lock file without following a link or blocking on a FIFO; one
@@ -18,10 +25,7 @@ Result<UniqueFd> OpenLockFile(const std::string& path) {
   if (!fd.ok() && fd.code() != ELOOP) fd = Open(path, O_RDONLY | common);
   if (!fd.ok() && fd.code() == ELOOP) {
     // Say so when the lock file itself is the link, not a folder on its way.
-    Result<struct stat> link = StatPath(path, /*follow_links=*/false);
-    if (link.ok() && S_ISLNK(link.value().st_mode)) {
-      return SystemError("open", path, kErrorSymbolicLink);
-    }
+    if (Status in_the_way = LockFileInTheWay(path); !in_the_way.ok()) return in_the_way.error();
   }
   if (!fd.ok()) return fd;
   Result<struct stat> info = StatOpen(fd.value().get(), path);

@@ -20,6 +20,12 @@ namespace tessaline {
 
 enum class LockKind { kShared, kExclusive };
 
+// What stands at `path` that can never serve as a lock file: a symbolic link
+// (kErrorSymbolicLink: links are never followed) or anything but a regular
+// file (kErrorNotRegularFile), as an "open" error. Ok for a regular file and
+// for nothing at all (it is then created).
+Status LockFileInTheWay(const std::string& path);
+
 class FileLock {
  public:
   FileLock() = default;
@@ -28,8 +34,8 @@ class FileLock {
 
   // Takes the lock on `path`, creating the file (mode 0644 less the umask)
   // when it is missing and may be created. For a shared lock a file that can
-  // only be read is enough. Errors: the failed step's errno, ELOOP for a link,
-  // kErrorNotRegularFile, EWOULDBLOCK when the wait ran out.
+  // only be read is enough. Errors: the failed step's errno, those of
+  // LockFileInTheWay, EWOULDBLOCK when the wait ran out.
   static Result<FileLock> Acquire(const std::string& path, LockKind kind,
                                   std::chrono::milliseconds wait);
 

@@ -225,10 +225,10 @@ Status FileReplacement::PutInPlace() {
     return SystemError("rename", target_, errno);
   }
   partial_name_.clear();
-  return SyncFolder();
+  return SyncTargetFolder();
 }
 
-Status FileReplacement::SyncFolder() {
+Status FileReplacement::SyncTargetFolder() {
   // Makes the changed directory entries durable too.
   if (Status synced = SyncFd(folder_.get(), ContainingFolder(target_));
       !synced.ok() && synced.code() != EINVAL) {
@@ -266,7 +266,7 @@ Status FileReplacement::PutInPlaceKeepingOld() {
   }
   replaced_ = std::move(old);
   undo_ = UndoBy::kSwappingBack;
-  return SyncFolder();
+  return SyncTargetFolder();
 }
 
 Status FileReplacement::Undo() {
@@ -285,7 +285,7 @@ Status FileReplacement::Undo() {
   } else if (fs.UnlinkAt(folder_.get(), file_name_.c_str(), 0) != 0) {
     return SystemError("unlink", target_, errno);
   }
-  return SyncFolder();
+  return SyncTargetFolder();
 }
 
 }  // namespace tessaline

@@ -85,7 +85,7 @@ class FileReplacement {
   bool CreateNamed(mode_t mode);
   Status NameUnnamedFile();
   Status KeepAccessList();
-  Status SyncFolder();
+  Status SyncTargetFolder();
 
   std::string target_;
   std::string file_name_;

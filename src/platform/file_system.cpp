@@ -232,14 +232,22 @@ Status SyncFolder(const std::string& folder) {
   return SyncFd(fd.value().get(), folder);
 }
 
-Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, bool follow_links) {
+Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags) {
   // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
-  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK | (follow_links ? 0 : O_NOFOLLOW));
+  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK | flags);
   if (!fd.ok()) return fd.error();
-  Result<struct stat> info = StatOpen(fd.value().get(), path);
-  if (!info.ok()) return info.error();
-  if (!S_ISREG(info.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
-  if (static_cast<std::uint64_t>(info.value().st_size) > limit) {
+  Result<struct stat> stat = StatOpen(fd.value().get(), path);
+  if (!stat.ok()) return stat.error();
+  if (!S_ISREG(stat.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
+  info = stat.value();
+  return fd;
+}
+
+Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, bool follow_links) {
+  struct stat info;
+  Result<UniqueFd> fd = OpenRegularFile(path, info, follow_links ? 0 : O_NOFOLLOW);
+  if (!fd.ok()) return fd.error();
+  if (static_cast<std::uint64_t>(info.st_size) > limit) {
     return SystemError("read", path, kErrorTooLarge);
   }
   FileSystem& fs = CurrentFileSystem();
@@ -249,7 +257,7 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   // is kept too, so that the edit need not move it. (The room of a large
   // text costs no memory until it is used: such blocks are mapped page by
   // page as they are touched.)
-  const auto size = static_cast<std::size_t>(info.value().st_size);
+  const auto size = static_cast<std::size_t>(info.st_size);
   std::string text;
   text.reserve(size + 1 + size / 32);
   PrepareToWrite(text.data(), size + 1);
@@ -273,12 +281,10 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
 }
 
 Result<bool> FileHolds(const std::string& path, std::string_view bytes) {
-  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
+  struct stat info;
+  Result<UniqueFd> fd = OpenRegularFile(path, info);
   if (!fd.ok()) return fd.error();
-  Result<struct stat> info = StatOpen(fd.value().get(), path);
-  if (!info.ok()) return info.error();
-  if (!S_ISREG(info.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
-  if (static_cast<std::uint64_t>(info.value().st_size) != bytes.size()) return false;
+  if (static_cast<std::uint64_t>(info.st_size) != bytes.size()) return false;
   FileSystem& fs = CurrentFileSystem();
   std::vector<char> piece(std::size_t{64} << 10);
   std::size_t done = 0;
@@ -295,26 +301,11 @@ Result<bool> FileHolds(const std::string& path, std::string_view bytes) {
   }
 }
 
-namespace {
-
-// Opens `path` for reading as a regular file.
-Result<UniqueFd> OpenRegular(const std::string& path, struct stat& info) {
-  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
-  if (!fd.ok()) return fd.error();
-  Result<struct stat> stat = StatOpen(fd.value().get(), path);
-  if (!stat.ok()) return stat.error();
-  if (!S_ISREG(stat.value().st_mode)) return SystemError("read", path, kErrorNotRegularFile);
-  info = stat.value();
-  return fd;
-}
-
-}  // namespace
-
 Result<bool> SameContents(const std::string& a, const std::string& b) {
   struct stat info_a, info_b;
-  Result<UniqueFd> fd_a = OpenRegular(a, info_a);
+  Result<UniqueFd> fd_a = OpenRegularFile(a, info_a);
   if (!fd_a.ok()) return fd_a.error();
-  Result<UniqueFd> fd_b = OpenRegular(b, info_b);
+  Result<UniqueFd> fd_b = OpenRegularFile(b, info_b);
   if (!fd_b.ok()) return fd_b.error();
   if (info_a.st_size != info_b.st_size) return false;
   constexpr std::size_t kChunk = 64 * 1024;

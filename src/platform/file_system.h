@@ -167,6 +167,12 @@ Status SyncFd(int fd, const std::string& path);
 // Opens the folder `folder` and syncs it, so that the names made in it last.
 Status SyncFolder(const std::string& folder);
 
+// The regular file at `path`, opened for reading (with `flags` added, such as
+// O_NOFOLLOW) without ever blocking on a FIFO or device put in its place, and
+// what fstat tells of it in `info`. Errors: the errno of the failed step,
+// kErrorNotRegularFile (operation "read").
+Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags = 0);
+
 // The whole of the regular file at `path`, read without ever blocking on a
 // FIFO or device put in its place. Errors: the errno of the failed step
 // (ENOENT for a missing file), kErrorNotRegularFile, kErrorTooLarge when the

@@ -35,11 +35,16 @@ constexpr char kNoHiveFile[] = "No registry file: HOME is not set";
   }
 }
 
+// The lock file beside the hive file `hive`.
+std::string LockPathOf(const std::string& hive) {
+  return hive + ".lock";
+}
+
 // A flock on "<hive>.lock". A shared lock that cannot be had because the lock
 // file cannot be opened (read-only folder, no folder yet) is skipped: nobody
 // can be writing through this lock then either.
 FileLock LockHive(const std::string& hive, LockKind kind, std::chrono::milliseconds wait) {
-  const std::string lock_path = hive + ".lock";
+  const std::string lock_path = LockPathOf(hive);
   Result<FileLock> lock = FileLock::Acquire(lock_path, kind, wait);
   if (lock.ok()) return std::move(lock.value());
   const SystemError& error = lock.error();
@@ -111,14 +116,10 @@ std::string HiveFile::WhyNotWritable() const {
   const auto cannot = [](const std::string& path, int code) {
     return "Cannot write the registry file '" + path + "': " + SystemError("", path, code).Reason();
   };
-  // A lock file in the way (a link, which is never followed, or something
-  // other than a file) would stop every change.
-  const std::string lock = target + ".lock";
-  if (Result<struct stat> held = StatPath(lock, /*follow_links=*/false);
-      held.ok() && !S_ISREG(held.value().st_mode)) {
-    const int code = S_ISLNK(held.value().st_mode) ? kErrorSymbolicLink : kErrorNotRegularFile;
-    return "Cannot open the registry lock file '" + lock +
-           "': " + SystemError("", lock, code).Reason();
+  // A lock file in the way would stop every change.
+  if (Status lock = LockFileInTheWay(LockPathOf(target)); !lock.ok()) {
+    return "Cannot open the registry lock file '" + lock.error().path() +
+           "': " + lock.error().Reason();
   }
   Result<struct stat> info = StatPath(target);
   if (info.ok()) {

@@ -114,14 +114,10 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
   // name must be there, or every message would silently stay untranslated.
   if (command.dictionary && command.mode != Mode::kHelp && command.mode != Mode::kVersion &&
       command.mode != Mode::kError) {
-    Result<UniqueFd> file = Open(*command.dictionary, O_RDONLY | O_NONBLOCK);
-    Result<struct stat> info =
-        file.ok() ? StatOpen(file.value().get(), *command.dictionary) : file.error();
-    std::string why = info.ok() ? "" : info.error().Reason();
-    if (info.ok() && !S_ISREG(info.value().st_mode)) why = "not a regular file";
-    if (!why.empty()) {
-      std::cerr << program << ": cannot use the dictionary '" << *command.dictionary << "': " << why
-                << "\n";
+    struct stat info;
+    if (Result<UniqueFd> file = OpenRegularFile(*command.dictionary, info); !file.ok()) {
+      std::cerr << program << ": cannot use the dictionary '" << *command.dictionary
+                << "': " << file.error().Reason() << "\n";
       return 2;
     }
   }
