@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "installer/backdrop.h"
+#include "drawing/backdrop.h"
 
 #ifdef TESSALINE_BENCH_QT
 #include <QImage>

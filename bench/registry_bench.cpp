@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "platform/compare.h"
-#include "platform/utf8.h"
+#include "text/compare.h"
+#include "text/utf8.h"
 #include "registry/cipher_reg.h"
 #include "registry/hive_file.h"
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/bitmap.h"
-#include "platform/exception.h"
+#include "drawing/bitmap.h"
+#include "support/exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "pack_sheet/png_sheet.h"
-#include "platform/bitmap.h"
-#include "platform/exception.h"
+#include "drawing/bitmap.h"
+#include "support/exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto input = std::as_bytes(std::span(data, size));

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/profile.h"
+#include "text/profile.h"
 #include "support/dictionary.h"
 
 namespace {

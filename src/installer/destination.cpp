@@ -1,6 +1,6 @@
 #include "installer/destination.h"
 
-#include "platform/process.h"
+#include "os/process.h"
 
 namespace tessaline {
 

@@ -1,7 +1,7 @@
 #include "installer/folders.h"
 
-#include "platform/exception.h"
-#include "platform/process.h"
+#include "support/exception.h"
+#include "os/process.h"
 
 namespace tessaline {
 

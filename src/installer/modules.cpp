@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/file_system.h"
-#include "platform/process.h"
+#include "os/file_system.h"
+#include "os/process.h"
 #include "registry/cipher_reg.h"
 #include "support/dictionary.h"
 #include "support/support_module.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 
 namespace tessaline {
 

@@ -1,6 +1,6 @@
 // File failures of the installation, and the copy policy of the pack file:
 // what may be replaced, and how each failed step is reported. The new file is
-// made and put in place by FileReplacement (platform/file_replacement.h), so
+// made and put in place by FileReplacement (os/file_replacement.h), so
 // a partial file never stands under the pack file's name.
 //
 // Thread use: any thread; no shared state. While copying, the calling
@@ -13,8 +13,8 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/exception.h"
-#include "platform/file_replacement.h"
+#include "support/exception.h"
+#include "os/file_replacement.h"
 
 namespace tessaline {
 
@@ -60,7 +60,7 @@ inline std::string PartialCopyPrefix(const std::string& target_file_name) {
 // file gets mode 0755 (less the umask): the pack is a copy of an executable.
 //
 // Errors (nothing is changed at `target` and no unfinished copy remains),
-// each text followed by a line saying why (WithCause, platform/exception.h):
+// each text followed by a line saying why (WithCause, support/exception.h):
 //   EFOpenError("Cannot open file <source>") when `source` cannot be opened
 //     or is not a regular file;
 //   EFCreateError("Cannot create file <target>") when the new file cannot be

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/bitmap.h"
-#include "platform/exception.h"
-#include "platform/file_system.h"
-#include "platform/resources.h"
+#include "drawing/bitmap.h"
+#include "support/exception.h"
+#include "os/file_system.h"
+#include "support/resources.h"
 
 namespace tessaline {
 namespace {

@@ -6,7 +6,7 @@
 #include "installer/destination.h"
 #include "installer/installation.h"
 #include "installer/panel_state.h"
-#include "platform/process.h"
+#include "os/process.h"
 #include "support/toolkit.h"
 
 namespace tessaline {

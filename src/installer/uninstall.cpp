@@ -9,9 +9,9 @@
 
 #include "installer/identity.h"
 #include "installer/pack_records.h"
-#include "platform/exception.h"
-#include "platform/file_system.h"
-#include "platform/resources.h"
+#include "support/exception.h"
+#include "os/file_system.h"
+#include "support/resources.h"
 #include "registry/hive_file.h"
 #include "registry/registry_exception.h"
 

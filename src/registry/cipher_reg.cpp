@@ -1,6 +1,6 @@
 #include "registry/cipher_reg.h"
 
-#include "platform/process.h"
+#include "os/process.h"
 #include "support/dictionary.h"
 #include "support/messages.h"
 

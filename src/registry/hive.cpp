@@ -8,9 +8,9 @@
 #include <numeric>
 #include <unordered_map>
 
-#include "platform/compare.h"
-#include "platform/memory.h"
-#include "platform/utf8.h"
+#include "text/compare.h"
+#include "os/memory.h"
+#include "text/utf8.h"
 
 namespace tessaline {
 

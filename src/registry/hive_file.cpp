@@ -2,10 +2,10 @@
 
 #include <system_error>
 
-#include "platform/file_lock.h"
-#include "platform/file_replacement.h"
-#include "platform/file_system.h"
-#include "platform/process.h"
+#include "os/file_lock.h"
+#include "os/file_replacement.h"
+#include "os/file_system.h"
+#include "os/process.h"
 
 namespace tessaline {
 

@@ -14,7 +14,7 @@
 // file are never reached through a link.
 //
 // Reading: the object keeps the hive it read last with the file's stamp
-// (platform/file_stamp.h). A later Read or Modify that finds the file with
+// (os/file_stamp.h). A later Read or Modify that finds the file with
 // the same stamp takes the kept hive without reading the file; any other
 // stamp (another inode, size or time, also an edit in place that kept size
 // and modification time) makes it read the file again, and a text equal to
@@ -40,7 +40,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/file_stamp.h"
+#include "os/file_stamp.h"
 #include "registry/hive.h"
 
 namespace tessaline {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/memory.h"
+#include "os/memory.h"
 
 namespace tessaline {
 

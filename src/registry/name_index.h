@@ -4,7 +4,7 @@
 // The index stores only positions and hashes; the names stay in the caller's
 // list and are reached through a `name_at(position)` function given to each
 // call, so that an index costs no copy of any name. Names match as SameText
-// (platform/compare.h) matches them.
+// (text/compare.h) matches them.
 //
 // Thread use: a plain value; no internal locking.
 #pragma once
@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/compare.h"
+#include "text/compare.h"
 
 namespace tessaline {
 

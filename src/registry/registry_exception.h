@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/exception.h"
+#include "support/exception.h"
 
 namespace tessaline {
 

@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "platform/compare.h"
-#include "platform/process.h"
+#include "text/compare.h"
+#include "os/file_system.h"
+#include "os/process.h"
 
 namespace tessaline {
 
@@ -101,7 +102,16 @@ void TDictionary::SetDictFileName(std::string_view name) {
 
 void TDictionary::FillPage(TDictPage& page) {
   const std::string path = DictFileName();
-  FillPageFrom(ProfileReader::Open(path), page);
+  FillPageFrom(ReadProfileFile(path), page);
+}
+
+ProfileReader ReadProfileFile(const std::string& path) {
+  // Anything that cannot be read whole (missing, not a regular file, over the
+  // limit) reads as an empty file.
+  if (path.empty()) return ProfileReader();
+  Result<std::string> contents = ReadRegularFile(path, ProfileReader::kMaxFileBytes);
+  if (!contents.ok()) return ProfileReader();
+  return ProfileReader::FromBytes(contents.value());
 }
 
 void TDictionary::FillPageFrom(const ProfileReader& reader, TDictPage& page) {

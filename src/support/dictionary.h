@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/profile.h"
+#include "text/profile.h"
 #include "support/object.h"
 #include "support/string_list.h"
 #include "support/support_module.h"
@@ -86,6 +86,11 @@ class TDictionary : public TStringList {
   // file order, a non-empty value sets the key's line, an empty one removes it.
   static void FillPageFrom(const ProfileReader& reader, TDictPage& page);
 };
+
+// The INI file at `path`, read whole. A missing, unreadable or non-regular
+// file (a directory, a device, a pipe: never waited for), or one larger than
+// ProfileReader::kMaxFileBytes, reads as an empty file.
+ProfileReader ReadProfileFile(const std::string& path);
 
 // The byte that stands for "=" in keys.
 inline constexpr char kEscapedEquals = '\x85';

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "platform/compare.h"
+#include "text/compare.h"
 
 namespace tessaline {
 

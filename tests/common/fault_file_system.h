@@ -4,7 +4,7 @@
 // It records each call with the path it concerns, so that a test can run an
 // operation once to learn its steps and then fail each step in turn.
 //
-// Install it with a ScopedFileSystem (platform/file_system.h) or a
+// Install it with a ScopedFileSystem (os/file_system.h) or a
 // ScopedFaults below. Thread use: calls may come from several threads (a
 // read ahead on a thread of its own); set faults and look at the calls while
 // no other thread uses the file system.
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 
 namespace tessaline::test {
 

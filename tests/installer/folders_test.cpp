@@ -9,7 +9,7 @@
 
 #include "common/scoped_env.h"
 #include "common/test_support.h"
-#include "platform/exception.h"
+#include "support/exception.h"
 
 namespace tessaline {
 namespace {

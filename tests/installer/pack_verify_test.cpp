@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "installer/installation.h"
-#include "platform/process.h"
+#include "os/process.h"
 #include "registry/hive_file.h"
 #include "registry_fixture.h"
 

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "platform/process.h"
+#include "os/process.h"
 #include "registry_fixture.h"
 #include "support/toolkit.h"
 

@@ -8,7 +8,7 @@
 
 #include "common/fault_file_system.h"
 #include "pack_files.h"
-#include "platform/process.h"
+#include "os/process.h"
 #include "registry_fixture.h"
 
 namespace tessaline {

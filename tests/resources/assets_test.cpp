@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/bitmap.h"
-#include "platform/process.h"
-#include "platform/resources.h"
+#include "drawing/bitmap.h"
+#include "os/process.h"
+#include "support/resources.h"
 
 namespace tessaline {
 namespace {

@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <cstdlib>
 #include <string>
 
 #include "common/test_support.h"
-#include "platform/process.h"
+#include "os/process.h"
 
 namespace tessaline {
 namespace {
@@ -282,6 +287,50 @@ TEST_F(DictionaryTest, RenamingComparesAsciiLettersOnlyAndClearsEveryPage) {
   EXPECT_FALSE(message->Loaded);
   EXPECT_EQ(common->TranslateOrSame("Save"), "Sichern");
   EXPECT_EQ(message->TranslateOrSame("Ok"), "Fein");
+}
+
+class ProfileFileTest : public ::testing::Test {
+ protected:
+  test::ScratchDir dir_;
+};
+
+TEST_F(ProfileFileTest, ReadsARegularFile) {
+  ProfileReader r = ReadProfileFile(dir_.Write("a.ini", "[Common]\nSave=Speichern\n"));
+  EXPECT_EQ(r.Value("Common", "Save"), "Speichern");
+}
+
+TEST_F(ProfileFileTest, UnusableFilesReadAsEmpty) {
+  EXPECT_TRUE(ReadProfileFile(dir_ / "missing.ini").KeyNames("Common").empty());
+  EXPECT_TRUE(ReadProfileFile("").KeyNames("").empty());
+  EXPECT_TRUE(ReadProfileFile(dir_.path()).KeyNames("").empty());  // a folder
+
+  // A pipe with no writer must not block the reader.
+  std::string fifo = dir_ / "pipe.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(ReadProfileFile(fifo).KeyNames("").empty());
+
+  // Binary garbage is read without harm.
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);
+  ReadProfileFile(dir_.Write("garbage.ini", garbage)).KeyNames("");
+
+  if (::geteuid() != 0) {  // root reads anything
+    std::string locked = dir_.Write("locked.ini", "[s]\nk=v\n");
+    ::chmod(locked.c_str(), 0);
+    EXPECT_TRUE(ReadProfileFile(locked).KeyNames("s").empty());
+  }
+}
+
+TEST_F(ProfileFileTest, FilesAboveTheSizeLimitAreNotRead) {
+  std::string path = dir_ / "huge.ini";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[s]\nk=v\n";
+  }
+  std::filesystem::resize_file(path, ProfileReader::kMaxFileBytes + 1);  // sparse
+  EXPECT_TRUE(ReadProfileFile(path).KeyNames("s").empty());
+  std::filesystem::resize_file(path, ProfileReader::kMaxFileBytes);
+  EXPECT_EQ(ReadProfileFile(path).Value("s", "k"), "v");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "platform/exception.h"
+#include "support/exception.h"
 #include "support/dictionary.h"
 #include "support/object.h"
 #include "support/toolkit.h"

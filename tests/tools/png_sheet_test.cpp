@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/test_support.h"
-#include "platform/bitmap.h"
+#include "drawing/bitmap.h"
 
 namespace tessaline {
 namespace {

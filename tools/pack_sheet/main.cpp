@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "pack_sheet/png_sheet.h"
-#include "platform/bitmap.h"
-#include "platform/exception.h"
+#include "drawing/bitmap.h"
+#include "support/exception.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/bitmap.h"
+#include "drawing/bitmap.h"
 
 namespace tessaline {
 namespace {

@@ -19,7 +19,7 @@ bool IsPng(std::span<const std::byte> data);
 
 // Decodes the PNG `data` with libpng and returns the bitmap. Throws
 // std::runtime_error with libpng's reason for data that is not a PNG it can
-// decode, and for pictures larger than kMaxBitmapPixels (platform/bitmap.h).
+// decode, and for pictures larger than kMaxBitmapPixels (drawing/bitmap.h).
 std::vector<std::byte> PngToDib(std::span<const std::byte> data);
 
 }  // namespace tessaline

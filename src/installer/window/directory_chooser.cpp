@@ -7,8 +7,8 @@
 #include <QPushButton>
 
 #include "installer/folders.h"
-#include "platform/file_system.h"
-#include "platform/utf8.h"
+#include "os/file_system.h"
+#include "text/utf8.h"
 
 namespace tessaline {
 namespace {

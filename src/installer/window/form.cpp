@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "installer/backdrop.h"
+#include "drawing/backdrop.h"
 #include "installer/destination.h"
 #include "installer/folders.h"
 #include "installer/installation.h"
@@ -20,9 +20,9 @@
 #include "installer/window/directory_chooser.h"
 #include "installer/window/paint_box.h"
 #include "installer/window/resource_picture.h"
-#include "platform/canvas.h"
-#include "platform/process.h"
-#include "platform/resources.h"
+#include "drawing/canvas.h"
+#include "os/process.h"
+#include "support/resources.h"
 #include "support/messages.h"
 #include "support/toolkit.h"
 #include "ui_form.h"

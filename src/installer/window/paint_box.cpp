@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/canvas.h"
+#include "drawing/canvas.h"
 
 namespace tessaline {
 namespace {

@@ -1,6 +1,6 @@
 #include "installer/window/resource_picture.h"
 
-#include "platform/resources.h"
+#include "support/resources.h"
 
 namespace tessaline {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "installer/window/toolkit.h"
-#include "platform/exception.h"
+#include "support/exception.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {

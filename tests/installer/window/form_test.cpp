@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "common/scoped_env.h"
-#include "platform/process.h"
+#include "os/process.h"
 #include "registry/cipher_reg.h"
 #include "window_test_support.h"
 

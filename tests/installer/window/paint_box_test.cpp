@@ -4,11 +4,11 @@
 #include <QBackingStore>
 #include <QImage>
 
-#include "installer/backdrop.h"
+#include "drawing/backdrop.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
-#include "platform/canvas.h"
-#include "platform/resources.h"
+#include "drawing/canvas.h"
+#include "support/resources.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {

@@ -4,10 +4,10 @@
 #include <QImageReader>
 #include <QLineEdit>
 
-#include "installer/backdrop.h"
+#include "drawing/backdrop.h"
 #include "installer/window/form.h"
 #include "installer/window/screenshot.h"
-#include "platform/canvas.h"
+#include "drawing/canvas.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {

@@ -1,0 +1,206 @@
+// A raster canvas standing in for a Windows device context and the toolkit's
+// canvas on it: solid brushes, rectangle fills, clip regions, saved states,
+// rectangle copies and rounded rectangles, drawing the same pixels as the
+// platform's graphics interface.
+//
+// Pixels are 32-bit values 0xffRRGGBB laid out like QImage::Format_RGB32, rows
+// `stride_bytes` apart, so a window can wrap the same memory without a copy.
+// Every operation is clipped to the canvas and to its clip region.
+//
+// Ownership: a canvas either borrows a caller's buffer (which must outlive it)
+// or owns one. Brushes, pens and regions are values; nothing is released by
+// hand. Thread use: one thread at a time per canvas.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "drawing/geometry.h"
+#include "drawing/region.h"
+
+namespace tessaline {
+
+enum class BrushStyle { kSolid, kClear };
+
+struct Brush {
+  BrushStyle style = BrushStyle::kSolid;
+  Color color = clWhite;
+};
+
+// A brush of exactly the given colour.
+inline Brush CreateSolidBrush(Color color) {
+  return {BrushStyle::kSolid, color};
+}
+
+struct Pen {
+  Color color = clBlack;
+  int width = 1;  // in pixels; 0 draws as 1
+};
+
+// Raster operations of rectangle copies (the platform's values).
+enum class CopyMode : std::uint32_t {
+  kBlackness = 0x00000042,
+  kNotSrcCopy = 0x00330008,
+  kSrcInvert = 0x00660046,
+  kSrcAnd = 0x008800C6,
+  kSrcCopy = 0x00CC0020,
+  kSrcPaint = 0x00EE0086,
+  kWhiteness = 0x00FF0062,
+};
+inline constexpr CopyMode SRCCOPY = CopyMode::kSrcCopy;
+
+// Pixels x0..x1-1 of row y.
+struct RowSpan {
+  int y = 0;
+  int x0 = 0;
+  int x1 = 0;
+};
+
+// One run of a row fill: pixels x0..x1-1 in one colour (a canvas pixel value).
+struct ColorRun {
+  int x0 = 0;
+  int x1 = 0;
+  std::uint32_t pixel = 0;
+};
+
+class Canvas {
+ public:
+  // A canvas over a caller's buffer of `height` rows of `width` pixels, rows
+  // `stride_bytes` apart (at least 4 * width, a multiple of 4). Not owned.
+  Canvas(std::uint32_t* pixels, int width, int height, int stride_bytes);
+  // A canvas owning a buffer of width x height pixels, all black.
+  Canvas(int width, int height);
+  // An empty (0 x 0) canvas.
+  Canvas() : Canvas(0, 0) {}
+
+  // Copies share nothing: a copy of a borrowing canvas owns a copy of the pixels.
+  Canvas(const Canvas& other);
+  Canvas& operator=(const Canvas& other);
+  Canvas(Canvas&& other) noexcept;
+  Canvas& operator=(Canvas&& other) noexcept;
+  ~Canvas() = default;
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  IntRect Bounds() const { return {0, 0, width_, height_}; }
+
+  // Row y (0 <= y < Height()) and single pixels, for reading results and
+  // for tests: no clipping and no checks, the caller stays inside the canvas.
+  std::uint32_t* Row(int y) {
+    return reinterpret_cast<std::uint32_t*>(bytes_ + std::ptrdiff_t{y} * stride_);
+  }
+  const std::uint32_t* Row(int y) const {
+    return reinterpret_cast<const std::uint32_t*>(bytes_ + std::ptrdiff_t{y} * stride_);
+  }
+  std::uint32_t Pixel(int x, int y) const { return Row(y)[x]; }
+  void SetPixel(int x, int y, std::uint32_t pixel) { Row(y)[x] = pixel; }
+  Color PixelColor(int x, int y) const { return Color::FromPixel(Pixel(x, y)); }
+
+  // The canvas's current drawing objects, as the toolkit's canvas offers them.
+  Brush& brush() { return brush_; }
+  const Brush& brush() const { return brush_; }
+  Pen& pen() { return pen_; }
+  const Pen& pen() const { return pen_; }
+  CopyMode copy_mode() const { return copy_mode_; }
+  void set_copy_mode(CopyMode mode) { copy_mode_ = mode; }
+
+  // Fills the rectangle with the brush; a clear brush or an empty rectangle
+  // draws nothing.
+  void FillRect(const IntRect& rect, const Brush& brush);
+  // The same with the canvas's own brush.
+  void FillRect(const IntRect& rect) { FillRect(rect, brush_); }
+
+  // On every row top..bottom-1, fills each run: the same pixels as one
+  // FillRect per run, run after run, but written row by row.
+  void FillRuns(int top, int bottom, std::span<const ColorRun> runs);
+
+  // Saves the device context's clip region; returns the number of saved
+  // states (1 for the first save). Pen, brush and copy mode are the canvas's
+  // own settings, as on the toolkit's canvas, and are not saved.
+  int SaveDC();
+  // Restores a saved clip region: a negative `saved` counts back from the
+  // latest (-1 restores the most recent save), a positive one is the number
+  // SaveDC returned. States saved after it are dropped. False when there is no
+  // such saved state (nothing changes).
+  bool RestoreDC(int saved);
+
+  // Makes a copy of the region the clip region, replacing the previous one;
+  // nullptr removes the clip. Coordinates are the canvas's own.
+  void SelectClipRgn(const Region* region);
+  void SelectClipRgn(const Region& region) { SelectClipRgn(&region); }
+  const Region* ClipRegion() const { return state_.has_clip ? &state_.clip : nullptr; }
+
+  // Copies the source rectangle of `source` onto the destination rectangle
+  // with the copy mode: pixel for pixel when both have the same size, else
+  // scaled to the nearest pixel. Destination pixels whose source pixel lies
+  // outside `source` are left alone. `source` may not be this canvas.
+  void CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
+  // The platform's name: the same copy.
+  void StretchBlt(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
+    CopyRect(dest, source, source_rect);
+  }
+
+  // Outline of the rectangle (right and bottom exclusive) with rounded corners
+  // whose corner ellipse is ellipse_width x ellipse_height, drawn with the pen
+  // and, inside it, filled with the brush unless the brush is clear. For a
+  // 71 x 96 rectangle and a 6 x 6 ellipse the one-pixel outline has 322 pixels:
+  // the top and bottom rows from left+2 to right-3, the left and right columns
+  // from top+2 to bottom-3 and one diagonal pixel at each corner.
+  void RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height);
+
+ private:
+  // What SaveDC saves.
+  struct State {
+    bool has_clip = false;
+    Region clip;
+  };
+
+  // The two ways of CopyRect: rectangles of the same size, and scaled.
+  void CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
+  void CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
+  // Fills pixels x0..x1-1 of row y, clipped to the canvas and the clip region.
+  void FillSpan(int y, int x0, int x1, std::uint32_t pixel);
+  // Calls fn(x0, x1) for every part of x0..x1-1 on row y that lies inside the
+  // canvas and the clip region.
+  template <typename Fn>
+  void ForEachVisible(int y, int x0, int x1, Fn&& fn) const;
+
+  std::vector<std::uint32_t> owned_;
+  unsigned char* bytes_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  std::ptrdiff_t stride_ = 0;
+  Pen pen_;
+  Brush brush_;
+  CopyMode copy_mode_ = CopyMode::kSrcCopy;
+  State state_;
+  std::vector<State> saved_;
+};
+
+// The pixels Canvas::RoundRect's outline sets for the same rectangle, corner
+// ellipse and pen width, before any clipping: spans with x0 < x1, in no
+// particular order, possibly overlapping. Empty for an empty rectangle.
+std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
+                                      int pen_width);
+
+// Saves the canvas's device-context state (SaveDC) for the life of a scope and
+// restores exactly that state (RestoreDC) when the scope is left by any path,
+// an exception included; states saved inside the scope and not restored are
+// dropped with it. The canvas must outlive the saver. Code inside the scope
+// must not restore a state saved before the saver (the saver then restores
+// nothing).
+class CanvasStateSaver {
+ public:
+  explicit CanvasStateSaver(Canvas& canvas) : canvas_(canvas), saved_(canvas.SaveDC()) {}
+  ~CanvasStateSaver() { canvas_.RestoreDC(saved_); }
+
+  CanvasStateSaver(const CanvasStateSaver&) = delete;
+  CanvasStateSaver& operator=(const CanvasStateSaver&) = delete;
+
+ private:
+  Canvas& canvas_;
+  int saved_;
+};
+
+}  // namespace tessaline

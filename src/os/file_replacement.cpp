@@ -1,0 +1,291 @@
+#include "os/file_replacement.h"
+
+#include <linux/fs.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <random>
+#include <utility>
+
+namespace tessaline {
+
+namespace {
+
+// Length of the random part of an unfinished file's name.
+constexpr std::size_t kRandomLength = 6;
+
+std::string RandomSuffix() {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 generator{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof(kChars) - 2);
+  std::string suffix(kRandomLength, ' ');
+  for (char& c : suffix) c = kChars[pick(generator)];
+  return suffix;
+}
+
+// Takes the lock that marks an unfinished file as being worked on.
+bool LockExclusive(int fd) {
+  FileSystem& fs = CurrentFileSystem();
+  for (;;) {
+    if (fs.Lock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+// Whether `name` in the folder `dir` still leads to the open file `fd`.
+bool NameLeadsTo(int dir, const std::string& name, int fd) {
+  FileSystem& fs = CurrentFileSystem();
+  struct stat opened, named;
+  return fs.StatFd(fd, &opened) == 0 &&
+         fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named);
+}
+
+// Whether `name` in `dir` is known to lead to a file other than `fd`.
+bool NameLeadsElsewhere(int dir, const std::string& name, int fd) {
+  FileSystem& fs = CurrentFileSystem();
+  struct stat opened, named;
+  return fs.StatFd(fd, &opened) == 0 &&
+         fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && !SameFile(opened, named);
+}
+
+}  // namespace
+
+FileReplacement::FileReplacement(std::string target) : target_(std::move(target)) {
+  file_name_ = FileNamePart(target_);
+  prefix_ = PartialPrefix(file_name_);
+  sigemptyset(&file_size_signal_);
+  sigaddset(&file_size_signal_, SIGXFSZ);
+  pthread_sigmask(SIG_BLOCK, &file_size_signal_, &previous_mask_);
+  sigset_t pending;
+  sigemptyset(&pending);
+  file_size_signal_was_pending_ = sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1;
+}
+
+FileReplacement::~FileReplacement() {
+  file_.Reset();
+  if (!partial_name_.empty()) {
+    CurrentFileSystem().UnlinkAt(folder_.get(), partial_name_.c_str(), 0);
+  }
+  // A signal that our own writes raised is discarded; one that was pending
+  // before is left for its owner.
+  if (!file_size_signal_was_pending_) {
+    const timespec no_wait{0, 0};
+    while (sigtimedwait(&file_size_signal_, nullptr, &no_wait) == SIGXFSZ) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);
+}
+
+std::string FileReplacement::PartialPrefix(const std::string& file_name) {
+  return "." + file_name + ".part-";
+}
+
+Status FileReplacement::Create(mode_t mode) {
+  if (file_name_.empty()) return SystemError("create", target_, EISDIR);
+  const std::string folder = ContainingFolder(target_);
+  Result<UniqueFd> dir = Open(folder, O_RDONLY | O_DIRECTORY);
+  if (!dir.ok()) return dir.status();
+  folder_ = std::move(dir.value());
+  // In a folder that only takes new names the new file could neither be
+  // renamed over the target nor removed again.
+  int flags = 0;
+  if (CurrentFileSystem().GetInodeFlags(folder_.get(), &flags) == 0 &&
+      (flags & FS_APPEND_FL) != 0) {
+    return SystemError("create", target_, EPERM);
+  }
+  RemoveStalePartialFiles();
+
+  Result<UniqueFd> unnamed = OpenAt(folder_.get(), ".", O_TMPFILE | O_WRONLY, mode, "create");
+  if (unnamed.ok()) {
+    file_ = std::move(unnamed.value());
+    LockExclusive(file_.get());  // unreachable by others until it is named
+    return Status::Ok();
+  }
+  if (!CreateNamed(mode)) return SystemError("create", target_, errno);
+  return Status::Ok();
+}
+
+bool FileReplacement::CreateNamed(mode_t mode) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = prefix_ + RandomSuffix();
+    Result<UniqueFd> fd =
+        OpenAt(folder_.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode, "create");
+    if (!fd.ok()) {
+      if (fd.code() == EEXIST) continue;
+      errno = fd.code();
+      return false;
+    }
+    // Between creation and locking a cleaner may have taken the file for a
+    // stale one; make sure the name still leads to our file. A file we made
+    // but cannot use is removed again, unless the name now leads elsewhere.
+    if (!LockExclusive(fd.value().get()) || !NameLeadsTo(folder_.get(), name, fd.value().get())) {
+      if (!NameLeadsElsewhere(folder_.get(), name, fd.value().get())) {
+        CurrentFileSystem().UnlinkAt(folder_.get(), name.c_str(), 0);
+      }
+      continue;
+    }
+    file_ = std::move(fd.value());
+    partial_name_ = std::move(name);
+    return true;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+void FileReplacement::RemoveStalePartialFiles() {
+  FileSystem& fs = CurrentFileSystem();
+  std::vector<std::string> names;
+  if (fs.ListFolder(folder_.get(), names) != 0) return;
+  for (const std::string& name : names) {
+    if (name.size() != prefix_.size() + kRandomLength ||
+        name.compare(0, prefix_.size(), prefix_) != 0)
+      continue;
+    Result<UniqueFd> fd = OpenAt(folder_.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (!fd.ok()) continue;
+    struct stat opened;
+    if (fs.StatFd(fd.value().get(), &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
+    if (!LockExclusive(fd.value().get())) continue;  // a replacement in progress
+    if (NameLeadsTo(folder_.get(), name, fd.value().get())) {
+      fs.UnlinkAt(folder_.get(), name.c_str(), 0);
+    }
+  }
+}
+
+Status FileReplacement::KeepAttributesOf(const struct stat& old) {
+  FileSystem& fs = CurrentFileSystem();
+  const bool root = ::geteuid() == 0;
+  struct stat made;
+  if (fs.StatFd(file_.get(), &made) != 0) return SystemError("stat", target_, errno);
+  const bool new_owner = root && old.st_uid != made.st_uid;
+  if (new_owner || old.st_gid != made.st_gid) {
+    if (fs.ChangeOwner(file_.get(), new_owner ? old.st_uid : static_cast<uid_t>(-1), old.st_gid) !=
+        0) {
+      return SystemError("chown", target_, errno);
+    }
+  }
+  if (Status mode = SetMode(old.st_mode & 07777); !mode.ok()) return mode;
+  return KeepAccessList();
+}
+
+Status FileReplacement::KeepAccessList() {
+  static constexpr char kAccessList[] = "system.posix_acl_access";
+  FileSystem& fs = CurrentFileSystem();
+  std::string list(256, '\0');
+  ssize_t size;
+  for (;;) {
+    size = fs.GetAttribute(target_.c_str(), kAccessList, list.data(), list.size());
+    if (size >= 0 || errno != ERANGE) break;
+    list.resize(list.size() * 4);
+  }
+  if (size < 0) {
+    // No list, or a file system without them: the mode says everything.
+    if (errno == ENODATA || errno == EOPNOTSUPP || errno == ENOENT) return Status::Ok();
+    return SystemError("getxattr", target_, errno);
+  }
+  if (fs.SetAttribute(file_.get(), kAccessList, list.data(), static_cast<std::size_t>(size)) != 0) {
+    return SystemError("setxattr", target_, errno);
+  }
+  return Status::Ok();
+}
+
+Status FileReplacement::SetMode(mode_t mode) {
+  if (CurrentFileSystem().ChangeMode(file_.get(), mode) != 0) {
+    return SystemError("chmod", target_, errno);
+  }
+  return Status::Ok();
+}
+
+Status FileReplacement::Sync() {
+  return SyncFd(file_.get(), target_);
+}
+
+Status FileReplacement::NameUnnamedFile() {
+  FileSystem& fs = CurrentFileSystem();
+  const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = prefix_ + RandomSuffix();
+    if (fs.LinkAt(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        fs.LinkAt(file_.get(), "", folder_.get(), name.c_str(), AT_EMPTY_PATH) == 0) {
+      partial_name_ = std::move(name);
+      return Status::Ok();
+    }
+    if (errno != EEXIST) return SystemError("link", target_, errno);
+  }
+  return SystemError("link", target_, EEXIST);
+}
+
+Status FileReplacement::PutInPlace() {
+  if (partial_name_.empty()) {
+    if (Status named = NameUnnamedFile(); !named.ok()) return named;
+  }
+  FileSystem& fs = CurrentFileSystem();
+  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), 0) !=
+      0) {
+    return SystemError("rename", target_, errno);
+  }
+  partial_name_.clear();
+  return SyncTargetFolder();
+}
+
+Status FileReplacement::SyncTargetFolder() {
+  // Makes the changed directory entries durable too.
+  if (Status synced = SyncFd(folder_.get(), ContainingFolder(target_));
+      !synced.ok() && synced.code() != EINVAL) {
+    return SystemError("sync folder", synced.error().path(), synced.code());
+  }
+  return Status::Ok();
+}
+
+Status FileReplacement::PutInPlaceKeepingOld() {
+  FileSystem& fs = CurrentFileSystem();
+  struct stat old_info;
+  if (fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT) return SystemError("stat", target_, errno);
+    if (Status placed = PutInPlace(); !placed.ok()) return placed;
+    undo_ = UndoBy::kRemoving;
+    return Status::Ok();
+  }
+  // An old regular file is locked first, so that another run does not take
+  // it, under its hidden name, for a leftover and remove it. (Leftovers are
+  // only ever regular files; one that another program holds locked is safe
+  // from them as it is.)
+  UniqueFd old;
+  if (S_ISREG(old_info.st_mode)) {
+    Result<UniqueFd> opened =
+        OpenAt(folder_.get(), file_name_, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0, "open");
+    if (opened.ok() && LockExclusive(opened.value().get())) old = std::move(opened.value());
+  }
+  if (partial_name_.empty()) {
+    if (Status named = NameUnnamedFile(); !named.ok()) return named;
+  }
+  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(),
+                  RENAME_EXCHANGE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return SystemError("rename", target_, errno);
+    return PutInPlace();  // a file system that cannot swap names: the old file goes
+  }
+  replaced_ = std::move(old);
+  undo_ = UndoBy::kSwappingBack;
+  return SyncTargetFolder();
+}
+
+Status FileReplacement::Undo() {
+  const UndoBy undo = std::exchange(undo_, UndoBy::kNothing);
+  if (undo == UndoBy::kNothing || !NameLeadsTo(folder_.get(), file_name_, file_.get())) {
+    return Status::Ok();
+  }
+  FileSystem& fs = CurrentFileSystem();
+  if (undo == UndoBy::kSwappingBack) {
+    if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(),
+                    RENAME_EXCHANGE) != 0) {
+      return SystemError("rename", target_, errno);
+    }
+    replaced_.Reset();
+    // The hidden name leads to the new file now; the destructor removes it.
+  } else if (fs.UnlinkAt(folder_.get(), file_name_.c_str(), 0) != 0) {
+    return SystemError("unlink", target_, errno);
+  }
+  return SyncTargetFolder();
+}
+
+}  // namespace tessaline

@@ -1,0 +1,106 @@
+// A new file that takes an existing file's place only once it is complete.
+//
+// The new file is made in the target's folder: unnamed (O_TMPFILE) where the
+// file system allows, so nothing is left if the process dies, else under the
+// name "." + target's name + ".part-" + six characters, created exclusively
+// and never through a link. Either way it is locked (flock) while it lives, so
+// that another run does not take it for the leftover of a killed one; such
+// leftovers, unlocked, are removed when the next replacement is made. Put in
+// place, the new file is synced, named and renamed over the target, and the
+// folder is synced, so a crash at any moment leaves the old file or the new
+// one under the target's name, never a part of either.
+//
+// While the object lives the calling thread holds SIGXFSZ back, so that a
+// file-size limit shows as a failed write (EFBIG) instead of ending the
+// process. Use it on one thread only.
+#pragma once
+
+#include <signal.h>
+
+#include <string>
+
+#include "os/file_system.h"
+
+namespace tessaline {
+
+class FileReplacement {
+ public:
+  // Names the file to replace; nothing is touched yet.
+  explicit FileReplacement(std::string target);
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  // Removes the new file when it was not put in place.
+  ~FileReplacement();
+
+  // "." + file_name + ".part-": how the names of unfinished files begin.
+  static std::string PartialPrefix(const std::string& file_name);
+
+  // Opens the target's folder and makes the new file with `mode` (less the
+  // umask). Errors: the folder cannot be opened ("open"), no new file can be
+  // made in it ("create"), the target names no file ("create", EISDIR), the
+  // folder only takes new names and could keep neither the new file nor its
+  // leftovers ("create", EPERM: an append-only folder).
+  Status Create(mode_t mode);
+
+  // The new file, open for writing (only after a successful Create).
+  int fd() const { return file_.get(); }
+  const std::string& target() const { return target_; }
+
+  // Gives the new file the mode, group and access list of `old`, the file at
+  // the target that it will replace; root keeps the owner too. A group or an
+  // access list that cannot be kept is an error ("chown", "setxattr"), so
+  // that a rewrite never locks out the users the old file let in.
+  Status KeepAttributesOf(const struct stat& old);
+
+  // Sets the new file's mode exactly, whatever the umask ("chmod").
+  Status SetMode(mode_t mode);
+
+  // Syncs the new file's contents ("sync").
+  Status Sync();
+
+  // Names the new file and renames it over the target ("link", "rename"),
+  // then syncs the folder ("sync folder"; a file system that cannot sync a
+  // folder, EINVAL, is taken as done). Call after Sync.
+  Status PutInPlace();
+
+  // The same, but what it replaces is kept under the new file's hidden name
+  // (the two names are swapped; a regular file is locked, so that no other
+  // run takes it for a leftover), so that Undo can still put it back; the
+  // object removes it when it goes. Where the file system cannot swap names,
+  // the new file replaces the old one as PutInPlace does and nothing is
+  // kept. Errors as PutInPlace's, and "stat" when the target cannot be
+  // looked at.
+  Status PutInPlaceKeepingOld();
+
+  // After PutInPlaceKeepingOld, while the target still leads to the new
+  // file: puts what it replaced back at the target, or removes the target
+  // when nothing stood there before, and syncs the folder. Nothing when the
+  // target leads elsewhere by now, or when the old file could not be kept;
+  // a second call does nothing.
+  // Errors: "rename", "unlink", "sync folder".
+  Status Undo();
+
+ private:
+  void RemoveStalePartialFiles();
+  bool CreateNamed(mode_t mode);
+  Status NameUnnamedFile();
+  Status KeepAccessList();
+  Status SyncTargetFolder();
+
+  std::string target_;
+  std::string file_name_;
+  std::string prefix_;
+  UniqueFd folder_;
+  UniqueFd file_;
+  std::string partial_name_;  // the new file's name in the folder, while it has one;
+                              // the kept old file's after PutInPlaceKeepingOld
+  UniqueFd replaced_;         // the kept old file, locked when it is a regular file
+  // How Undo puts things back after PutInPlaceKeepingOld.
+  enum class UndoBy { kNothing, kRemoving, kSwappingBack };
+  UndoBy undo_ = UndoBy::kNothing;
+  sigset_t file_size_signal_;
+  sigset_t previous_mask_;
+  bool file_size_signal_was_pending_ = false;
+};
+
+}  // namespace tessaline

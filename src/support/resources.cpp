@@ -1,0 +1,196 @@
+#include "support/resources.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "support/exception.h"
+#include "os/file_system.h"
+
+namespace tessaline {
+
+namespace {
+
+// The table of embedded resources. Filled during static initialisation by the
+// executable's generated registration code, read afterwards.
+std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
+  static std::map<std::string, std::span<const std::byte>, std::less<>> table;
+  return table;
+}
+
+[[noreturn]] void ThrowNotFound(std::string_view name) {
+  throw Exception("Resource " + std::string(name) + " not found");
+}
+
+// Bounded reads from an ELF file of a known size; every read outside the file
+// is reported as damage instead of being attempted.
+class ElfFile {
+ public:
+  explicit ElfFile(const std::string& path) : path_(path) {
+    Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
+    Result<struct stat> info = fd.ok() ? StatOpen(fd.value().get(), path) : fd.error();
+    if (!info.ok()) {
+      throw Exception("Cannot open file \"" + path + "\". " + info.error().Reason());
+    }
+    if (!S_ISREG(info.value().st_mode)) Damaged();
+    fd_ = std::move(fd.value());
+    size_ = static_cast<std::uint64_t>(info.value().st_size);
+  }
+
+  [[noreturn]] void Damaged() const {
+    throw Exception("File " + path_ + " is not a valid executable");
+  }
+
+  std::uint64_t size() const { return size_; }
+
+  // Reads `count` bytes at `offset`; damage if they are not all in the file.
+  void Read(std::uint64_t offset, void* out, std::uint64_t count) {
+    if (offset > size_ || count > size_ - offset) Damaged();
+    if (!ReadExactlyAt(fd_.get(), static_cast<char*>(out), count, static_cast<off_t>(offset), path_)
+             .ok())
+      Damaged();
+  }
+
+  // An unsigned little- or big-endian integer of `width` bytes from `bytes`.
+  std::uint64_t Field(const unsigned char* bytes, int width) const {
+    std::uint64_t v = 0;
+    for (int i = 0; i < width; ++i) {
+      int shift = big_endian_ ? 8 * (width - 1 - i) : 8 * i;
+      v |= std::uint64_t{bytes[i]} << shift;
+    }
+    return v;
+  }
+  void set_big_endian(bool big) { big_endian_ = big; }
+
+ private:
+  std::string path_;
+  UniqueFd fd_;
+  std::uint64_t size_ = 0;
+  bool big_endian_ = false;
+};
+
+struct Section {
+  std::uint64_t name = 0;  // offset in the section name table
+  std::uint64_t type = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  std::uint64_t link = 0;
+};
+
+constexpr std::uint64_t kSectionNoBits = 8;
+
+// Where an ELF file keeps its section headers, from its file header.
+struct SectionTable {
+  bool wide = false;  // 64-bit
+  std::uint64_t offset = 0;
+  std::uint64_t entry_size = 0;
+  std::uint64_t count = 0;
+  std::uint64_t names_index = 0;
+  std::uint64_t fitting = 0;  // how many headers the file can hold from `offset`
+
+  std::uint64_t min_entry() const { return wide ? 64 : 40; }
+};
+
+// Reads the file header; offset 0 means the file has no section table.
+SectionTable ReadFileHeader(ElfFile& file) {
+  unsigned char ident[64] = {};
+  file.Read(0, ident, 16);
+  if (std::memcmp(ident,
+                  "\x7f"
+                  "ELF",
+                  4) != 0)
+    file.Damaged();
+  if (ident[4] != 1 && ident[4] != 2) file.Damaged();
+  if (ident[5] != 1 && ident[5] != 2) file.Damaged();
+  SectionTable table;
+  table.wide = ident[4] == 2;
+  file.set_big_endian(ident[5] == 2);
+  file.Read(0, ident, table.wide ? 64 : 52);
+  const bool w = table.wide;
+  table.offset = w ? file.Field(ident + 0x28, 8) : file.Field(ident + 0x20, 4);
+  table.entry_size = file.Field(ident + (w ? 0x3a : 0x2e), 2);
+  table.count = file.Field(ident + (w ? 0x3c : 0x30), 2);
+  table.names_index = file.Field(ident + (w ? 0x3e : 0x32), 2);
+  if (table.offset == 0) return table;
+  if (table.entry_size < table.min_entry()) file.Damaged();
+  table.fitting = (file.size() - std::min(file.size(), table.offset)) / table.entry_size;
+  return table;
+}
+
+Section ReadSection(ElfFile& file, const SectionTable& table, std::uint64_t index) {
+  if (index >= table.fitting) file.Damaged();
+  unsigned char raw[64];
+  file.Read(table.offset + index * table.entry_size, raw, table.min_entry());
+  const bool w = table.wide;
+  Section s;
+  s.name = file.Field(raw, 4);
+  s.type = file.Field(raw + 4, 4);
+  s.offset = w ? file.Field(raw + 24, 8) : file.Field(raw + 16, 4);
+  s.size = w ? file.Field(raw + 32, 8) : file.Field(raw + 20, 4);
+  s.link = w ? file.Field(raw + 40, 4) : file.Field(raw + 24, 4);
+  return s;
+}
+
+// Files with many sections keep the true count and name table index in the
+// first section header; checks that both lie within the file.
+void ResolveLargeCounts(ElfFile& file, SectionTable& table) {
+  if (table.count == 0 || table.names_index == 0xffff) {
+    const Section first = ReadSection(file, table, 0);
+    if (table.count == 0) table.count = first.size;
+    if (table.names_index == 0xffff) table.names_index = first.link;
+  }
+  if (table.count > table.fitting) file.Damaged();
+  if (table.names_index >= table.count) file.Damaged();
+}
+
+}  // namespace
+
+std::string ResourceSectionName(std::string_view name) {
+  return ".rsrc." + std::string(name);
+}
+
+void RegisterResource(std::string_view name, std::span<const std::byte> bytes) {
+  Table().insert_or_assign(std::string(name), bytes);
+}
+
+bool HasResource(std::string_view name) {
+  return Table().find(name) != Table().end();
+}
+
+std::span<const std::byte> FindResource(std::string_view name) {
+  auto it = Table().find(name);
+  if (it == Table().end()) ThrowNotFound(name);
+  return it->second;
+}
+
+std::vector<std::byte> ReadResourceFromFile(const std::string& path, std::string_view name) {
+  ElfFile file(path);
+  SectionTable table = ReadFileHeader(file);
+  if (table.offset == 0) ThrowNotFound(name);  // no section table at all
+  ResolveLargeCounts(file, table);
+
+  const Section names = ReadSection(file, table, table.names_index);
+  if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
+  const std::string wanted = ResourceSectionName(name);
+  std::string candidate(wanted.size() + 1, '\0');
+  for (std::uint64_t i = 0; i < table.count; ++i) {
+    const Section s = ReadSection(file, table, i);
+    // The name must fit, with its terminating zero, inside the name table.
+    if (s.name >= names.size || names.size - s.name < wanted.size() + 1) continue;
+    file.Read(names.offset + s.name, candidate.data(), wanted.size() + 1);
+    if (candidate.compare(0, wanted.size(), wanted) != 0 || candidate[wanted.size()] != '\0') {
+      continue;
+    }
+    if (s.type == kSectionNoBits) return {};
+    if (s.offset > file.size() || s.size > file.size() - s.offset) file.Damaged();
+    std::vector<std::byte> bytes(static_cast<std::size_t>(s.size));
+    if (!bytes.empty()) file.Read(s.offset, bytes.data(), s.size);
+    return bytes;
+  }
+  ThrowNotFound(name);
+}
+
+}  // namespace tessaline
