@@ -1,13 +1,13 @@
 // Folder services of the installer: the temporary folder and creating a
 // destination folder with all its missing parents. The path parts and the
-// directory test come from the operating system layer (os/file_system.h).
+// directory test come from the operating system layer (os/files.h).
 //
 // Paths use "/" as the separator. Thread-safe (no shared state).
 #pragma once
 
 #include <string>
 
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace tessaline {
 

@@ -8,7 +8,7 @@
 #include "installer/folders.h"
 #include "installer/identity.h"
 #include "installer/pack_copy.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "registry/cipher_reg.h"
 #include "registry/registry_exception.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/process.h"
 #include "registry/cipher_reg.h"
 #include "support/dictionary.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace tessaline {
 
@@ -26,7 +26,7 @@ E StreamFailure(const char* text, const SystemError& error) {
 // from a failing target.
 void CopyContents(int in, int out, off_t size, const std::string& source,
                   const std::string& target) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   off_t done = 0;
   bool in_kernel = true;
   std::unique_ptr<char[]> buffer;

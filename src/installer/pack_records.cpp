@@ -5,7 +5,7 @@
 
 #include "drawing/bitmap.h"
 #include "support/exception.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "support/resources.h"
 
 namespace tessaline {

@@ -6,7 +6,7 @@
 
 #include "installer/identity.h"
 #include "installer/pack_records.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "registry/hive_file.h"
 
 namespace tessaline {

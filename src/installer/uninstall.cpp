@@ -10,7 +10,7 @@
 #include "installer/identity.h"
 #include "installer/pack_records.h"
 #include "support/exception.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "support/resources.h"
 #include "registry/hive_file.h"
 #include "registry/registry_exception.h"

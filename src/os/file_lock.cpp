@@ -3,7 +3,6 @@
 #include <sys/file.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace tessaline {
 
@@ -37,16 +36,15 @@ Result<UniqueFd> OpenLockFile(const std::string& path) {
 // flock without blocking, tried again with growing pauses until `deadline`.
 Status LockWithin(int fd, int operation, const std::string& path,
                   std::chrono::steady_clock::time_point deadline) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
     if (fs.Lock(fd, operation | LOCK_NB) == 0) return Status::Ok();
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return SystemError("lock", path, errno);
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = fs.Now();
     if (now >= deadline) return SystemError("lock", path, EWOULDBLOCK);
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    fs.SleepFor(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
 }
@@ -56,7 +54,7 @@ Status LockWithin(int fd, int operation, const std::string& path,
 Result<FileLock> FileLock::Acquire(const std::string& path, LockKind kind,
                                    std::chrono::milliseconds wait) {
   const int operation = kind == LockKind::kExclusive ? LOCK_EX : LOCK_SH;
-  const auto deadline = std::chrono::steady_clock::now() + wait;
+  const auto deadline = CurrentSystem().Now() + wait;
   for (;;) {
     Result<UniqueFd> fd = OpenLockFile(path);
     if (!fd.ok()) return fd.error();

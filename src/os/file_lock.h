@@ -14,7 +14,7 @@
 #include <chrono>
 #include <string>
 
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace tessaline {
 

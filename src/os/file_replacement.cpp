@@ -8,6 +8,8 @@
 #include <random>
 #include <utility>
 
+#include "os/process.h"
+
 namespace tessaline {
 
 namespace {
@@ -26,7 +28,7 @@ std::string RandomSuffix() {
 
 // Takes the lock that marks an unfinished file as being worked on.
 bool LockExclusive(int fd) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   for (;;) {
     if (fs.Lock(fd, LOCK_EX | LOCK_NB) == 0) return true;
     if (errno != EINTR) return false;
@@ -35,7 +37,7 @@ bool LockExclusive(int fd) {
 
 // Whether `name` in the folder `dir` still leads to the open file `fd`.
 bool NameLeadsTo(int dir, const std::string& name, int fd) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   struct stat opened, named;
   return fs.StatFd(fd, &opened) == 0 &&
          fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named);
@@ -43,7 +45,7 @@ bool NameLeadsTo(int dir, const std::string& name, int fd) {
 
 // Whether `name` in `dir` is known to lead to a file other than `fd`.
 bool NameLeadsElsewhere(int dir, const std::string& name, int fd) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   struct stat opened, named;
   return fs.StatFd(fd, &opened) == 0 &&
          fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && !SameFile(opened, named);
@@ -65,7 +67,7 @@ FileReplacement::FileReplacement(std::string target) : target_(std::move(target)
 FileReplacement::~FileReplacement() {
   file_.Reset();
   if (!partial_name_.empty()) {
-    CurrentFileSystem().UnlinkAt(folder_.get(), partial_name_.c_str(), 0);
+    CurrentSystem().UnlinkAt(folder_.get(), partial_name_.c_str(), 0);
   }
   // A signal that our own writes raised is discarded; one that was pending
   // before is left for its owner.
@@ -90,7 +92,7 @@ Status FileReplacement::Create(mode_t mode) {
   // In a folder that only takes new names the new file could neither be
   // renamed over the target nor removed again.
   int flags = 0;
-  if (CurrentFileSystem().GetInodeFlags(folder_.get(), &flags) == 0 &&
+  if (CurrentSystem().GetInodeFlags(folder_.get(), &flags) == 0 &&
       (flags & FS_APPEND_FL) != 0) {
     return SystemError("create", target_, EPERM);
   }
@@ -121,7 +123,7 @@ bool FileReplacement::CreateNamed(mode_t mode) {
     // but cannot use is removed again, unless the name now leads elsewhere.
     if (!LockExclusive(fd.value().get()) || !NameLeadsTo(folder_.get(), name, fd.value().get())) {
       if (!NameLeadsElsewhere(folder_.get(), name, fd.value().get())) {
-        CurrentFileSystem().UnlinkAt(folder_.get(), name.c_str(), 0);
+        CurrentSystem().UnlinkAt(folder_.get(), name.c_str(), 0);
       }
       continue;
     }
@@ -134,7 +136,7 @@ bool FileReplacement::CreateNamed(mode_t mode) {
 }
 
 void FileReplacement::RemoveStalePartialFiles() {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   std::vector<std::string> names;
   if (fs.ListFolder(folder_.get(), names) != 0) return;
   for (const std::string& name : names) {
@@ -153,8 +155,8 @@ void FileReplacement::RemoveStalePartialFiles() {
 }
 
 Status FileReplacement::KeepAttributesOf(const struct stat& old) {
-  FileSystem& fs = CurrentFileSystem();
-  const bool root = ::geteuid() == 0;
+  System& fs = CurrentSystem();
+  const bool root = RunsAsRoot();
   struct stat made;
   if (fs.StatFd(file_.get(), &made) != 0) return SystemError("stat", target_, errno);
   const bool new_owner = root && old.st_uid != made.st_uid;
@@ -170,7 +172,7 @@ Status FileReplacement::KeepAttributesOf(const struct stat& old) {
 
 Status FileReplacement::KeepAccessList() {
   static constexpr char kAccessList[] = "system.posix_acl_access";
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   std::string list(256, '\0');
   ssize_t size;
   for (;;) {
@@ -190,7 +192,7 @@ Status FileReplacement::KeepAccessList() {
 }
 
 Status FileReplacement::SetMode(mode_t mode) {
-  if (CurrentFileSystem().ChangeMode(file_.get(), mode) != 0) {
+  if (CurrentSystem().ChangeMode(file_.get(), mode) != 0) {
     return SystemError("chmod", target_, errno);
   }
   return Status::Ok();
@@ -201,7 +203,7 @@ Status FileReplacement::Sync() {
 }
 
 Status FileReplacement::NameUnnamedFile() {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = prefix_ + RandomSuffix();
@@ -219,7 +221,7 @@ Status FileReplacement::PutInPlace() {
   if (partial_name_.empty()) {
     if (Status named = NameUnnamedFile(); !named.ok()) return named;
   }
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), 0) !=
       0) {
     return SystemError("rename", target_, errno);
@@ -238,7 +240,7 @@ Status FileReplacement::SyncTargetFolder() {
 }
 
 Status FileReplacement::PutInPlaceKeepingOld() {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   struct stat old_info;
   if (fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT) return SystemError("stat", target_, errno);
@@ -274,7 +276,7 @@ Status FileReplacement::Undo() {
   if (undo == UndoBy::kNothing || !NameLeadsTo(folder_.get(), file_name_, file_.get())) {
     return Status::Ok();
   }
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   if (undo == UndoBy::kSwappingBack) {
     if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(),
                     RENAME_EXCHANGE) != 0) {

@@ -19,7 +19,7 @@
 
 #include <string>
 
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace tessaline {
 

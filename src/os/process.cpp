@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace tessaline {
 
@@ -49,7 +49,7 @@ std::string HomeFolder() {
 }
 
 std::string EnvironmentValue(const char* name) {
-  const char* value = std::getenv(name);
+  const char* value = CurrentSystem().Environment(name);
   return value != nullptr ? value : "";
 }
 
@@ -58,7 +58,7 @@ void SetEnvironmentValue(const char* name, const char* value) {
 }
 
 bool RunsAsRoot() {
-  return ::geteuid() == 0;
+  return EffectiveUserId() == 0;
 }
 
 void IgnoreBrokenPipes() {
@@ -75,7 +75,7 @@ std::string CurrentFolder() {
 }
 
 unsigned EffectiveUserId() {
-  return ::geteuid();
+  return CurrentSystem().EffectiveUser();
 }
 
 bool IsMainThread() {

@@ -1,8 +1,15 @@
 #include "os/system_error.h"
 
+#include <cstdlib>
+
 #include <cstring>
 
 namespace tessaline {
+
+const SystemError& Status::error() const {
+  if (!error_) std::abort();  // a caller bug: there is no error to give
+  return *error_;
+}
 
 std::string SystemError::Reason() const {
   switch (code_) {

@@ -52,8 +52,8 @@ class [[nodiscard]] Status {
   static Status Ok() { return {}; }
 
   bool ok() const { return !error_.has_value(); }
-  // Only when !ok().
-  const SystemError& error() const { return *error_; }
+  // Only when !ok(); asking an OK status for its error ends the program.
+  const SystemError& error() const;
   int code() const { return ok() ? 0 : error_->code(); }
 
  private:
@@ -66,7 +66,9 @@ class [[nodiscard]] Result {
  public:
   Result(T value) : state_(std::move(value)) {}            // NOLINT: implicit
   Result(SystemError error) : state_(std::move(error)) {}  // NOLINT: implicit
-  Result(Status status) : state_(status.error()) {}        // NOLINT: only a failed one
+  // A Result is never made from a Status: an OK one would hold neither a
+  // value nor an error. Pass status.error() of a failed one.
+  Result(Status) = delete;
 
   bool ok() const { return state_.index() == 0; }
   // Only when ok().

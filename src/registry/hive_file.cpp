@@ -4,7 +4,7 @@
 
 #include "os/file_lock.h"
 #include "os/file_replacement.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/process.h"
 
 namespace tessaline {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "text/compare.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/process.h"
 
 namespace tessaline {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/exception.h"
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace tessaline {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <random>
 
-#include "common/fault_file_system.h"
+#include "common/fault_system.h"
 #include "common/scoped_env.h"
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
@@ -153,7 +153,7 @@ TEST_F(InstallPackTest, ARecordThatFailsHalfWayIsTakenBackWithThePackFile) {
       {
         test::ScopedFaults fs;
         fs.FailWhen(
-            [&](const test::FaultFileSystem::Call& call) {
+            [&](const test::FaultSystem::Call& call) {
               return call.op == test::FsOp::kRename && call.path == hive_path() &&
                      hive_writes++ == fail_at;
             },
@@ -187,7 +187,7 @@ TEST_F(InstallPackTest, TakingBackAFailedRecordKeepsOthersWritesAndTellsWhatStay
   int hive_writes = 0;
   test::ScopedFaults fs;
   fs.FailWhen(
-      [&](const test::FaultFileSystem::Call& call) {
+      [&](const test::FaultSystem::Call& call) {
         // Comm1 fails, and so does the write that would take Pack1 back.
         return call.op == test::FsOp::kRename && call.path == hive_path() &&
                (++hive_writes == 2 || hive_writes == 3);
@@ -204,7 +204,7 @@ TEST_F(InstallPackTest, TakingBackAFailedRecordKeepsOthersWritesAndTellsWhatStay
   WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
   hive_writes = 0;
   fs.FailWhen(
-      [&](const test::FaultFileSystem::Call& call) {
+      [&](const test::FaultSystem::Call& call) {
         if (call.op != test::FsOp::kRename || call.path != hive_path()) return false;
         if (++hive_writes == 2) {
           WriteHive(

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/fault_file_system.h"
+#include "common/fault_system.h"
 
 #include "common/test_support.h"
 
@@ -223,7 +223,7 @@ TEST(CopyFileReplacingFaultTest, ReadOnlyFolderIsRefused) {
 // the failed step came after the rename), and never a stray file.
 struct CopyRun {
   std::string message;  // empty on success
-  std::vector<test::FaultFileSystem::Call> calls;
+  std::vector<test::FaultSystem::Call> calls;
 };
 
 CopyRun RunCopy(const std::string& source, const std::string& target, bool unnamed,
@@ -400,7 +400,7 @@ TEST(CopyFileReplacingFaultTest, AnAppendOnlyFolderIsRefusedAndCollectsNothing) 
 
 // Stops the copy in the middle of its data: tells the parent through `ready`
 // once two pieces are written, then waits for the end.
-class StallingFileSystem : public test::FaultFileSystem {
+class StallingFileSystem : public test::FaultSystem {
  public:
   explicit StallingFileSystem(int ready) : ready_(ready) {}
   ssize_t WriteAt(int fd, const void* buffer, std::size_t size, off_t offset) override {
@@ -408,7 +408,7 @@ class StallingFileSystem : public test::FaultFileSystem {
       (void)!::write(ready_, "x", 1);
       for (;;) ::pause();
     }
-    return FaultFileSystem::WriteAt(fd, buffer, size, offset);
+    return FaultSystem::WriteAt(fd, buffer, size, offset);
   }
 
  private:
@@ -431,7 +431,7 @@ TEST(CopyFileReplacingFaultTest, KilledCopyNeverLeavesAPartialPackFile) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       StallingFileSystem fs(ready[1]);
-      ScopedFileSystem scope(fs);
+      ScopedSystem scope(fs);
       fs.FailAll(test::FsOp::kCopyRange, EXDEV);
       if (!unnamed) fs.RefuseUnnamedFiles();
       try {

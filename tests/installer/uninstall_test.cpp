@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "common/fault_file_system.h"
+#include "common/fault_system.h"
 #include "pack_files.h"
 #include "os/process.h"
 #include "registry_fixture.h"

@@ -4,7 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "common/fault_file_system.h"
+#include "common/fault_system.h"
 #include "common/test_support.h"
 
 namespace tessaline {

@@ -1,10 +1,10 @@
-#include "os/file_system.h"
+#include "os/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/fault_file_system.h"
+#include "common/fault_system.h"
 #include "common/test_support.h"
 
 namespace tessaline {

@@ -20,7 +20,7 @@
 #include <random>
 #include <set>
 
-#include "common/fault_file_system.h"
+#include "common/fault_system.h"
 #include "common/scoped_env.h"
 #include "common/test_support.h"
 #include "registry/cipher_reg.h"
@@ -154,7 +154,7 @@ class HiveFileCacheTest : public ::testing::Test {
     mine.Read();
   }
   // How many times the calls `fs` recorded opened the hive.
-  long OpensOfTheHive(const test::FaultFileSystem& fs) const {
+  long OpensOfTheHive(const test::FaultSystem& fs) const {
     return std::count_if(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
       return call.op == test::FsOp::kOpen && call.path == path;
     });
@@ -232,11 +232,11 @@ TEST_F(HiveFileCacheTest, ADamagedHiveIsReportedOnEveryRead) {
 
 // Rewrites the hive in place, same size, with "A" = "2" as soon as a read of
 // it comes to its end: a change that lands just after someone read the file.
-class ChangesTheHiveOnceRead : public test::FaultFileSystem {
+class ChangesTheHiveOnceRead : public test::FaultSystem {
  public:
   explicit ChangesTheHiveOnceRead(std::string path) : path_(std::move(path)) {}
   ssize_t Read(int fd, void* buffer, std::size_t size) override {
-    const ssize_t got = FaultFileSystem::Read(fd, buffer, size);
+    const ssize_t got = FaultSystem::Read(fd, buffer, size);
     if (!changed_ && got >= 0 && static_cast<std::size_t>(got) < size) {
       changed_ = true;
       std::string text = ReadFile(path_);
@@ -271,7 +271,7 @@ TEST_F(HiveFileCacheTest, APreloadIsTakenOnlyWhileTheFileStillHoldsIt) {
   }
   {
     ChangesTheHiveOnceRead fs(path);
-    ScopedFileSystem scope(fs);
+    ScopedSystem scope(fs);
     HiveFile other(path);
     other.set_settle_time(std::chrono::nanoseconds(0));
     other.Preload();
@@ -345,7 +345,7 @@ TEST(HiveFileFaultTest, EveryStepFailedInTurnKeepsTheOldHive) {
         WriteFile(path, before);
         HiveFile file(path);
         std::string message;
-        std::vector<test::FaultFileSystem::Call> calls;
+        std::vector<test::FaultSystem::Call> calls;
         {
           test::ScopedFaults fs;
           if (!unnamed) fs.RefuseUnnamedFiles();

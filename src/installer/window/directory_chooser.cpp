@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "installer/folders.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "text/utf8.h"
 
 namespace tessaline {

@@ -20,7 +20,7 @@
 #include "installer/window/resource_picture.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/process.h"
 #include "support/resources.h"
 #include "registry/cipher_reg.h"

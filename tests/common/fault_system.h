@@ -1,11 +1,14 @@
-// A file system for tests that passes every call to the operating system and
+// A system for tests that passes every call to the operating system and
 // can make any chosen one fail: the Nth call of the run, the Nth call of one
 // kind, every call of a kind, interruptions (EINTR) and short or empty writes.
 // It records each call with the path it concerns, so that a test can run an
 // operation once to learn its steps and then fail each step in turn.
 //
-// Install it with a ScopedFileSystem (os/file_system.h) or a
-// ScopedFaults below. Thread use: calls may come from several threads (a
+// It can also stand in for the environment, the effective user and the
+// clock: a test that waits for a deadline moves the clock instead of
+// sleeping.
+//
+// Install it with a ScopedSystem (os/system.h) or a ScopedFaults below. Thread use: calls may come from several threads (a
 // read ahead on a thread of its own); set faults and look at the calls while
 // no other thread uses the file system.
 #pragma once
@@ -14,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -21,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "os/file_system.h"
+#include "os/system.h"
 
 namespace tessaline::test {
 
@@ -57,7 +61,7 @@ inline const char* FsOpName(FsOp op) {
   return kNames[static_cast<int>(op)];
 }
 
-class FaultFileSystem : public FileSystem {
+class FaultSystem : public System {
  public:
   struct Call {
     FsOp op;
@@ -87,6 +91,16 @@ class FaultFileSystem : public FileSystem {
   }
   // Makes the file system refuse unnamed files (O_TMPFILE), as many do.
   void RefuseUnnamedFiles() { refuse_unnamed_ = true; }
+  // Gives the environment variable `name` the value `value` (nullopt: unset)
+  // for the code under test, leaving the process's environment alone.
+  void SetEnvironment(const std::string& name, std::optional<std::string> value) {
+    environment_[name] = std::move(value);
+  }
+  // Makes the code under test see `user` as its effective user.
+  void SetEffectiveUser(uid_t user) { effective_user_ = user; }
+  // Makes the clock stand still but for the pauses asked of it, which pass
+  // at once: a wait for a deadline runs out without taking real time.
+  void UseVirtualClock() { virtual_clock_ = real_.Now(); }
 
   int OpenAt(int dir, const char* path, int flags, mode_t mode) override {
     if (Fails(FsOp::kOpen, Join(dir, path))) return -1;
@@ -203,6 +217,32 @@ class FaultFileSystem : public FileSystem {
     if (Fails(FsOp::kInodeFlags, PathOf(fd))) return -1;
     return real_.GetInodeFlags(fd, flags);
   }
+  char* RealPath(const char* path, char* resolved) override {
+    if (Fails(FsOp::kStat, path)) return nullptr;
+    return real_.RealPath(path, resolved);
+  }
+  const char* Environment(const char* name) override {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (auto it = environment_.find(name); it != environment_.end()) {
+      return it->second ? it->second->c_str() : nullptr;
+    }
+    return real_.Environment(name);
+  }
+  uid_t EffectiveUser() override { return effective_user_ ? *effective_user_ : real_.EffectiveUser(); }
+  std::chrono::steady_clock::time_point Now() override {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    return virtual_clock_ ? *virtual_clock_ : real_.Now();
+  }
+  void SleepFor(std::chrono::nanoseconds pause) override {
+    {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      if (virtual_clock_) {
+        *virtual_clock_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(pause);
+        return;
+      }
+    }
+    real_.SleepFor(pause);
+  }
 
  private:
   struct Planned {
@@ -250,7 +290,7 @@ class FaultFileSystem : public FileSystem {
     return PathOf(dir) + "/" + path;
   }
 
-  PosixFileSystem real_;
+  PosixSystem real_;
   mutable std::mutex mutex_;  // guards what calls record and look up
   std::vector<Call> calls_;
   std::map<FsOp, std::size_t> count_;
@@ -261,17 +301,20 @@ class FaultFileSystem : public FileSystem {
   std::optional<std::size_t> transfer_limit_;
   std::map<int, std::string> paths_;
   bool refuse_unnamed_ = false;
+  std::map<std::string, std::optional<std::string>> environment_;
+  std::optional<uid_t> effective_user_;
+  std::optional<std::chrono::steady_clock::time_point> virtual_clock_;
   std::function<bool(const Call&)> chosen_;
   int chosen_code_ = 0;
 };
 
-// A FaultFileSystem in place of the current file system while it lives.
-class ScopedFaults : public FaultFileSystem {
+// A FaultSystem in place of the current system while it lives.
+class ScopedFaults : public FaultSystem {
  public:
   ScopedFaults() : scope_(*this) {}
 
  private:
-  ScopedFileSystem scope_;
+  ScopedSystem scope_;
 };
 
 }  // namespace tessaline::test

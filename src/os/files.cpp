@@ -1,10 +1,5 @@
-#include "os/file_system.h"
+#include "os/files.h"
 
-#include <dirent.h>
-#include <linux/fs.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,13 +13,6 @@ namespace tessaline {
 
 namespace {
 
-PosixFileSystem& OperatingSystem() {
-  static PosixFileSystem system;
-  return system;
-}
-
-FileSystem* current_file_system = &OperatingSystem();
-
 // Calls `call` until it ends for a reason other than EINTR.
 template <typename Call>
 auto Retrying(Call call) {
@@ -35,114 +23,6 @@ auto Retrying(Call call) {
 }
 
 }  // namespace
-
-// ---- The operating system --------------------------------------------------
-
-int PosixFileSystem::OpenAt(int dir, const char* path, int flags, mode_t mode) {
-  return ::openat(dir, path, flags, mode);
-}
-int PosixFileSystem::Close(int fd) {
-  return ::close(fd);
-}
-ssize_t PosixFileSystem::Read(int fd, void* buffer, std::size_t size) {
-  return ::read(fd, buffer, size);
-}
-ssize_t PosixFileSystem::ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
-  return ::pread(fd, buffer, size, offset);
-}
-ssize_t PosixFileSystem::Write(int fd, const void* buffer, std::size_t size) {
-  return ::write(fd, buffer, size);
-}
-ssize_t PosixFileSystem::WriteAt(int fd, const void* buffer, std::size_t size, off_t offset) {
-  return ::pwrite(fd, buffer, size, offset);
-}
-ssize_t PosixFileSystem::CopyRange(int in, off_t* in_offset, int out, off_t* out_offset,
-                                   std::size_t size) {
-  return ::copy_file_range(in, in_offset, out, out_offset, size, 0);
-}
-int PosixFileSystem::Sync(int fd) {
-  return ::fsync(fd);
-}
-int PosixFileSystem::StatAt(int dir, const char* path, struct stat* info, int flags) {
-  return ::fstatat(dir, path, info, flags);
-}
-int PosixFileSystem::StatFd(int fd, struct stat* info) {
-  return ::fstat(fd, info);
-}
-int PosixFileSystem::AccessAt(int dir, const char* path, int mode, int flags) {
-  return ::faccessat(dir, path, mode, flags);
-}
-int PosixFileSystem::MakeDirAt(int dir, const char* path, mode_t mode) {
-  return ::mkdirat(dir, path, mode);
-}
-int PosixFileSystem::LinkAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
-                            int flags) {
-  return ::linkat(old_dir, old_path, new_dir, new_path, flags);
-}
-int PosixFileSystem::RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
-                              unsigned flags) {
-  return ::renameat2(old_dir, old_path, new_dir, new_path, flags);
-}
-int PosixFileSystem::UnlinkAt(int dir, const char* path, int flags) {
-  return ::unlinkat(dir, path, flags);
-}
-int PosixFileSystem::Lock(int fd, int operation) {
-  return ::flock(fd, operation);
-}
-int PosixFileSystem::ChangeMode(int fd, mode_t mode) {
-  return ::fchmod(fd, mode);
-}
-int PosixFileSystem::ChangeOwner(int fd, uid_t owner, gid_t group) {
-  return ::fchown(fd, owner, group);
-}
-ssize_t PosixFileSystem::ReadLinkAt(int dir, const char* path, char* buffer, std::size_t size) {
-  return ::readlinkat(dir, path, buffer, size);
-}
-int PosixFileSystem::ListFolder(int dir, std::vector<std::string>& names) {
-  // fdopendir takes the descriptor it is given; give it a copy of our own.
-  const int listing_fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listing_fd < 0) return -1;
-  DIR* listing = ::fdopendir(listing_fd);
-  if (listing == nullptr) {
-    const int error = errno;
-    ::close(listing_fd);
-    errno = error;
-    return -1;
-  }
-  names.clear();
-  errno = 0;
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
-  }
-  const int error = errno;
-  ::closedir(listing);
-  errno = error;
-  return error == 0 ? 0 : -1;
-}
-
-ssize_t PosixFileSystem::GetAttribute(const char* path, const char* name, void* buffer,
-                                      std::size_t size) {
-  return ::getxattr(path, name, buffer, size);
-}
-int PosixFileSystem::SetAttribute(int fd, const char* name, const void* value, std::size_t size) {
-  return ::fsetxattr(fd, name, value, size, 0);
-}
-int PosixFileSystem::GetInodeFlags(int fd, int* flags) {
-  return ::ioctl(fd, FS_IOC_GETFLAGS, flags);
-}
-
-FileSystem& CurrentFileSystem() {
-  return *current_file_system;
-}
-
-ScopedFileSystem::ScopedFileSystem(FileSystem& replacement) : previous_(current_file_system) {
-  current_file_system = &replacement;
-}
-
-ScopedFileSystem::~ScopedFileSystem() {
-  current_file_system = previous_;
-}
 
 // ---- Descriptors -------------------------------------------------------------
 
@@ -155,12 +35,12 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 }
 
 void UniqueFd::Reset() {
-  if (fd_ >= 0) CurrentFileSystem().Close(fd_);
+  if (fd_ >= 0) CurrentSystem().Close(fd_);
   fd_ = -1;
 }
 
 int UniqueFd::Close() {
-  const int result = fd_ >= 0 ? CurrentFileSystem().Close(fd_) : 0;
+  const int result = fd_ >= 0 ? CurrentSystem().Close(fd_) : 0;
   fd_ = -1;
   return result;
 }
@@ -169,14 +49,14 @@ int UniqueFd::Close() {
 
 Result<UniqueFd> OpenAt(int dir, const std::string& path, int flags, mode_t mode,
                         const char* operation) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   const int fd = Retrying([&] { return fs.OpenAt(dir, path.c_str(), flags | O_CLOEXEC, mode); });
   if (fd < 0) return SystemError(operation, path, errno);
   return UniqueFd(fd);
 }
 
 Status WriteAll(int fd, std::string_view bytes, const std::string& path) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   while (!bytes.empty()) {
     const ssize_t n = Retrying([&] { return fs.Write(fd, bytes.data(), bytes.size()); });
     if (n < 0) return SystemError("write", path, errno);
@@ -194,7 +74,7 @@ Status AppendToFile(const std::string& path, std::string_view text) {
 
 Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
                      const std::string& path) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   while (size > 0) {
     const ssize_t n = Retrying([&] { return fs.ReadAt(fd, buffer, size, offset); });
     if (n < 0) return SystemError("read", path, errno);
@@ -208,7 +88,7 @@ Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
 
 Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset,
                       const std::string& path) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   while (size > 0) {
     const ssize_t n = Retrying([&] { return fs.WriteAt(fd, buffer, size, offset); });
     if (n < 0) return SystemError("write", path, errno);
@@ -221,7 +101,7 @@ Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset
 }
 
 Status SyncFd(int fd, const std::string& path) {
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   if (Retrying([&] { return fs.Sync(fd); }) != 0) return SystemError("sync", path, errno);
   return Status::Ok();
 }
@@ -250,7 +130,7 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   if (static_cast<std::uint64_t>(info.st_size) > limit) {
     return SystemError("read", path, kErrorTooLarge);
   }
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   // One byte more than the file holds, so that the read which finds its end
   // has room and the text is never grown (which would copy it) or doubled.
   // A text read is often edited and written back: room for a little growth
@@ -285,7 +165,7 @@ Result<bool> FileHolds(const std::string& path, std::string_view bytes) {
   Result<UniqueFd> fd = OpenRegularFile(path, info);
   if (!fd.ok()) return fd.error();
   if (static_cast<std::uint64_t>(info.st_size) != bytes.size()) return false;
-  FileSystem& fs = CurrentFileSystem();
+  System& fs = CurrentSystem();
   std::vector<char> piece(std::size_t{64} << 10);
   std::size_t done = 0;
   for (;;) {
@@ -332,7 +212,7 @@ Result<bool> SameContents(const std::string& a, const std::string& b) {
 Result<struct stat> StatPath(const std::string& path, bool follow_links) {
   struct stat info;
   const int flags = follow_links ? 0 : AT_SYMLINK_NOFOLLOW;
-  if (CurrentFileSystem().StatAt(AT_FDCWD, path.c_str(), &info, flags) != 0) {
+  if (CurrentSystem().StatAt(AT_FDCWD, path.c_str(), &info, flags) != 0) {
     return SystemError("stat", path, errno);
   }
   return info;
@@ -340,7 +220,7 @@ Result<struct stat> StatPath(const std::string& path, bool follow_links) {
 
 Result<struct stat> StatOpen(int fd, const std::string& path) {
   struct stat info;
-  if (CurrentFileSystem().StatFd(fd, &info) != 0) return SystemError("stat", path, errno);
+  if (CurrentSystem().StatFd(fd, &info) != 0) return SystemError("stat", path, errno);
   return info;
 }
 
@@ -351,11 +231,11 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool CanWriteFolder(const std::string& folder) {
-  return CurrentFileSystem().AccessAt(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  return CurrentSystem().AccessAt(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool CanWriteFile(const std::string& path) {
-  return CurrentFileSystem().AccessAt(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  return CurrentSystem().AccessAt(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -366,7 +246,7 @@ Result<std::string> ReadLink(const std::string& path) {
   std::string target(256, '\0');
   for (;;) {
     const ssize_t n =
-        CurrentFileSystem().ReadLinkAt(AT_FDCWD, path.c_str(), target.data(), target.size());
+        CurrentSystem().ReadLinkAt(AT_FDCWD, path.c_str(), target.data(), target.size());
     if (n < 0) return SystemError("readlink", path, errno);
     if (static_cast<std::size_t>(n) < target.size()) {
       target.resize(static_cast<std::size_t>(n));
@@ -378,33 +258,16 @@ Result<std::string> ReadLink(const std::string& path) {
 
 Result<std::string> RealPath(const std::string& path) {
   char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return SystemError("realpath", path, errno);
+  if (CurrentSystem().RealPath(path.c_str(), resolved) == nullptr) {
+    return SystemError("realpath", path, errno);
+  }
   return std::string(resolved);
-}
-
-// ---- Path parts ----------------------------------------------------------------
-
-std::string DirectoryPart(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
-std::string FileNamePart(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-std::string ContainingFolder(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return ".";
-  if (slash == 0) return "/";
-  return std::string(path.substr(0, slash));
 }
 
 // ---- Removing ----------------------------------------------------------------
 
 Status RemoveFile(const std::string& path) {
-  if (CurrentFileSystem().UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0) {
+  if (CurrentSystem().UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0) {
     return SystemError("remove", path, errno);
   }
   return Status::Ok();
@@ -431,7 +294,7 @@ Status CreateFolders(const std::string& folder, mode_t mode) {
     level = parent;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (CurrentFileSystem().MakeDirAt(AT_FDCWD, it->c_str(), mode) != 0 && errno != EEXIST) {
+    if (CurrentSystem().MakeDirAt(AT_FDCWD, it->c_str(), mode) != 0 && errno != EEXIST) {
       return SystemError("mkdir", *it, errno);
     }
   }
