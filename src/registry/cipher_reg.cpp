@@ -48,6 +48,14 @@ bool tCipherReg::WriteValue(const std::string& sub_key, const std::string& name,
   return true;
 }
 
+bool tCipherReg::WriteValues(const std::string& sub_key,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+  if (!OpenGuarded(kProductKeyPath + sub_key, true)) return false;
+  WriteStrings(values);  // raising leaves the key open on purpose
+  CloseAndMark();
+  return true;
+}
+
 std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string& name,
                                   const std::string& default_value) {
   if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;

@@ -18,6 +18,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "registry/registry.h"
 
@@ -41,6 +43,12 @@ class tCipherReg : public TRegistry {
   // written, nothing reported). A failing write raises ERegistryException
   // "Failed to set data for '<name>'" and leaves the key open.
   bool WriteValue(const std::string& sub_key, const std::string& name, const std::string& data);
+
+  // WriteValue for several values of one key in one change of the hive, in
+  // their order: all are written, or none when it raises "Failed to set
+  // data for '<first name>'" (the key is then left open, as WriteValue's).
+  bool WriteValues(const std::string& sub_key,
+                   const std::vector<std::pair<std::string, std::string>>& values);
 
   // The string value `name` of the product key + `sub_key`, or `default_value`
   // when the key cannot be opened or has no such value. Raises the

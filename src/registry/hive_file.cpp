@@ -237,14 +237,28 @@ const Hive& HiveFile::Read() {
   return cached_.hive();
 }
 
+HiveFile::WriteLock HiveFile::HoldWriteLock() {
+  if (holds_ == 0) {
+    if (path_.empty()) throw ERegistryException(kNoHiveFile);
+    const std::string target = Target();
+    if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
+      Fail("Cannot create the registry folder", made.error());
+    }
+    held_ = LockHive(target, LockKind::kExclusive, lock_wait_);
+  }
+  ++holds_;
+  return WriteLock(this);
+}
+
+HiveFile::WriteLock::~WriteLock() {
+  if (file_ != nullptr && --file_->holds_ == 0) file_->held_.reset();
+}
+
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   if (path_.empty()) throw ERegistryException(kNoHiveFile);
   TakePreload();
+  const WriteLock lock = HoldWriteLock();
   const std::string target = Target();
-  if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
-    Fail("Cannot create the registry folder", made.error());
-  }
-  const FileLock lock = LockHive(target, LockKind::kExclusive, lock_wait_);
   LoadLocked(target);
   try {
     // The kept hive is changed in place and its text edited to match, so a

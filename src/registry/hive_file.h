@@ -39,7 +39,9 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "os/file_lock.h"
 #include "os/file_stamp.h"
 #include "registry/hive.h"
 
@@ -79,6 +81,26 @@ class HiveFile {
   // then keeps its old content. An exception from `change` passes through
   // unchanged (nothing is written).
   void Modify(const std::function<bool(Hive&)>& change);
+
+  // The hive's exclusive lock, held while the object lives: every Modify of
+  // this HiveFile meanwhile runs under it without taking it again, and no
+  // other program's change comes between them. Move-only; holds are counted,
+  // so that a nested one is free and the lock goes with the outermost.
+  class WriteLock {
+   public:
+    WriteLock(WriteLock&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
+    WriteLock& operator=(WriteLock&&) = delete;
+    ~WriteLock();
+
+   private:
+    friend class HiveFile;
+    explicit WriteLock(HiveFile* file) : file_(file) {}
+    HiveFile* file_;
+  };
+  // Takes the lock (waiting as Modify does) after creating the hive's folder
+  // when it is missing. Raises ERegistryException as Modify does when the
+  // lock cannot be had.
+  [[nodiscard]] WriteLock HoldWriteLock();
 
   // Starts reading the hive ahead (see above). Nothing when a preload is
   // under way already, when a hive is kept already (the next Read or Modify
@@ -131,6 +153,10 @@ class HiveFile {
     std::optional<FileStamp> stamp;
   };
   std::future<std::optional<Preloaded>> preload_;
+
+  // The exclusive lock while a WriteLock holds it, and how many do.
+  std::optional<FileLock> held_;
+  int holds_ = 0;
 };
 
 }  // namespace tessaline

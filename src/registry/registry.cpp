@@ -91,19 +91,30 @@ void TRegistry::CloseKey() {
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
-  const std::string failed = "Failed to set data for '" + name + "'";
-  if (current_key_ == 0 || !IsStorableValueName(name)) throw ERegistryException(failed);
-  std::string data = value;
-  data.push_back('\0');
+  WriteStrings({{name, value}});
+}
+
+void TRegistry::WriteStrings(const std::vector<std::pair<std::string, std::string>>& values) {
+  if (values.empty()) return;
+  const std::string failed = "Failed to set data for '" + values.front().first + "'";
+  if (current_key_ == 0) throw ERegistryException(failed);
+  for (const auto& [name, text] : values) {
+    if (!IsStorableValueName(name)) throw ERegistryException(failed);
+  }
   try {
     hive_.Modify([&](Hive& hive) {
       HiveKey* key = current_full_path_.size() == 1 ? &hive.CreateKey(current_full_path_)
                                                     : hive.FindKey(current_full_path_);
       if (key == nullptr) throw ERegistryException(failed);  // removed meanwhile
-      const std::optional<HiveValue> old = key->FindValue(name);
-      if (old && old->type == kRegSz && old->data == data) return false;
-      key->SetValue(name, kRegSz, std::move(data));
-      return true;
+      bool changed = false;
+      for (const auto& [name, text] : values) {
+        std::string data = text + '\0';
+        const std::optional<HiveValue> old = key->FindValue(name);
+        if (old && old->type == kRegSz && old->data == data) continue;
+        key->SetValue(name, kRegSz, std::move(data));
+        changed = true;
+      }
+      return changed;
     });
   } catch (const ERegistryException& e) {
     throw ERegistryException(failed, e.what() == failed ? e.cause() : std::string(e.what()));
@@ -169,6 +180,15 @@ bool TRegistry::KeyExists(const std::string& key) {
   } catch (const ERegistryException&) {
     return false;
   }
+}
+
+std::string TRegistry::WhyHiveNotWritable() {
+  try {
+    hive_.Read();
+  } catch (const ERegistryException& e) {
+    return e.what();
+  }
+  return hive_.WhyNotWritable();
 }
 
 TRegistry::ValuesBefore TRegistry::CheckValuesBeforeWriting(const std::string& key,

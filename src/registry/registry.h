@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "registry/hive_file.h"
@@ -71,6 +72,23 @@ class TRegistry {
   // for '<name>'" when no key is open, the key has gone, the name cannot be
   // stored, or the hive cannot be written (its cause() then says why).
   void WriteString(const std::string& name, const std::string& value);
+
+  // Writes each (name, text) of `values` as WriteString does, in one change
+  // of the hive: all of them or, when it fails, none. Raises
+  // ERegistryException "Failed to set data for '<first name>'", its cause()
+  // saying why, when no key is open, a name cannot be stored or the hive
+  // cannot be written.
+  void WriteStrings(const std::vector<std::pair<std::string, std::string>>& values);
+
+  // Why values could not be written now: the hive cannot be read, does not
+  // parse, or cannot be changed (HiveFile::WhyNotWritable). Empty when
+  // nothing stands in the way. Opens no key.
+  std::string WhyHiveNotWritable();
+
+  // Holds the hive's exclusive lock for the caller's scope (HiveFile::
+  // WriteLock): the writes of this accessor meanwhile need not take it, and
+  // nobody else's change comes between them and the caller's own work.
+  [[nodiscard]] HiveFile::WriteLock HoldHive() { return hive_.HoldWriteLock(); }
 
   // Whether the current key holds a value `name`. False when no key is open or
   // the hive cannot be read.
