@@ -1,6 +1,6 @@
 // Helpers shared by the tests (and the benchmarks): a toolkit that records
 // what would have been shown, a scratch folder, whole-file reads and writes,
-// folder listings, and running code in a child process. Nothing here needs GoogleTest, so
+// folder listings (and, through common/child_process.h, child processes). Nothing here needs GoogleTest, so
 // benchmarks may use it too.
 //
 // Thread use: a RecordingToolkit records without locking; use it from the
@@ -26,6 +26,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/child_process.h"
 #include "support/toolkit.h"
 
 namespace tessaline::test {
@@ -153,17 +154,6 @@ inline bool DirectoryIsWritable(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
          ::access(path.c_str(), W_OK) == 0;
-}
-
-// Runs `body` in a child process and returns its exit code (128 + the signal
-// when a signal ended it). The child leaves through _exit, so no test
-// machinery of the parent runs twice.
-inline int RunInChild(const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace tessaline::test
