@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
-#include <vector>
+#include <memory>
 
 #include "installer/folders.h"
 #include "installer/identity.h"
 #include "installer/pack_copy.h"
+#include "installer/pack_record.h"
 #include "os/files.h"
 #include "registry/cipher_reg.h"
 #include "registry/registry_exception.h"
@@ -16,16 +16,22 @@ namespace tessaline {
 
 namespace {
 
-// Writes one value of the pack record. The store writes nothing when it
-// cannot open or create the key; that must not pass for a recorded pack.
-void WriteRecordValue(const std::string& name, const std::string& data) {
-  bool written;
-  try {
-    written = CipherReg->WriteValue("Pack", name, data);
-  } catch (const ERegistryException& e) {
-    throw ERegistryException(WithCause(e.what(), e.cause()));
-  }
-  if (!written) throw ERegistryException("Failed to set data for '" + name + "'");
+// A record that cannot be written is found out before anything is made or
+// put in place, so that a refused install changes nothing.
+void CheckRecordCanBeWritten() {
+  const std::string why_not = CipherReg->WhyHiveNotWritable();
+  if (why_not.empty()) return;
+  throw ERegistryException(WithCause(
+      "Failed to set data for '" + RecordNamesOf(std::to_string(PackNo)).path + "'", why_not));
+}
+
+// The copy of `source_path` at `pack_path`, written but not yet in place;
+// its folder must stand.
+std::unique_ptr<PendingCopy> WriteCopy(const std::string& source_path,
+                                       const std::string& pack_path) {
+  auto copy = std::make_unique<PendingCopy>(source_path, pack_path);
+  copy->Write();
+  return copy;
 }
 
 }  // namespace
@@ -51,46 +57,24 @@ std::string PackPathFor(const std::string& dir_n) {
 }
 
 std::string InstallPack(const std::string& dir_n, const std::string& source_path) {
-  // A record that cannot be written is found out before anything is made or
-  // put in place, so that a refused install changes nothing. The hive, which
-  // can be large, is read for that on another thread meanwhile, while the
-  // pack is copied into a new file that has no name yet (when its folder
-  // stands already).
-  CipherReg->PreloadHive();
   const std::string folder = PackFolderFor(dir_n);
   const std::string pack_path = PackPathFor(dir_n);
-  const std::string number = std::to_string(PackNo);
-  const std::string key = kProductKeyPath + std::string("Pack");
-  const std::vector<std::string> names = {"Pack" + number, "Comm" + number, "Cir" + number};
-  const std::vector<std::string> record = {pack_path, PackName, PackNameCyr};
-  TRegistry::ValuesBefore before;
-  const auto check_record = [&] {
-    before = CipherReg->CheckValuesBeforeWriting(key, names);
-    if (!before.why_not.empty()) {
-      throw ERegistryException(
-          WithCause("Failed to set data for '" + names[0] + "'", before.why_not));
-    }
-  };
-  std::optional<PendingCopy> copy;
+  std::unique_ptr<PendingCopy> copy;
   try {
     // A path no program could open is never recorded, nor its folders made.
     if (pack_path.size() > kMaxPathLength) {
       throw CannotCreateFile(pack_path, std::strerror(ENAMETOOLONG));
     }
-    if (!folder.empty() && DirectoryExists(folder)) {
-      copy.emplace(source_path, pack_path);
-      copy->Write();
-    }
+    if (!folder.empty() && DirectoryExists(folder)) copy = WriteCopy(source_path, pack_path);
   } catch (...) {
-    check_record();  // a refused record is told first, as if checked first
+    CheckRecordCanBeWritten();  // a refused record is told first, as if checked first
     throw;
   }
-  check_record();
+  CheckRecordCanBeWritten();
   const Status folders = CreateFolderPath(folder);
   if (!copy) {
     try {
-      copy.emplace(source_path, pack_path);
-      copy->Write();
+      copy = WriteCopy(source_path, pack_path);
     } catch (const EFCreateError&) {
       // The pack file's folder could not be made: that is why.
       if (folders.ok()) throw;
@@ -98,22 +82,16 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
                                             "': " + folders.error().Reason());
     }
   }
+  // From putting the file in place until the record stands, no other
+  // installer or uninstaller changes the hive: the two go together.
+  const HiveFile::WriteLock hive_lock = HoldRecordLock();
   copy->PutInPlace();
-  std::size_t written = 0;
   try {
-    for (; written < names.size(); ++written) WriteRecordValue(names[written], record[written]);
+    WritePackRecord(pack_path);
   } catch (const ERegistryException& failed) {
-    // A record that fails half-way (a full disk, the hive's size limit)
-    // leaves no half record and no pack file behind it: what was written is
-    // put back as it was. (The failed value itself is looked at too: a write
-    // can fail after its file took its place, when the folder cannot be
-    // synced.)
+    // The record is written in one change, so a failed one changed no
+    // value: only the pack file is put back as it was.
     std::string message = failed.what();
-    try {
-      CipherReg->RestoreValues(key, names, record, before);
-    } catch (const ERegistryException& e) {
-      if (written > 0) message += "\r\nThe values written so far stay: " + std::string(e.what());
-    }
     if (const Status undone = copy->Undo(); !undone.ok()) {
       message += "\r\nThe pack file stays: " + undone.error().ToString();
     }

@@ -24,21 +24,17 @@ std::string PackPathFor(const std::string& dir_n);  // with PackName
 
 // Installs the pack: checks that the record can be written (the hive reads
 // and can be changed), creates the folder of `dir_n` with its missing
-// parents, copies the file `source_path` (the running executable) to the pack
-// path (pack_copy.h: PendingCopy; into a folder that stands already the
-// bytes are copied while the hive is read, and put in place only after the
-// check), then writes the pack record through
-// CipherReg: "Pack"+N = the pack path, "Comm"+N = PackName, "Cir"+N =
-// PackNameCyr in the subkey "Pack", N being PackNo in decimal. Returns the
-// pack path.
+// parents, copies the file `source_path` (the running executable) into a new
+// file beside the pack path (pack_copy.h: PendingCopy), then, holding the
+// hive's lock, puts it in place and writes the pack record
+// (pack_record.h) in one change of the hive. Returns the pack path.
 //
 // Errors: "Unable to create directory" (no folder in `dir_n`), the copy's
-// errors (nothing recorded then), and "Failed to set data for '<name>'" when
-// a record value cannot be written. Each but the first has a second line
-// saying why, in the system's words. A record that fails half-way is taken
-// back: the values written before it get their old values again (or go), and
-// the pack file its old file (or goes); a further line tells what could not
-// be taken back. Folders made for the pack stay.
+// errors (nothing recorded then), and "Failed to set data for 'Pack<N>'"
+// when the record cannot be written. Each but the first has a second line
+// saying why, in the system's words. A record that fails changes no value,
+// and the pack file gets its old file back (or goes); a further line tells
+// when that could not be done. Folders made for the pack stay.
 std::string InstallPack(const std::string& dir_n, const std::string& source_path);
 
 // The completion message: "Pack installation finished", CR LF, the pack path.

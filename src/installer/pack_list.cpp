@@ -5,7 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "installer/pack_records.h"
+#include "installer/pack_file.h"
+#include "installer/pack_record.h"
 #include "registry/hive_file.h"
 
 namespace tessaline {

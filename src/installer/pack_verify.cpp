@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "installer/identity.h"
-#include "installer/pack_records.h"
+#include "installer/pack_record.h"
 #include "os/files.h"
 #include "registry/hive_file.h"
 

@@ -2,6 +2,7 @@
 
 #include "installer/folders.h"
 #include "installer/identity.h"
+#include "installer/pack_record.h"
 #include "registry/cipher_reg.h"
 
 namespace tessaline {
@@ -9,7 +10,7 @@ namespace tessaline {
 void PanelState::Create() {
   if (CipherReg->SubKeyExists("")) {
     destination = CipherReg->ReadValue("", "Wenlora", "");
-    std::string installed_path = CipherReg->ReadValue("Pack", "Pack" + std::to_string(PackNo), "");
+    std::string installed_path = ReadRecordedPackPath();
     if (!installed_path.empty()) {
       destination = std::move(installed_path);
       installed = true;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "installer/identity.h"
-#include "installer/pack_records.h"
+#include "installer/pack_record.h"
 #include "support/exception.h"
 #include "os/files.h"
 #include "support/resources.h"
@@ -85,24 +85,6 @@ void RemovePackFile(const std::string& path, const struct stat& examined) {
   (void)SyncFolder(ContainingFolder(path));  // best effort: the name is gone either way
 }
 
-// Removes the record's values in one rewrite, provided "Pack"N still names
-// `path` (another installer may have recorded a new file meanwhile).
-void RemoveRecord(HiveFile& hive, const PackRecord& seen) {
-  hive.Modify([&](Hive& changed) {
-    HiveKey* key = changed.FindKey(
-        std::vector<std::string>{"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"});
-    if (key == nullptr) return false;
-    if (StringValue(*key, "Pack" + seen.number) != seen.path) {
-      throw ERegistryException("The pack record changed while the pack was removed");
-    }
-    bool removed = false;
-    for (const char* prefix : {"Pack", "Comm", "Cir"}) {
-      removed = key->RemoveValue(prefix + seen.number) || removed;
-    }
-    return removed;
-  });
-}
-
 }  // namespace
 
 int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostream& err) {
@@ -119,6 +101,9 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
       return 0;
     }
     if (!hive.Writable()) throw std::runtime_error(hive.WhyNotWritable() + "; nothing removed");
+    // From examining the file until the record is gone, no installer changes
+    // the hive: the two go together.
+    const HiveFile::WriteLock lock = hive.HoldWriteLock();
     if (record.path) {
       const PackFileVerdict verdict = ExaminePackFile(*record.path, request);
       if (verdict.kind == Kind::kForeign) {
@@ -133,7 +118,7 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
         RemovePackFile(*record.path, verdict.examined);
       }
     }
-    RemoveRecord(hive, record);
+    RemovePackRecord(hive, record);
     out << (record.path ? "uninstalled: " + *record.path : std::string("uninstalled")) << '\n';
     out.flush();
     return 0;

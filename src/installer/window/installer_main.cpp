@@ -66,9 +66,6 @@ QIcon ProgramIcon() {
 }
 
 int RunWindow(char* argv0) {
-  // The form reads the registry as it is made; the hive, which can be large,
-  // is read meanwhile on another thread while Qt starts up.
-  CipherReg->PreloadHive();
   int qt_argc = 1;
   char* qt_argv[] = {argv0, nullptr};
   QtApplication app(qt_argc, qt_argv);

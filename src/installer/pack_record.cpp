@@ -1,0 +1,125 @@
+#include "installer/pack_record.h"
+
+#include <algorithm>
+
+#include "installer/identity.h"
+#include "registry/cipher_reg.h"
+#include "registry/registry_exception.h"
+#include "support/exception.h"
+
+namespace tessaline {
+namespace {
+
+const std::vector<std::string> kPackKey = {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"};
+
+// Numeric order of decimal digit strings of any length; equal values by
+// spelling, so that the order is total.
+bool NumberLess(const std::string& a, const std::string& b) {
+  const std::string_view x =
+      std::string_view(a).substr(std::min(a.find_first_not_of('0'), a.size()));
+  const std::string_view y =
+      std::string_view(b).substr(std::min(b.find_first_not_of('0'), b.size()));
+  if (x.size() != y.size()) return x.size() < y.size();
+  if (x != y) return x < y;
+  return a < b;
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The text of a string value (its data up to the first NUL); nothing when
+// the value is missing or not a string.
+std::optional<std::string> StringValue(const HiveKey& key, std::string_view name) {
+  const std::optional<HiveValue> value = key.FindValue(name);
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return std::nullopt;
+  return value->data.substr(0, value->data.find('\0'));
+}
+
+PackRecord RecordOf(const HiveKey& key, const std::string& number) {
+  const RecordNames names = RecordNamesOf(number);
+  return PackRecord{number, StringValue(key, names.path), StringValue(key, names.title),
+                    StringValue(key, names.cyrillic_title)};
+}
+
+}  // namespace
+
+RecordNames RecordNamesOf(std::string_view number) {
+  const std::string n(number);
+  return {"Pack" + n, "Comm" + n, "Cir" + n};
+}
+
+std::vector<PackRecord> ListPackRecords(const Hive& hive) {
+  std::vector<PackRecord> records;
+  const HiveKey* key = hive.FindKey(kPackKey);
+  if (key == nullptr) return records;
+  for (std::size_t i = 0; i < key->value_count(); ++i) {
+    const std::string_view name = key->value_name(i);
+    if (name.size() <= 4) continue;
+    const std::string_view prefix = name.substr(0, 4);
+    const std::string number(name.substr(4));
+    if ((prefix[0] | 0x20) != 'p' || (prefix[1] | 0x20) != 'a' || (prefix[2] | 0x20) != 'c' ||
+        (prefix[3] | 0x20) != 'k' || !AllDigits(number)) {
+      continue;
+    }
+    records.push_back(RecordOf(*key, number));
+  }
+  std::sort(records.begin(), records.end(), [](const PackRecord& a, const PackRecord& b) {
+    return NumberLess(a.number, b.number);
+  });
+  return records;
+}
+
+PackRecord FindPackRecord(const Hive& hive, std::int32_t number) {
+  const std::string text = std::to_string(number);
+  const HiveKey* key = hive.FindKey(kPackKey);
+  return key == nullptr ? PackRecord{text, {}, {}, {}} : RecordOf(*key, text);
+}
+
+std::string ReadRecordedPackPath() {
+  return CipherReg->ReadValue(kPackSubKey, RecordNamesOf(std::to_string(PackNo)).path, "");
+}
+
+HiveFile::WriteLock HoldRecordLock() {
+  try {
+    return CipherReg->HoldHive();
+  } catch (const ERegistryException& e) {
+    throw ERegistryException(WithCause(
+        "Failed to set data for '" + RecordNamesOf(std::to_string(PackNo)).path + "'", e.what()));
+  }
+}
+
+void WritePackRecord(const std::string& pack_path) {
+  const RecordNames names = RecordNamesOf(std::to_string(PackNo));
+  const std::string failed = "Failed to set data for '" + names.path + "'";
+  bool written;
+  try {
+    written = CipherReg->WriteValues(kPackSubKey, {{names.path, pack_path},
+                                                   {names.title, PackName},
+                                                   {names.cyrillic_title, PackNameCyr}});
+  } catch (const ERegistryException& e) {
+    throw ERegistryException(WithCause(e.what(), e.cause()));
+  }
+  // The store writes nothing when it cannot open or create the key; that
+  // must not pass for a recorded pack.
+  if (!written) throw ERegistryException(WithCause(failed, CipherReg->WhyHiveNotWritable()));
+}
+
+void RemovePackRecord(HiveFile& hive, const PackRecord& seen) {
+  const RecordNames names = RecordNamesOf(seen.number);
+  hive.Modify([&](Hive& changed) {
+    HiveKey* key = changed.FindKey(kPackKey);
+    if (key == nullptr) return false;
+    if (StringValue(*key, names.path) != seen.path) {
+      throw ERegistryException("The pack record changed while the pack was removed");
+    }
+    bool removed = false;
+    for (const std::string* name : {&names.path, &names.title, &names.cyrillic_title}) {
+      removed = key->RemoveValue(*name) || removed;
+    }
+    return removed;
+  });
+}
+
+}  // namespace tessaline

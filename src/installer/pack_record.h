@@ -1,0 +1,76 @@
+// The pack record: the three values under the key
+// HKEY_LOCAL_MACHINE\SOFTWARE\Wenlora\Pack that tell the game where pack N
+// lies and what it is called, written in this order:
+//   "Pack"N  the full path of the pack file
+//   "Comm"N  the pack's title (PackName)
+//   "Cir"N   the pack's Cyrillic title (PackNameCyr)
+// N is the pack's number in decimal. This is the one place that names them:
+// the window, the installation, --list, --verify and --uninstall all read,
+// write and remove records through it.
+//
+// Thread use: the functions on a Hive are plain; the others use the registry
+// store CipherReg (main thread only).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/hive.h"
+#include "registry/hive_file.h"
+
+namespace tessaline {
+
+// The product key's subkey that holds the records, and its full path.
+inline constexpr char kPackSubKey[] = "Pack";
+inline constexpr char kPackKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack";
+
+// The record's value names for the number spelt `number` ("1" -> Pack1, Comm1, Cir1).
+struct RecordNames {
+  std::string path, title, cyrillic_title;
+};
+RecordNames RecordNamesOf(std::string_view number);
+
+struct PackRecord {
+  std::string number;                         // N as the value name spells it ("1", "007")
+  std::optional<std::string> path;            // "Pack"N
+  std::optional<std::string> title;           // "Comm"N
+  std::optional<std::string> cyrillic_title;  // "Cir"N
+
+  bool empty() const { return !path && !title && !cyrillic_title; }
+};
+
+// Every record with a "Pack"N value (N decimal digits), sorted by N's value.
+std::vector<PackRecord> ListPackRecords(const Hive& hive);
+
+// The record of pack `number`; empty when the hive has none of its values.
+// A value that is not text counts as missing.
+PackRecord FindPackRecord(const Hive& hive, std::int32_t number);
+
+// This pack's recorded file, read through CipherReg as the window reads it:
+// "Pack"+PackNo of the subkey "Pack", empty when there is none. Raises the
+// store's "Invalid data type" for a value that is not text.
+std::string ReadRecordedPackPath();
+
+// Holds the hive's exclusive lock through CipherReg for the caller's scope,
+// so that the record and the caller's work on the pack file go together.
+// Raises ERegistryException "Failed to set data for 'Pack<N>'", its second
+// line saying why, when the lock cannot be had.
+[[nodiscard]] HiveFile::WriteLock HoldRecordLock();
+
+// Writes this pack's record (`pack_path`, PackName, PackNameCyr) through
+// CipherReg in one change of the hive, in the record's order: all three
+// values or none. Raises ERegistryException "Failed to set data for
+// 'Pack<N>'", with a second line saying why, when the store cannot open or
+// create the key or the hive cannot be written.
+void WritePackRecord(const std::string& pack_path);
+
+// Removes the values of `seen` (all three) in one change of `hive`, provided
+// "Pack"N still holds what `seen` read (another installer may have recorded
+// a new file meanwhile: then ERegistryException, nothing removed). Every
+// other value and key stays.
+void RemovePackRecord(HiveFile& hive, const PackRecord& seen);
+
+}  // namespace tessaline
