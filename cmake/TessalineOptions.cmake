@@ -41,3 +41,15 @@ function(tessaline_module name)
     target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
   endif()
 endfunction()
+
+# Every installed pack is a copy of the installer, so its size is a cost
+# users see: the release build is made for size, keeps only the code and
+# data something uses, and its programs are stripped. Code whose speed shows
+# (the painter) asks for speed in its own folder.
+if(NOT TESSALINE_SANITIZE AND NOT TESSALINE_FUZZ)
+  set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG")
+  set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG")
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(-Wl,--gc-sections)
+  set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s")
+endif()
