@@ -41,7 +41,7 @@ struct StepDriver {
   std::function<std::string()> operation;
   // Checks one run; it runs inside a SCOPED_TRACE naming the step.
   std::function<void(const FailedStep&)> check;
-  std::initializer_list<int> codes = {EIO, ENOSPC};
+  std::vector<int> codes = {EIO, ENOSPC};
 };
 
 // Runs the driver and returns how many runs reported a failure.

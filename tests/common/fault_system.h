@@ -89,6 +89,10 @@ class FaultSystem : public System {
     chosen_ = std::move(chosen);
     chosen_code_ = code;
   }
+  // Calls `hook` with each call before it is made (and before it is failed),
+  // outside the recording lock: a test can change the files at exactly that
+  // step (a race driven step by step), or stop the process there.
+  void BeforeEachCall(std::function<void(const Call&)> hook) { before_ = std::move(hook); }
   // Makes the file system refuse unnamed files (O_TMPFILE), as many do.
   void RefuseUnnamedFiles() { refuse_unnamed_ = true; }
   // Gives the environment variable `name` the value `value` (nullopt: unset)
@@ -252,6 +256,7 @@ class FaultSystem : public System {
 
   // Records the call and tells whether it is to fail (errno then set).
   bool Fails(FsOp op, std::string path) {
+    if (before_) before_(Call{op, path});
     const std::lock_guard<std::mutex> hold(mutex_);
     const std::size_t index = calls_.size();
     const std::size_t nth = count_[op]++;
@@ -306,6 +311,7 @@ class FaultSystem : public System {
   std::optional<std::chrono::steady_clock::time_point> virtual_clock_;
   std::function<bool(const Call&)> chosen_;
   int chosen_code_ = 0;
+  std::function<void(const Call&)> before_;
 };
 
 // A FaultSystem in place of the current system while it lives.

@@ -297,26 +297,16 @@ TEST_F(InstallPackTest, APackPathTooLongToOpenIsRefused) {
 // reports success, nothing is lost, and each pack file is whole.
 TEST_F(InstallPackTest, ConcurrentInstallersOfTwoPacksLoseNothing) {
   const std::string folder = scratch() / "games/";
-  std::vector<pid_t> children;
-  for (int child = 0; child < 16; ++child) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      if (child % 2 == 1) InstallerStartup({2, "Kestrel", "Пустельга"});
-      try {
-        for (int round = 0; round < 3; ++round) InstallPack(folder, exe());
-      } catch (...) {
-        ::_exit(1);
-      }
-      ::_exit(0);
+  const std::vector<int> codes = test::RunChildren(16, [&](int child) {
+    if (child % 2 == 1) InstallerStartup({2, "Kestrel", "Пустельга"});
+    try {
+      for (int round = 0; round < 3; ++round) InstallPack(folder, exe());
+    } catch (...) {
+      return 1;
     }
-    children.push_back(pid);
-  }
-  for (const pid_t pid : children) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
+    return 0;
+  });
+  EXPECT_EQ(codes, std::vector<int>(16, 0));
   EXPECT_EQ(ListDir(folder), (std::vector<std::string>{"Kestrel.wpk", "Tessaline.wpk"}));
   EXPECT_TRUE(ReadFile(folder + "Tessaline.wpk") == exe_data());
   EXPECT_TRUE(ReadFile(folder + "Kestrel.wpk") == exe_data());
@@ -338,18 +328,15 @@ TEST_F(InstallPackTest, KilledInstallsNeverLeaveAPartialPackOrABrokenHive) {
   WriteFile(folder + "Tessaline.wpk", old_pack);
   std::mt19937 random(11);
   for (int round = 0; round < 100; ++round) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    test::Child child([&] {
       try {
         InstallPack(folder, exe());
       } catch (...) {
       }
-      ::_exit(0);
-    }
+      return 0;
+    });
     ::usleep(std::uniform_int_distribution<int>(0, 30000)(random));
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
+    child.Kill();
     const std::string pack = ReadFile(folder + "Tessaline.wpk");
     ASSERT_TRUE(pack == old_pack || pack == exe_data()) << "round " << round;
     ASSERT_NO_THROW(ParseHive(ReadFile(hive_path()))) << "round " << round;

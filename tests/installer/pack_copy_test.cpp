@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/fail_each_step.h"
 #include "common/fault_system.h"
 
 #include "common/test_support.h"
@@ -218,80 +219,60 @@ TEST(CopyFileReplacingFaultTest, ReadOnlyFolderIsRefused) {
   EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
 }
 
-// What a copy with one failed step must leave: success and the new bytes, or
-// one of the copy's own messages and the old bytes (the new ones only when
+// Every step of a copy failed in turn must leave success and the new bytes,
+// or one of the copy's own messages and the old bytes (the new ones only when
 // the failed step came after the rename), and never a stray file.
-struct CopyRun {
-  std::string message;  // empty on success
-  std::vector<test::FaultSystem::Call> calls;
-};
-
-CopyRun RunCopy(const std::string& source, const std::string& target, bool unnamed,
-                std::optional<std::pair<std::size_t, int>> fault) {
-  test::ScopedFaults fs;
-  fs.LimitTransfers(kCopyPieceSize / 2);  // several pieces, so each can fail
-  if (!unnamed) fs.RefuseUnnamedFiles();
-  if (fault) fs.FailCall(fault->first, fault->second);
-  CopyRun run;
-  try {
-    CopyFileReplacing(source, target);
-  } catch (const Exception& e) {
-    run.message = e.Message();
-  }
-  run.calls = fs.calls();
-  return run;
-}
-
 TEST(CopyFileReplacingFaultTest, EveryStepFailedInTurnKeepsTheOldPackAndLeavesNothing) {
   ScratchDir scratch;
   const std::string source = scratch / "source", target = scratch / "P.wpk";
   const std::string data = PatternBytes(3 * kCopyPieceSize + 5);
   WriteFile(source, data);
   for (const bool unnamed : {true, false}) {
-    WriteFile(target, "old pack");
-    const std::size_t steps = RunCopy(source, target, unnamed, std::nullopt).calls.size();
-    int failures = 0;
-    for (const int code : {EIO, ENOSPC}) {
-      for (std::size_t step = 0; step < steps; ++step) {
-        WriteFile(target, "old pack");
-        const CopyRun run = RunCopy(source, target, unnamed, {{step, code}});
-        ASSERT_LT(step, run.calls.size());
-        const auto& failed = run.calls[step];
-        SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + " step " + std::to_string(step) +
-                     ": " + test::FsOpName(failed.op) + " " + failed.path);
-        // Only a failed removal may leave an unfinished copy, for the next run.
-        if (failed.op == test::FsOp::kUnlink) {
-          for (const std::string& name : ListDir(scratch.path())) {
-            if (name.rfind(PartialCopyPrefix("P.wpk"), 0) == 0) ::unlink((scratch / name).c_str());
-          }
-        }
-        EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
-        const std::string result = ReadFile(target);
-        if (run.message.empty()) {
-          EXPECT_TRUE(result == data);
-          continue;
-        }
-        ++failures;
-        const bool renamed = std::any_of(run.calls.begin(), run.calls.begin() + step,
-                                         [](const auto& c) { return c.op == test::FsOp::kRename; });
-        EXPECT_TRUE(result == "old pack" || (renamed && result == data));
-        using test::FsOp;
-        const std::string fixed = test::FixedText(run.message);
-        EXPECT_FALSE(test::CauseText(run.message).empty()) << run.message;
-        if (failed.op == FsOp::kOpen && failed.path == source) {
-          EXPECT_EQ(fixed, "Cannot open file " + source);
-        } else if (failed.op == FsOp::kRead && failed.path == source) {
-          EXPECT_EQ(fixed, "Stream read error");
-        } else if (failed.op == FsOp::kWrite || failed.op == FsOp::kSync) {
-          EXPECT_EQ(fixed, "Stream write error");
-        } else {
-          EXPECT_TRUE(fixed == "Cannot create file " + target || fixed == "Stream write error" ||
-                      fixed == "Cannot open file " + source)
-              << run.message;
+    SCOPED_TRACE(unnamed ? "unnamed" : "named");
+    test::StepDriver driver;
+    driver.reset = [&] { WriteFile(target, "old pack"); };
+    driver.prepare = [&](test::FaultSystem& fs) {
+      fs.LimitTransfers(kCopyPieceSize / 2);  // several pieces, so each can fail
+      if (!unnamed) fs.RefuseUnnamedFiles();
+    };
+    driver.operation = [&] {
+      try {
+        CopyFileReplacing(source, target);
+      } catch (const Exception& e) {
+        return e.Message();
+      }
+      return std::string();
+    };
+    driver.check = [&](const test::FailedStep& run) {
+      using test::FsOp;
+      // Only a failed removal may leave an unfinished copy, for the next run.
+      if (run.failed.op == FsOp::kUnlink) {
+        for (const std::string& name : ListDir(scratch.path())) {
+          if (name.rfind(PartialCopyPrefix("P.wpk"), 0) == 0) ::unlink((scratch / name).c_str());
         }
       }
-    }
-    EXPECT_GT(failures, 8) << "the faults never reached the copy";
+      EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
+      const std::string result = ReadFile(target);
+      if (run.message.empty()) {
+        EXPECT_TRUE(result == data);
+        return;
+      }
+      EXPECT_TRUE(result == "old pack" || (run.After(FsOp::kRename) && result == data));
+      const std::string fixed = test::FixedText(run.message);
+      EXPECT_FALSE(test::CauseText(run.message).empty()) << run.message;
+      if (run.failed.op == FsOp::kOpen && run.failed.path == source) {
+        EXPECT_EQ(fixed, "Cannot open file " + source);
+      } else if (run.failed.op == FsOp::kRead && run.failed.path == source) {
+        EXPECT_EQ(fixed, "Stream read error");
+      } else if (run.failed.op == FsOp::kWrite || run.failed.op == FsOp::kSync) {
+        EXPECT_EQ(fixed, "Stream write error");
+      } else {
+        EXPECT_TRUE(fixed == "Cannot create file " + target || fixed == "Stream write error" ||
+                    fixed == "Cannot open file " + source)
+            << run.message;
+      }
+    };
+    EXPECT_GT(test::FailEachStep(driver), 8) << "the faults never reached the copy";
   }
 }
 
@@ -400,22 +381,6 @@ TEST(CopyFileReplacingFaultTest, AnAppendOnlyFolderIsRefusedAndCollectsNothing) 
 
 // Stops the copy in the middle of its data: tells the parent through `ready`
 // once two pieces are written, then waits for the end.
-class StallingFileSystem : public test::FaultSystem {
- public:
-  explicit StallingFileSystem(int ready) : ready_(ready) {}
-  ssize_t WriteAt(int fd, const void* buffer, std::size_t size, off_t offset) override {
-    if (++writes_ == 3) {
-      (void)!::write(ready_, "x", 1);
-      for (;;) ::pause();
-    }
-    return FaultSystem::WriteAt(fd, buffer, size, offset);
-  }
-
- private:
-  int ready_;
-  int writes_ = 0;
-};
-
 // A process killed in the middle of the copy leaves the old pack file under
 // the pack's name; the unfinished copy it leaves is cleared by the next run.
 TEST(CopyFileReplacingFaultTest, KilledCopyNeverLeavesAPartialPackFile) {
@@ -426,28 +391,25 @@ TEST(CopyFileReplacingFaultTest, KilledCopyNeverLeavesAPartialPackFile) {
   WriteFile(scratch / "P.wpk", old_data);
   for (const bool unnamed : {true, false}) {
     SCOPED_TRACE(unnamed ? "unnamed" : "named");
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      StallingFileSystem fs(ready[1]);
-      ScopedSystem scope(fs);
+    test::Gate third_piece;
+    test::Child child([&] {
+      test::ScopedFaults fs;
       fs.FailAll(test::FsOp::kCopyRange, EXDEV);
       if (!unnamed) fs.RefuseUnnamedFiles();
+      int writes = 0;
+      fs.BeforeEachCall([&](const test::FaultSystem::Call& call) {
+        if (call.op != test::FsOp::kWrite || ++writes != 3) return;
+        third_piece.Post();
+        for (;;) ::pause();
+      });
       try {
         CopyFileReplacing(scratch / "source", scratch / "P.wpk");
       } catch (...) {
       }
-      ::_exit(1);
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the copy never reached its third piece";
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
-    EXPECT_TRUE(WIFSIGNALED(status));
+      return 1;
+    });
+    ASSERT_TRUE(third_piece.Await()) << "the copy never reached its third piece";
+    EXPECT_EQ(child.Kill(), 128 + SIGKILL);
     EXPECT_TRUE(ReadFile(scratch / "P.wpk") == old_data);
     const Names left = ListDir(scratch.path());
     EXPECT_EQ(left.size(), unnamed ? 2u : 3u);
