@@ -218,16 +218,11 @@ Status FileReplacement::NameUnnamedFile() {
 }
 
 Status FileReplacement::PutInPlace() {
-  if (partial_name_.empty()) {
-    if (Status named = NameUnnamedFile(); !named.ok()) return named;
-  }
-  System& fs = CurrentSystem();
-  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), 0) !=
-      0) {
-    return SystemError("rename", target_, errno);
-  }
-  partial_name_.clear();
-  return SyncTargetFolder();
+  return Place(/*keep_old=*/false);
+}
+
+Status FileReplacement::PutInPlaceKeepingOld() {
+  return Place(/*keep_old=*/true);
 }
 
 Status FileReplacement::SyncTargetFolder() {
@@ -239,21 +234,18 @@ Status FileReplacement::SyncTargetFolder() {
   return Status::Ok();
 }
 
-Status FileReplacement::PutInPlaceKeepingOld() {
+Status FileReplacement::Place(bool keep_old) {
   System& fs = CurrentSystem();
   struct stat old_info;
-  if (fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno != ENOENT) return SystemError("stat", target_, errno);
-    if (Status placed = PutInPlace(); !placed.ok()) return placed;
-    undo_ = UndoBy::kRemoving;
-    return Status::Ok();
-  }
+  const bool old_exists =
+      fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!old_exists && errno != ENOENT) return SystemError("stat", target_, errno);
   // An old regular file is locked first, so that another run does not take
   // it, under its hidden name, for a leftover and remove it. (Leftovers are
   // only ever regular files; one that another program holds locked is safe
   // from them as it is.)
   UniqueFd old;
-  if (S_ISREG(old_info.st_mode)) {
+  if (old_exists && S_ISREG(old_info.st_mode)) {
     Result<UniqueFd> opened =
         OpenAt(folder_.get(), file_name_, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0, "open");
     if (opened.ok() && LockExclusive(opened.value().get())) old = std::move(opened.value());
@@ -261,14 +253,39 @@ Status FileReplacement::PutInPlaceKeepingOld() {
   if (partial_name_.empty()) {
     if (Status named = NameUnnamedFile(); !named.ok()) return named;
   }
-  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(),
-                  RENAME_EXCHANGE) != 0) {
+  // The new file swaps names with the old one, so that until the folder is
+  // synced the old one can still be put back; with nothing there it is
+  // simply renamed.
+  const unsigned how = old_exists ? RENAME_EXCHANGE : 0;
+  if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), how) !=
+      0) {
     if (errno != EINVAL && errno != ENOSYS) return SystemError("rename", target_, errno);
-    return PutInPlace();  // a file system that cannot swap names: the old file goes
+    // A file system that cannot swap names: the old file goes at once.
+    if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), 0) !=
+        0) {
+      return SystemError("rename", target_, errno);
+    }
+    partial_name_.clear();
+    return SyncTargetFolder();
   }
   replaced_ = std::move(old);
-  undo_ = UndoBy::kSwappingBack;
-  return SyncTargetFolder();
+  undo_ = old_exists ? UndoBy::kSwappingBack : UndoBy::kRemoving;
+  if (!old_exists) partial_name_.clear();
+  if (Status synced = SyncTargetFolder(); !synced.ok()) {
+    // Not known to be durable: the target gets back what it held.
+    (void)Undo();
+    return synced;
+  }
+  if (!keep_old) {
+    // Done: what the hidden name holds now (the old file) goes.
+    undo_ = UndoBy::kNothing;
+    replaced_.Reset();
+    if (!partial_name_.empty() &&
+        fs.UnlinkAt(folder_.get(), partial_name_.c_str(), 0) == 0) {
+      partial_name_.clear();
+    }
+  }
+  return Status::Ok();
 }
 
 Status FileReplacement::Undo() {

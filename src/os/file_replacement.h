@@ -58,18 +58,19 @@ class FileReplacement {
   // Syncs the new file's contents ("sync").
   Status Sync();
 
-  // Names the new file and renames it over the target ("link", "rename"),
-  // then syncs the folder ("sync folder"; a file system that cannot sync a
-  // folder, EINVAL, is taken as done). Call after Sync.
+  // Names the new file and puts it at the target: it swaps names with the
+  // file there ("link", "rename"), then the folder is synced ("sync folder";
+  // a file system that cannot sync a folder, EINVAL, is taken as done) and
+  // the old file, now under the hidden name, is removed. A failure after the
+  // swap swaps back, so the target holds what it held. (Where the file
+  // system cannot swap names, the new file is renamed over the old one,
+  // which is then gone at once.) Errors also "stat" when the target cannot
+  // be looked at. Call after Sync.
   Status PutInPlace();
 
-  // The same, but what it replaces is kept under the new file's hidden name
-  // (the two names are swapped; a regular file is locked, so that no other
-  // run takes it for a leftover), so that Undo can still put it back; the
-  // object removes it when it goes. Where the file system cannot swap names,
-  // the new file replaces the old one as PutInPlace does and nothing is
-  // kept. Errors as PutInPlace's, and "stat" when the target cannot be
-  // looked at.
+  // The same, but what it replaces is kept under the hidden name (a regular
+  // file locked, so that no other run takes it for a leftover), so that Undo
+  // can still put it back; the object removes it when it goes.
   Status PutInPlaceKeepingOld();
 
   // After PutInPlaceKeepingOld, while the target still leads to the new
@@ -81,6 +82,7 @@ class FileReplacement {
   Status Undo();
 
  private:
+  Status Place(bool keep_old);
   void RemoveStalePartialFiles();
   bool CreateNamed(mode_t mode);
   Status NameUnnamedFile();

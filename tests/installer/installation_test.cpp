@@ -131,6 +131,32 @@ TEST_F(InstallPackTest, PackNumberNamesTheValues) {
   EXPECT_EQ(PackValue("Pack1"), "<none>");
 }
 
+// A fault after the new pack file took the old one's name (the pack folder
+// cannot be synced) fails the install and leaves the old pack byte for
+// byte, with no record written and nothing beside it.
+TEST_F(InstallPackTest, ALateFaultAfterTheSwapLeavesTheOldPack) {
+  const std::string dest = scratch() / "packs/";
+  std::filesystem::create_directories(dest);
+  WriteFile(dest + "Tessaline.wpk", "an older pack");
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+  const std::string hive_before = ReadFile(hive_path());
+  {
+    test::ScopedFaults fs;
+    bool swapped = false;
+    fs.FailWhen(
+        [&](const test::FaultSystem::Call& call) {
+          if (call.op == test::FsOp::kRename && call.path == dest + "Tessaline.wpk") swapped = true;
+          return swapped && call.op == test::FsOp::kSync;
+        },
+        EIO);
+    const std::string message = FailedInstallMessage(dest);
+    EXPECT_EQ(test::FixedText(message), "Stream write error") << message;
+  }
+  EXPECT_EQ(ReadFile(dest + "Tessaline.wpk"), "an older pack");
+  EXPECT_EQ(ListDir(dest), Names{"Tessaline.wpk"});
+  EXPECT_EQ(ReadFile(hive_path()), hive_before);
+}
+
 // The record is written in one change of the hive: when that fails, no
 // value changed and the pack file is put back as it was, and the message
 // names the record's first value.

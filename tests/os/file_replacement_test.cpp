@@ -128,6 +128,48 @@ TEST(FileReplacementTest, UndoPutsBackWhatWasReplaced) {
   EXPECT_EQ(ListDir(dir.path()), (Names{"elsewhere", "f"}));
 }
 
+// A folder that cannot be synced once the new file took the old one's name:
+// the change is not known to last, so the target gets back what it held,
+// whether the old file was to be kept or not, and nothing stays beside it.
+TEST(FileReplacementTest, AFailedSyncAfterTheSwapPutsTheOldFileBack) {
+  ScratchDir dir;
+  const std::string target = dir / "f";
+  struct Row {
+    bool keep_old;
+    bool old_exists;
+  };
+  for (const Row row : {Row{false, true}, Row{true, true}, Row{false, false}, Row{true, false}}) {
+    SCOPED_TRACE(std::string(row.keep_old ? "keeping" : "not keeping") +
+                 (row.old_exists ? ", over an old file" : ", over nothing"));
+    ::unlink(target.c_str());
+    if (row.old_exists) WriteFile(target, "old");
+    {
+      FileReplacement replacement(target);
+      ASSERT_TRUE(replacement.Create(0644).ok());
+      ASSERT_TRUE(WriteAll(replacement.fd(), "new", target).ok());
+      ASSERT_TRUE(replacement.Sync().ok());
+      test::ScopedFaults fs;
+      bool renamed = false;
+      fs.FailWhen(
+          [&](const test::FaultSystem::Call& call) {
+            if (call.op == test::FsOp::kRename) renamed = true;
+            return renamed && call.op == test::FsOp::kSync;
+          },
+          EIO);
+      const Status status =
+          row.keep_old ? replacement.PutInPlaceKeepingOld() : replacement.PutInPlace();
+      EXPECT_EQ(status.code(), EIO);
+      EXPECT_EQ(status.error().operation(), "sync folder");
+    }
+    if (row.old_exists) {
+      EXPECT_EQ(ReadFile(target), "old");
+      EXPECT_EQ(ListDir(dir.path()), Names{"f"});
+    } else {
+      EXPECT_EQ(ListDir(dir.path()), Names{});
+    }
+  }
+}
+
 TEST(FileReplacementTest, ATargetWithoutANameOrFolderIsRefused) {
   ScratchDir dir;
   FileReplacement no_name(dir.path() + "/");
