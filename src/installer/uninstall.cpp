@@ -1,88 +1,62 @@
 #include "installer/uninstall.h"
 
-#include <cerrno>
+#include <sys/file.h>
+
 #include <exception>
-#include <optional>
 #include <ostream>
 #include <stdexcept>
-#include <vector>
 
 #include "installer/identity.h"
+#include "installer/pack_file.h"
 #include "installer/pack_record.h"
-#include "support/exception.h"
-#include "os/files.h"
-#include "support/resources.h"
+#include "os/file_replacement.h"
+#include "os/process.h"
 #include "registry/hive_file.h"
-#include "registry/registry_exception.h"
 
 namespace tessaline {
 namespace {
 
-// What the record's path names: nothing, this pack's file (as `examined`), or
-// something else (with the reason it is not this pack's file).
-struct PackFileVerdict {
-  enum class Kind { kAbsent, kThisPack, kForeign } kind;
-  std::string reason;
-  struct stat examined {};
-};
-
 using Kind = PackFileVerdict::Kind;
 
-PackFileVerdict Foreign(std::string reason) {
-  return {Kind::kForeign, std::move(reason), {}};
-}
-
-// Whether the open file `fd` carries `sheet` as its card sheet. Read through
-// the descriptor's own name, so that it is the file examined, whatever is put
-// at the path meanwhile.
-bool CarriesSheet(const UniqueFd& fd, std::span<const std::byte> sheet) {
-  try {
-    const std::vector<std::byte> carried =
-        ReadResourceFromFile("/proc/self/fd/" + std::to_string(fd.get()), "PACK");
-    return std::equal(carried.begin(), carried.end(), sheet.begin(), sheet.end());
-  } catch (const Exception&) {
-    return false;
+// Removes this pack's file through its folder: the file is moved to a hidden
+// name of its own first (locked, so that no clean-up takes it meanwhile), and
+// removed only when what was moved is the file examined; anything else put
+// at the path since is put back and nothing is removed.
+void RemovePackFile(const std::string& path, PackFileVerdict& verdict) {
+  System& fs = CurrentSystem();
+  const int folder = verdict.folder.get();
+  const std::string name = FileNamePart(path);
+  if (fs.Lock(verdict.file.get(), LOCK_EX | LOCK_NB) != 0) {
+    throw std::runtime_error(path + " is in use by another program; nothing removed");
+  }
+  const std::string hidden = FileReplacement::NewPartialName(name);
+  if (fs.RenameAt(folder, name.c_str(), folder, hidden.c_str(), RENAME_NOREPLACE) != 0) {
+    throw std::runtime_error("Cannot remove the pack file: " +
+                             SystemError("rename", path, errno).ToString() + "; nothing removed");
+  }
+  struct stat moved;
+  const bool same = fs.StatAt(folder, hidden.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    SameFile(moved, verdict.examined);
+  if (!same || fs.UnlinkAt(folder, hidden.c_str(), 0) != 0) {
+    const std::string why =
+        same ? "Cannot remove the pack file: " + SystemError("unlink", path, errno).ToString()
+             : path + " changed while it was examined";
+    if (fs.RenameAt(folder, hidden.c_str(), folder, name.c_str(), RENAME_NOREPLACE) != 0) {
+      throw std::runtime_error(why + "; what was found there is kept as " +
+                               ContainingFolder(path) + "/" + hidden);
+    }
+    throw std::runtime_error(why + "; nothing removed");
+  }
+  // Best effort: the name is gone either way.
+  if (Result<UniqueFd> dir = OpenAt(folder, ".", O_RDONLY | O_DIRECTORY); dir.ok()) {
+    (void)SyncFd(dir.value().get(), ContainingFolder(path));
   }
 }
 
-PackFileVerdict ExaminePackFile(const std::string& path, const UninstallRequest& request) {
-  Result<struct stat> link = StatPath(path, /*follow_links=*/false);
-  if (!link.ok()) {
-    const int code = link.error().code();
-    if (code == ENOENT || code == ENOTDIR) return {Kind::kAbsent, {}, {}};
-    return Foreign("it cannot be examined: " + link.error().ToString());
-  }
-  if (S_ISLNK(link.value().st_mode)) return Foreign("it is a symbolic link");
-  if (!S_ISREG(link.value().st_mode)) return Foreign("it is not a regular file");
-  if (FileNamePart(path) != PackName + ".wpk")
-    return Foreign("it is not named " + PackName + ".wpk");
-  if (Result<struct stat> self = StatPath(request.program);
-      !self.ok() || SameFile(self.value(), link.value())) {
-    return Foreign("it is the running program");
-  }
-  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-  if (!fd.ok()) return Foreign("it cannot be read: " + fd.error().ToString());
-  Result<struct stat> opened = StatOpen(fd.value().get(), path);
-  if (!opened.ok() || !SameFile(opened.value(), link.value())) {
-    return Foreign("it changed while it was examined");
-  }
-  if (!CarriesSheet(fd.value(), request.sheet))
-    return Foreign("it does not carry this pack's card sheet");
-  return {Kind::kThisPack, {}, link.value()};
-}
-
-// Removes this pack's file, unless something else took its place since it
-// was examined.
-void RemovePackFile(const std::string& path, const struct stat& examined) {
-  Result<struct stat> now = StatPath(path, /*follow_links=*/false);
-  if (!now.ok() || !SameFile(now.value(), examined)) {
-    throw std::runtime_error(path + " changed while it was examined; nothing removed");
-  }
-  if (Status status = RemoveFile(path); !status.ok()) {
-    throw std::runtime_error("Cannot remove the pack file: " + status.error().ToString() +
-                             "; nothing removed");
-  }
-  (void)SyncFolder(ContainingFolder(path));  // best effort: the name is gone either way
+// The line that tells what the uninstall did.
+std::string Done(const PackRecord& record, bool kept) {
+  if (!record.path || record.path->empty()) return "uninstalled (the record named no file)";
+  return (kept ? "record removed, file kept: " : "uninstalled: ") + *record.path;
 }
 
 }  // namespace
@@ -94,19 +68,29 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
           "No registry file: neither WENLORA_REGISTRY nor a home folder is set");
     }
     HiveFile hive(request.hive_path);
-    const PackRecord record = FindPackRecord(hive.Read(), PackNo);
-    if (record.empty()) {
+    if (FindPackRecord(hive.Read(), PackNo).empty()) {
       out << "not installed\n";
-      out.flush();
       return 0;
     }
     if (!hive.Writable()) throw std::runtime_error(hive.WhyNotWritable() + "; nothing removed");
     // From examining the file until the record is gone, no installer changes
     // the hive: the two go together.
     const HiveFile::WriteLock lock = hive.HoldWriteLock();
-    if (record.path) {
-      const PackFileVerdict verdict = ExaminePackFile(*record.path, request);
-      if (verdict.kind == Kind::kForeign) {
+    const PackRecord record = FindPackRecord(hive.Read(), PackNo);
+    if (record.empty()) {
+      out << "not installed\n";
+      return 0;
+    }
+    bool kept = false;
+    if (record.path && !record.path->empty()) {
+      PackFileVerdict verdict =
+          ExaminePackFile(*record.path, PackName + ".wpk", request.sheet, RunsAsRoot());
+      if (verdict.folder.valid()) {
+        FileReplacement::RemoveLeftovers(verdict.folder.get(), PackName + ".wpk");
+      }
+      if (verdict.kind == Kind::kThisPack) {
+        RemovePackFile(*record.path, verdict);
+      } else if (verdict.kind != Kind::kAbsent) {
         err << "Pack" << record.number << " names " << *record.path
             << ", which is not this pack's file: " << verdict.reason;
         if (!request.force) {
@@ -114,13 +98,11 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
           return 1;
         }
         err << "; the file is kept, the record removed\n";
-      } else if (verdict.kind == Kind::kThisPack) {
-        RemovePackFile(*record.path, verdict.examined);
+        kept = true;
       }
     }
     RemovePackRecord(hive, record);
-    out << (record.path ? "uninstalled: " + *record.path : std::string("uninstalled")) << '\n';
-    out.flush();
+    out << Done(record, kept) << '\n';
     return 0;
   } catch (const std::exception& error) {
     err << error.what() << '\n';

@@ -55,7 +55,6 @@ bool NameLeadsElsewhere(int dir, const std::string& name, int fd) {
 
 FileReplacement::FileReplacement(std::string target) : target_(std::move(target)) {
   file_name_ = FileNamePart(target_);
-  prefix_ = PartialPrefix(file_name_);
   sigemptyset(&file_size_signal_);
   sigaddset(&file_size_signal_, SIGXFSZ);
   pthread_sigmask(SIG_BLOCK, &file_size_signal_, &previous_mask_);
@@ -96,7 +95,7 @@ Status FileReplacement::Create(mode_t mode) {
       (flags & FS_APPEND_FL) != 0) {
     return SystemError("create", target_, EPERM);
   }
-  RemoveStalePartialFiles();
+  RemoveLeftovers(folder_.get(), file_name_);
 
   Result<UniqueFd> unnamed = OpenAt(folder_.get(), ".", O_TMPFILE | O_WRONLY, mode, "create");
   if (unnamed.ok()) {
@@ -110,7 +109,7 @@ Status FileReplacement::Create(mode_t mode) {
 
 bool FileReplacement::CreateNamed(mode_t mode) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = prefix_ + RandomSuffix();
+    std::string name = NewPartialName(file_name_);
     Result<UniqueFd> fd =
         OpenAt(folder_.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode, "create");
     if (!fd.ok()) {
@@ -135,22 +134,24 @@ bool FileReplacement::CreateNamed(mode_t mode) {
   return false;
 }
 
-void FileReplacement::RemoveStalePartialFiles() {
+std::string FileReplacement::NewPartialName(const std::string& file_name) {
+  return PartialPrefix(file_name) + RandomSuffix();
+}
+
+void FileReplacement::RemoveLeftovers(int folder, const std::string& file_name) {
   System& fs = CurrentSystem();
+  const std::string prefix = PartialPrefix(file_name);
   std::vector<std::string> names;
-  if (fs.ListFolder(folder_.get(), names) != 0) return;
+  if (fs.ListFolder(folder, names) != 0) return;
   for (const std::string& name : names) {
-    if (name.size() != prefix_.size() + kRandomLength ||
-        name.compare(0, prefix_.size(), prefix_) != 0)
+    if (name.size() != prefix.size() + kRandomLength || name.compare(0, prefix.size(), prefix) != 0)
       continue;
-    Result<UniqueFd> fd = OpenAt(folder_.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    Result<UniqueFd> fd = OpenAt(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
     if (!fd.ok()) continue;
     struct stat opened;
     if (fs.StatFd(fd.value().get(), &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
     if (!LockExclusive(fd.value().get())) continue;  // a replacement in progress
-    if (NameLeadsTo(folder_.get(), name, fd.value().get())) {
-      fs.UnlinkAt(folder_.get(), name.c_str(), 0);
-    }
+    if (NameLeadsTo(folder, name, fd.value().get())) fs.UnlinkAt(folder, name.c_str(), 0);
   }
 }
 
@@ -206,7 +207,7 @@ Status FileReplacement::NameUnnamedFile() {
   System& fs = CurrentSystem();
   const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = prefix_ + RandomSuffix();
+    std::string name = NewPartialName(file_name_);
     if (fs.LinkAt(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
         fs.LinkAt(file_.get(), "", folder_.get(), name.c_str(), AT_EMPTY_PATH) == 0) {
       partial_name_ = std::move(name);

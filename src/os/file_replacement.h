@@ -34,6 +34,11 @@ class FileReplacement {
 
   // "." + file_name + ".part-": how the names of unfinished files begin.
   static std::string PartialPrefix(const std::string& file_name);
+  // A new name of that form: the prefix and six random characters.
+  static std::string NewPartialName(const std::string& file_name);
+  // Removes, from the open folder `folder`, the files of that form that no
+  // running program holds locked: what killed runs left behind.
+  static void RemoveLeftovers(int folder, const std::string& file_name);
 
   // Opens the target's folder and makes the new file with `mode` (less the
   // umask). Errors: the folder cannot be opened ("open"), no new file can be
@@ -83,7 +88,6 @@ class FileReplacement {
 
  private:
   Status Place(bool keep_old);
-  void RemoveStalePartialFiles();
   bool CreateNamed(mode_t mode);
   Status NameUnnamedFile();
   Status KeepAccessList();
@@ -91,7 +95,6 @@ class FileReplacement {
 
   std::string target_;
   std::string file_name_;
-  std::string prefix_;
   UniqueFd folder_;
   UniqueFd file_;
   std::string partial_name_;  // the new file's name in the folder, while it has one;

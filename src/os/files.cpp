@@ -242,18 +242,21 @@ bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-Result<std::string> ReadLink(const std::string& path) {
+Result<std::string> ReadLinkAt(int dir, const std::string& name, const std::string& shown) {
   std::string target(256, '\0');
   for (;;) {
-    const ssize_t n =
-        CurrentSystem().ReadLinkAt(AT_FDCWD, path.c_str(), target.data(), target.size());
-    if (n < 0) return SystemError("readlink", path, errno);
+    const ssize_t n = CurrentSystem().ReadLinkAt(dir, name.c_str(), target.data(), target.size());
+    if (n < 0) return SystemError("readlink", shown, errno);
     if (static_cast<std::size_t>(n) < target.size()) {
       target.resize(static_cast<std::size_t>(n));
       return target;
     }
     target.resize(target.size() * 2);
   }
+}
+
+Result<std::string> ReadLink(const std::string& path) {
+  return ReadLinkAt(AT_FDCWD, path, path);
 }
 
 Result<std::string> RealPath(const std::string& path) {

@@ -119,6 +119,9 @@ bool SameFile(const struct stat& a, const struct stat& b);
 
 // The target of the symbolic link `path`.
 Result<std::string> ReadLink(const std::string& path);
+// The target of the link `name` in the open folder `dir`; `shown` names it
+// in the error.
+Result<std::string> ReadLinkAt(int dir, const std::string& name, const std::string& shown);
 
 // The absolute path of `path` with every link and "." and ".." resolved.
 Result<std::string> RealPath(const std::string& path);

@@ -1,7 +1,6 @@
 #include "os/system_error.h"
 
 #include <cstdlib>
-
 #include <cstring>
 
 namespace tessaline {
@@ -19,6 +18,8 @@ std::string SystemError::Reason() const {
       return "too large";
     case kErrorSymbolicLink:
       return "a symbolic link, which is never followed here";
+    case kErrorUntrusted:
+      return "another user can change or replace it";
     default:
       return std::strerror(code_);
   }

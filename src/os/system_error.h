@@ -22,6 +22,7 @@ namespace tessaline {
 inline constexpr int kErrorNotRegularFile = -1;  // a FIFO, device, folder, ...
 inline constexpr int kErrorTooLarge = -2;        // over the reader's limit
 inline constexpr int kErrorSymbolicLink = -3;    // a link where none is followed
+inline constexpr int kErrorUntrusted = -4;       // another user can change it
 
 class SystemError {
  public:

@@ -225,14 +225,21 @@ const Hive& HiveFile::Read() {
   if (path_.empty()) throw ERegistryException(kNoHiveFile);
   TakePreload();
   const std::string target = Target();
-  if (!StatPath(ContainingFolder(target)).ok()) {
-    // No folder, so no hive and no lock file to share.
+  if (Result<struct stat> folder = StatPath(ContainingFolder(target)); !folder.ok()) {
+    // A folder that cannot be looked at is no answer; only one that is not
+    // there means no hive (and no lock file to share).
+    if (folder.code() != ENOENT && folder.code() != ENOTDIR) {
+      Fail("Cannot read the registry file", SystemError("stat", target, folder.code()));
+    }
     Forget();
     cached_ = HiveText();
     cache_valid_ = true;
     return cached_.hive();
   }
-  const FileLock lock = LockHive(target, LockKind::kShared, lock_wait_);
+  // Under a WriteLock of this object nobody else writes; a shared lock of
+  // its own would only wait for the one it holds.
+  const FileLock lock =
+      holds_ > 0 ? FileLock() : LockHive(target, LockKind::kShared, lock_wait_);
   LoadLocked(target);
   return cached_.hive();
 }

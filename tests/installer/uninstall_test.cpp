@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
+#include "common/fail_each_step.h"
 #include "common/fault_system.h"
 #include "pack_files.h"
 #include "os/process.h"
@@ -26,7 +28,7 @@ class UninstallTest : public test::RegistryTest {
   int Run(bool force = false) {
     std::ostringstream out, err;
     const int status = RunUninstall(
-        {hive_path(), ExecutablePath(), test::AsSpan(test::ShippedSheet()), force}, out, err);
+        {hive_path(), test::AsSpan(test::ShippedSheet()), force}, out, err);
     out_ = out.str();
     err_ = err.str();
     return status;
@@ -125,26 +127,121 @@ TEST_F(UninstallTest, NeverRemovesAFileThatIsNotThisPack) {
   EXPECT_EQ(ReadFile(real), PackFile(test::ShippedSheet()));
 }
 
-// A pack file that cannot be removed keeps its record; a failing hive write
-// reports the failure.
-TEST_F(UninstallTest, AFailedStepLeavesTheRecord) {
-  WriteFile(tessaline(), PackFile(test::ShippedSheet()));
-  WriteHiveNaming(tessaline());
-  {
-    test::ScopedFaults faults;
-    faults.FailAll(test::FsOp::kUnlink, EPERM);
-    EXPECT_EQ(Run(), 1);
+// Every step of an uninstall failed in turn: it fails with a reason and
+// leaves the pack file and the record byte for byte, or it succeeds; a
+// removed file always takes its record with it, and nothing hidden stays.
+TEST_F(UninstallTest, EveryStepFailedInTurnLeavesThePackAndTheRecord) {
+  const std::string pack = PackFile(test::ShippedSheet());
+  test::StepDriver driver;
+  driver.reset = [&] {
+    WriteFile(tessaline(), pack);
+    WriteHiveNaming(tessaline());
+  };
+  driver.operation = [&] { return Run() == 0 ? std::string() : err_ + " "; };
+  driver.check = [&](const test::FailedStep& run) {
+    const bool removed = ::access(tessaline().c_str(), F_OK) != 0;
+    if (run.message.empty()) {
+      EXPECT_TRUE(removed);
+      EXPECT_EQ(ParseHive(ReadFile(hive_path())), ParseHive("REGEDIT4\r\n\r\n" + without_));
+    } else if (!removed) {
+      EXPECT_EQ(ReadFile(tessaline()), pack);
+      EXPECT_EQ(HiveBody(), with_);
+    } else {
+      // Only the record's own rewrite came after the file went: the file is
+      // this pack's, gone for good, and the record says where it was.
+      EXPECT_TRUE(run.After(test::FsOp::kUnlink)) << run.message;
+    }
+    for (const std::string& name : test::ListDir(scratch().path())) {
+      EXPECT_EQ(name.rfind(".Tessaline.wpk.part-", 0), std::string::npos) << name;
+    }
+  };
+  EXPECT_GT(test::FailEachStep(driver), 5);
+}
+
+// What another program does between the examination and the removal: a
+// decoy put in the pack's place, or the folder's link turned elsewhere. The
+// decoy is never removed, and the uninstall refuses with the record kept.
+TEST_F(UninstallTest, ARaceBetweenCheckAndRemovalNeverDeletesAnotherFile) {
+  const std::string pack = PackFile(test::ShippedSheet());
+  ::mkdir((scratch() / "a").c_str(), 0777);
+  ::mkdir((scratch() / "b").c_str(), 0777);
+  const std::string via_link = scratch() / "games/Tessaline.wpk";
+  struct Row {
+    const char* name;
+    std::string recorded;
+    std::function<void()> race;
+    std::string decoy;  // the file that must stay
+  };
+  const Row rows[] = {
+      {"decoy swapped in", tessaline(),
+       [&] {
+         WriteFile(scratch() / "decoy", "the user's file");
+         ::rename((scratch() / "decoy").c_str(), tessaline().c_str());
+       },
+       tessaline()},
+      {"folder link turned", via_link,
+       [&] {
+         ::unlink((scratch() / "games").c_str());
+         ::symlink("b", (scratch() / "games").c_str());
+       },
+       scratch() / "b/Tessaline.wpk"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteFile(tessaline(), pack);
+    WriteFile(scratch() / "a/Tessaline.wpk", pack);
+    WriteFile(scratch() / "b/Tessaline.wpk", "the user's file");
+    ::unlink((scratch() / "games").c_str());
+    ASSERT_EQ(::symlink("a", (scratch() / "games").c_str()), 0);
+    WriteHiveNaming(row.recorded);
+    {
+      test::ScopedFaults fs;
+      bool raced = false;
+      fs.BeforeEachCall([&](const test::FaultSystem::Call& call) {
+        // The step between the examination and the removal: the pack's move.
+        if (raced || call.op != test::FsOp::kRename ||
+            call.path.find(".Tessaline.wpk.part-") == std::string::npos) {
+          return;
+        }
+        raced = true;
+        row.race();
+      });
+      const int status = Run();
+      ASSERT_TRUE(raced);
+      if (status == 0) {
+        // The move took the examined file before the race: that one went.
+        EXPECT_EQ(ReadFile(row.decoy), "the user's file");
+      } else {
+        EXPECT_NE(err_.find("nothing removed"), std::string::npos) << err_;
+        EXPECT_EQ(HiveBody(), with_);
+      }
+    }
+    EXPECT_EQ(ReadFile(row.decoy), "the user's file");
   }
-  EXPECT_NE(err_.find("Cannot remove the pack file"), std::string::npos) << err_;
-  EXPECT_EQ(HiveBody(), with_);
-  EXPECT_EQ(ReadFile(tessaline()), PackFile(test::ShippedSheet()));
-  {
-    test::ScopedFaults faults;
-    faults.FailAll(test::FsOp::kRename, EIO);
+}
+
+// For root, a folder on the way that another user can change is not
+// followed: that user could turn it to any folder between the check and the
+// removal. Nothing is removed and the record stays.
+TEST_F(UninstallTest, RootFollowsNoFolderAnotherUserControls) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a folder to another user";
+  const std::string theirs = scratch() / "theirs";
+  ::mkdir(theirs.c_str(), 0755);
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+  const std::string path = theirs + "/Tessaline.wpk";
+  WriteFile(path, PackFile(test::ShippedSheet()));
+  ::mkdir((scratch() / "open").c_str(), 0777);
+  ::chmod((scratch() / "open").c_str(), 0777);
+  const std::string open_path = scratch() / "open/Tessaline.wpk";
+  WriteFile(open_path, PackFile(test::ShippedSheet()));
+  for (const std::string& recorded : {path, open_path}) {
+    SCOPED_TRACE(recorded);
+    WriteHiveNaming(recorded);
     EXPECT_EQ(Run(), 1);
+    EXPECT_NE(err_.find("another user can change or replace it"), std::string::npos) << err_;
+    EXPECT_EQ(HiveBody(), with_);
+    EXPECT_EQ(ReadFile(recorded), PackFile(test::ShippedSheet()));
   }
-  EXPECT_NE(err_, "");
-  EXPECT_EQ(HiveBody(), with_);
 }
 
 // Root may write a file without write rights; the system's answer to the

@@ -168,7 +168,7 @@ int Run(const CommandLine& command, char* argv0, const PackIdentity& identity) {
       return RunVerify(DefaultHivePath(), ExecutablePath(), std::cout, std::cerr);
     case Mode::kUninstall:
       return RunUninstall(
-          {DefaultHivePath(), ExecutablePath(), FindResource("PACK"), command.force}, std::cout,
+          {DefaultHivePath(), FindResource("PACK"), command.force}, std::cout,
           std::cerr);
     case Mode::kScreenshot:
       return RunScreenshot(argv0, command);
