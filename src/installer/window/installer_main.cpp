@@ -165,7 +165,8 @@ int Run(const CommandLine& command, char* argv0, const PackIdentity& identity) {
     case Mode::kList:
       return RunList(DefaultHivePath(), command.json, std::cout, std::cerr);
     case Mode::kVerify:
-      return RunVerify(DefaultHivePath(), ExecutablePath(), std::cout, std::cerr);
+      return RunVerify({DefaultHivePath(), RunningImagePath(), FindResource("PACK")}, std::cout,
+                       std::cerr);
     case Mode::kUninstall:
       return RunUninstall(
           {DefaultHivePath(), FindResource("PACK"), command.force}, std::cout,
