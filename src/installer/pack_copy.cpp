@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "os/files.h"
+#include "os/process.h"
 
 namespace tessaline {
 
@@ -85,6 +86,14 @@ void CheckTarget(const std::string& target, const struct stat& source_info) {
   throw CannotCreateFile(target, status.error().Reason());
 }
 
+// The name a user knows a source by: the running program's own image is
+// copied through /proc/self/exe, but it is the program's path.
+std::string Named(const std::string& source) {
+  if (source != RunningImagePath()) return source;
+  const std::string path = ExecutablePath();
+  return path.empty() ? source : path;
+}
+
 }  // namespace
 
 EFCreateError CannotCreateFile(const std::string& target, const std::string& why) {
@@ -96,9 +105,9 @@ PendingCopy::PendingCopy(std::string source, std::string target)
   Result<UniqueFd> in = Open(source_, O_RDONLY | O_NONBLOCK);
   Result<struct stat> info = in.ok() ? StatOpen(in.value().get(), source_) : in.error();
   if (!info.ok())
-    throw EFOpenError(WithCause("Cannot open file " + source_, info.error().Reason()));
+    throw EFOpenError(WithCause("Cannot open file " + Named(source_), info.error().Reason()));
   if (!S_ISREG(info.value().st_mode)) {
-    throw EFOpenError(WithCause("Cannot open file " + source_, "It is not a regular file"));
+    throw EFOpenError(WithCause("Cannot open file " + Named(source_), "It is not a regular file"));
   }
   in_ = std::move(in.value());
   source_info_ = info.value();

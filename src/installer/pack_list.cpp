@@ -1,6 +1,5 @@
 #include "installer/pack_list.h"
 
-#include <charconv>
 #include <exception>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -8,6 +7,7 @@
 #include "installer/pack_file.h"
 #include "installer/pack_record.h"
 #include "registry/hive_file.h"
+#include "text/utf8.h"
 
 namespace tessaline {
 namespace {
@@ -17,12 +17,10 @@ struct ListedPack {
   PackFileState state;
 };
 
+// A field as a terminal may show it: a hive's bytes could otherwise
+// retitle or clear the terminal of whoever lists it.
 std::string Field(const std::optional<std::string>& value) {
-  std::string text = value.value_or("");
-  for (char& c : text) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
+  return utf8::Printable(value.value_or(""));
 }
 
 void WriteText(const std::vector<ListedPack>& packs, std::ostream& out) {
@@ -38,23 +36,29 @@ nlohmann::ordered_json OrNull(const std::optional<std::string>& value) {
   return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
-// N as a JSON number; as text when it is too large for one.
-nlohmann::ordered_json NumberOf(const std::string& digits) {
-  std::uint64_t value = 0;
-  const char* end = digits.data() + digits.size();
-  const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
-  if (ec == std::errc() && ptr == end) return value;
-  return digits;
+std::string Hex(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    hex += kHex[static_cast<unsigned char>(c) >> 4];
+    hex += kHex[static_cast<unsigned char>(c) & 15];
+  }
+  return hex;
 }
 
 void WriteJson(const std::vector<ListedPack>& packs, std::ostream& out) {
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
   for (const ListedPack& pack : packs) {
-    array.push_back({{"number", NumberOf(pack.record.number)},
-                     {"title", OrNull(pack.record.title)},
-                     {"cyrillic_title", OrNull(pack.record.cyrillic_title)},
-                     {"path", OrNull(pack.record.path)},
-                     {"state", std::string(PackFileStateName(pack.state))}});
+    nlohmann::ordered_json entry = {{"number", std::stoll(pack.record.number)},
+                                    {"title", OrNull(pack.record.title)},
+                                    {"cyrillic_title", OrNull(pack.record.cyrillic_title)},
+                                    {"path", OrNull(pack.record.path)},
+                                    {"state", std::string(PackFileStateName(pack.state))}};
+    // JSON holds only UTF-8: a path that is not is also given byte for byte.
+    if (pack.record.path && !utf8::IsValid(*pack.record.path)) {
+      entry["path_hex"] = Hex(*pack.record.path);
+    }
+    array.push_back(std::move(entry));
   }
   // Bytes that are not UTF-8 (a hand-edited hive) become U+FFFD rather than
   // an exception.
@@ -86,7 +90,6 @@ int RunList(const std::string& hive_path, bool json, std::ostream& out, std::ost
   } else {
     WriteText(packs, out);
   }
-  out.flush();
   return 0;
 }
 

@@ -12,21 +12,15 @@ namespace {
 
 const std::vector<std::string> kPackKey = {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora", "Pack"};
 
-// Numeric order of decimal digit strings of any length; equal values by
-// spelling, so that the order is total.
-bool NumberLess(const std::string& a, const std::string& b) {
-  const std::string_view x =
-      std::string_view(a).substr(std::min(a.find_first_not_of('0'), a.size()));
-  const std::string_view y =
-      std::string_view(b).substr(std::min(b.find_first_not_of('0'), b.size()));
-  if (x.size() != y.size()) return x.size() < y.size();
-  if (x != y) return x < y;
-  return a < b;
-}
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+// Whether `text` is a pack number as the record's names spell it: decimal,
+// without leading zeros, at most 2,147,483,647. ("Pack007" is no record: the
+// game looks for "Pack7", and two spellings must never list as one pack.)
+bool IsPackNumber(std::string_view text) {
+  if (text.empty() || text.size() > 10 || (text[0] == '0' && text.size() > 1)) return false;
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return false;
+  }
+  return std::stoll(std::string(text)) <= 2147483647;
 }
 
 // The text of a string value (its data up to the first NUL); nothing when
@@ -60,13 +54,13 @@ std::vector<PackRecord> ListPackRecords(const Hive& hive) {
     const std::string_view prefix = name.substr(0, 4);
     const std::string number(name.substr(4));
     if ((prefix[0] | 0x20) != 'p' || (prefix[1] | 0x20) != 'a' || (prefix[2] | 0x20) != 'c' ||
-        (prefix[3] | 0x20) != 'k' || !AllDigits(number)) {
+        (prefix[3] | 0x20) != 'k' || !IsPackNumber(number)) {
       continue;
     }
     records.push_back(RecordOf(*key, number));
   }
   std::sort(records.begin(), records.end(), [](const PackRecord& a, const PackRecord& b) {
-    return NumberLess(a.number, b.number);
+    return std::stoll(a.number) < std::stoll(b.number);
   });
   return records;
 }

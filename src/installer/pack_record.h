@@ -34,7 +34,7 @@ struct RecordNames {
 RecordNames RecordNamesOf(std::string_view number);
 
 struct PackRecord {
-  std::string number;                         // N as the value name spells it ("1", "007")
+  std::string number;                         // N in decimal ("1", "12")
   std::optional<std::string> path;            // "Pack"N
   std::optional<std::string> title;           // "Comm"N
   std::optional<std::string> cyrillic_title;  // "Cir"N
@@ -42,7 +42,8 @@ struct PackRecord {
   bool empty() const { return !path && !title && !cyrillic_title; }
 };
 
-// Every record with a "Pack"N value (N decimal digits), sorted by N's value.
+// Every record with a "Pack"N value, N a number as the installer writes it
+// (decimal without leading zeros, at most 2,147,483,647), sorted by N.
 std::vector<PackRecord> ListPackRecords(const Hive& hive);
 
 // The record of pack `number`; empty when the hive has none of its values.

@@ -16,37 +16,83 @@ std::size_t ClaimedLength(unsigned char lead) {
 
 }  // namespace
 
+std::size_t CharacterAt(std::string_view text, std::size_t i, std::uint32_t* code_point) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  const std::size_t len = ClaimedLength(b);
+  if (len == 0 || text.size() - i < len) return 0;
+  std::uint32_t cp = len == 1 ? b : b & (0x7F >> len);
+  for (std::size_t k = 1; k < len; ++k) {
+    const auto c = static_cast<unsigned char>(text[i + k]);
+    if (!IsContinuation(c)) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  // Overlong forms, surrogates and code points past U+10FFFF.
+  if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+      (cp >= 0xD800 && cp <= 0xDFFF)) {
+    return 0;
+  }
+  if (code_point != nullptr) *code_point = cp;
+  return len;
+}
+
 bool IsValid(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
+  for (std::size_t i = 0; i < text.size();) {
+    // Plain ASCII, by far the most of any text, needs no decoding.
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
       ++i;
       continue;
     }
-    if (b >= 0xC2 && b <= 0xDF) {
-      // Two bytes (Cyrillic, Latin-1 ...): never overlong, never out of range.
-      if (i + 1 == n || !IsContinuation(static_cast<unsigned char>(text[i + 1]))) return false;
-      i += 2;
-      continue;
-    }
-    const std::size_t len = ClaimedLength(b);
-    if (len == 0 || n - i < len) return false;
-    std::uint32_t cp = b & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if (!IsContinuation(c)) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
+    const std::size_t len = CharacterAt(text, i, nullptr);
+    if (len == 0) return false;
     i += len;
   }
   return true;
+}
+
+namespace {
+
+// One byte in the printable form's escapes.
+void AppendEscaped(std::string& out, unsigned char b) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  switch (b) {
+    case '\\':
+      out += "\\\\";
+      return;
+    case '\t':
+      out += "\\t";
+      return;
+    case '\n':
+      out += "\\n";
+      return;
+    case '\r':
+      out += "\\r";
+      return;
+    default:
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+  }
+}
+
+}  // namespace
+
+std::string Printable(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    std::uint32_t cp = 0;
+    const std::size_t len = CharacterAt(bytes, i, &cp);
+    if (len != 0 && cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F) && cp != '\\') {
+      out.append(bytes.substr(i, len));
+      i += len;
+      continue;
+    }
+    // Not UTF-8, a control character or the escape itself: each byte of it.
+    for (const std::size_t end = i + (len == 0 ? 1 : len); i < end; ++i) {
+      AppendEscaped(out, static_cast<unsigned char>(bytes[i]));
+    }
+  }
+  return out;
 }
 
 void Append(std::string& out, std::uint32_t cp) {

@@ -20,6 +20,17 @@ constexpr bool IsContinuation(unsigned char c) {
 // nothing past U+10FFFF, no cut-off character at the end.
 bool IsValid(std::string_view text);
 
+// The length of the well-formed character at byte `i` of `text` (1 to 4),
+// its code point in `*code_point` when asked; 0 when none starts there.
+std::size_t CharacterAt(std::string_view text, std::size_t i, std::uint32_t* code_point);
+
+// `bytes` as a terminal may show them without being told anything: UTF-8
+// characters stay as they are, but control characters (U+0000..U+001F,
+// U+007F..U+009F) and bytes that are not UTF-8 are written as "\xHH" per
+// byte ("\t", "\n", "\r" for those three), and a backslash as "\\", so
+// that the form is unambiguous and the bytes can be read back from it.
+std::string Printable(std::string_view bytes);
+
 // Appends the UTF-8 form of the code point `cp` (at most U+10FFFF).
 void Append(std::string& out, std::uint32_t cp);
 

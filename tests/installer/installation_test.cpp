@@ -13,6 +13,7 @@
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
 #include "registry/hive.h"
+#include "os/process.h"
 #include "registry_fixture.h"
 
 namespace tessaline {
@@ -242,6 +243,19 @@ TEST_F(InstallPackTest, MissingExecutable) {
       scratch() / "missing");
   // The folder is made before the executable is opened, and stays.
   EXPECT_EQ(ListDir(scratch() / "d"), Names{});
+}
+
+// The running program is copied through its own image, but a message names
+// it by its path, as the user knows it.
+TEST_F(InstallPackTest, AnUnreadableRunningProgramIsNamedByItsPath) {
+  test::ScopedFaults fs;
+  fs.FailWhen(
+      [](const test::FaultSystem::Call& call) {
+        return call.op == test::FsOp::kOpen && call.path == RunningImagePath();
+      },
+      EACCES);
+  EXPECT_EQ(FailedInstallMessage(scratch() / "d/", RunningImagePath()),
+            "Cannot open file " + ExecutablePath() + "\r\nPermission denied");
 }
 
 TEST_F(InstallPackTest, PackPathThatIsTheExecutableItself) {

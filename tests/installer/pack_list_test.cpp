@@ -63,7 +63,7 @@ TEST_F(PackListTest, ListsEveryRecordWithTheStateOfItsFile) {
   for (const std::string& line :
        {"1\tTessaline\tТесселин\t" + dir + "/Tessaline.wpk\tok",
         "2\tKestrel\tПустельга\t" + dir + "/gone.wpk\tmissing", "3\t\t\t" + dir + "\tnot a pack",
-        "4\tFour\"tab\\\tЧетыре\t" + dir + "/broken.wpk\tnot a pack",
+        "4\tFour\"tab\\\\\tЧетыре\t" + dir + "/broken.wpk\tnot a pack",
         std::string("5\t\t\t\tmissing"), "10\tTen\tДесять\t" + dir + "/text.wpk\tnot a pack"}) {
     expected += line;
     expected += '\n';
@@ -84,6 +84,36 @@ TEST_F(PackListTest, ListsEveryRecordWithTheStateOfItsFile) {
   EXPECT_TRUE(list[4]["path"].is_null());
   EXPECT_EQ(list[5]["number"], 10);
   EXPECT_EQ(list[5]["state"], "not a pack");
+}
+
+// Whoever may edit a shared hive must not reach the terminal of whoever
+// lists it: control characters and bytes that are not UTF-8 show as escapes
+// in the text, and the JSON keeps a path that is not UTF-8 byte for byte.
+// Only the spelling the installer writes is a record's number.
+TEST_F(PackListTest, HiveBytesNeverReachTheTerminalRaw) {
+  const auto hex_line = [](int n, const std::string& name, const std::string& bytes) {
+    std::string line = "\"" + name + std::to_string(n) + "\"=hex(1):";
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (const char c : bytes + std::string(1, '\0')) {
+      line += kHex[static_cast<unsigned char>(c) >> 4];
+      line += kHex[static_cast<unsigned char>(c) & 15];
+      line += ',';
+    }
+    line.pop_back();
+    return line + "\r\n";
+  };
+  WriteHive(std::string(kPackKeyLine) + hex_line(1, "Pack", "/games/caf\xe9/T.wpk") +
+            hex_line(1, "Comm", "\x1b]0;owned\x07\x1b[2J") + hex_line(1, "Cir", "two\nlines") +
+            "\"Pack007\"=\"/seven\"\r\n\"Pack99999999999\"=\"/big\"\r\n\r\n");
+  ASSERT_EQ(Run(), 0) << err_;
+  EXPECT_EQ(out_, std::string(kHeader) +
+                      "1\t\\x1b]0;owned\\x07\\x1b[2J\ttwo\\nlines\t/games/caf\\xe9/T.wpk\tmissing\n");
+  ASSERT_EQ(Run(true), 0) << err_;
+  const nlohmann::json list = nlohmann::json::parse(out_);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]["title"], "\x1b]0;owned\x07\x1b[2J");  // escaped by JSON itself
+  EXPECT_EQ(list[0]["path"], "/games/caf\xEF\xBF\xBD/T.wpk");
+  EXPECT_EQ(list[0]["path_hex"], "2f67616d65732f636166e92f542e77706b");
 }
 
 TEST_F(PackListTest, ADamagedHiveIsAnErrorNamingTheFile) {

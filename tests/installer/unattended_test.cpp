@@ -45,21 +45,6 @@ TEST_F(UnattendedTest, InstallsIntoTheNamedFolder) {
   EXPECT_EQ(PackValue("Cir1"), "Тесселин");
 }
 
-// Standard output that takes nothing (a full disk, a closed pipe): the install
-// is not reported as done to a caller who could not read it.
-TEST_F(UnattendedTest, ACompletionTextThatCannotBeWrittenIsAFailure) {
-  struct FullBuffer : std::streambuf {
-    int overflow(int) override { return traits_type::eof(); }
-    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
-  } full;
-  std::ostream out(&full);
-  std::ostringstream err;
-  EXPECT_EQ(RunUnattendedInstall(scratch() / "packs", out, err), 1);
-  EXPECT_EQ(err.str(),
-            "The pack was installed, but the completion text could not be written to standard "
-            "output\n");
-}
-
 TEST_F(UnattendedTest, RelativeFolderIsTakenFromTheCurrentDirectory) {
   const auto old = std::filesystem::current_path();
   std::filesystem::current_path(scratch().path());

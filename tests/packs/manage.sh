@@ -46,6 +46,15 @@ grep -q "it is the running program" "$work/err.txt" || fail "no reason: $(cat "$
 [ -e "$work/self/Kestrel.wpk" ] || fail "--force removed the running program"
 verify_fails "$kestrel" "not installed" || fail "the record is still there"
 
+# Output that cannot be written is a failure, whatever the command did.
+"$tessaline" --install "$packs" >/dev/null
+for args in "--list" "--list --json" "--verify" "--help" "--version" "--translate x" "--uninstall"; do
+  # shellcheck disable=SC2086
+  if "$tessaline" $args >/dev/full 2>"$work/err.txt"; then fail "$args on a full disk succeeded"; fi
+  grep -q "the output could not be written" "$work/err.txt" || fail "$args: $(cat "$work/err.txt")"
+done
+if "$tessaline" --install "$packs" >/dev/full 2>/dev/null; then fail "--install on a full disk succeeded"; fi
+
 # A hive that cannot be read.
 printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\nbroken\n' > "$WENLORA_REGISTRY"
 if "$tessaline" --list >/dev/null 2>&1; then fail "--list of a damaged hive succeeded"; fi

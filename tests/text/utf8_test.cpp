@@ -56,5 +56,29 @@ TEST(Utf8Test, CutsNeverSplitACharacter) {
   EXPECT_EQ(utf8::CharacterBoundaryAtMost("\xff\xff", 1), 1u);
 }
 
+// What a terminal is shown: text as it is, every control character and
+// every byte that is not UTF-8 escaped, the escape itself doubled.
+TEST(Utf8Test, PrintableEscapesControlsAndBytesThatAreNotUtf8) {
+  const struct {
+    std::string bytes, shown;
+  } cases[] = {
+      {"/opt/wenlora/Tessaline.wpk", "/opt/wenlora/Tessaline.wpk"},
+      {"Тесселин", "Тесселин"},
+      {"\x1b]0;owned\x07", "\\x1b]0;owned\\x07"},  // a title change
+      {"\x1b[2J", "\\x1b[2J"},                       // clear the screen
+      {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
+      {"back\\slash", "back\\\\slash"},
+      {"\x7f", "\\x7f"},
+      {"\xc2\x9b" "2J", "\\xc2\\x9b" "2J"},  // U+009B, the one-byte CSI
+      {"caf\xe9/", "caf\\xe9/"},                // Latin-1, not UTF-8
+      {std::string("nul\0", 4), "nul\\x00"},
+      {"\xe2\x82", "\\xe2\\x82"},  // cut short
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(utf8::Printable(c.bytes), c.shown) << c.shown;
+  }
+}
+
 }  // namespace
 }  // namespace tessaline

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "installer/command_line.h"
+#include "installer/exit_status.h"
 #include "installer/modules.h"
 #include "installer/pack_list.h"
 #include "installer/pack_verify.h"
@@ -185,14 +186,14 @@ int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
   const CommandLine command =
       ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   if (const std::optional<int> status = AnswerBeforeStartUp(program, command, identity)) {
-    return *status;
+    return StatusAfterOutput(*status, std::cout, std::cerr, program);
   }
   char* argv0 = argc > 0 ? argv[0] : const_cast<char*>("tessaline");
   // An exception no handler caught ends the run here, after the modules have
   // been shut down, rather than aborting the program.
   std::string failure;
   try {
-    return Run(command, argv0, identity);
+    return StatusAfterOutput(Run(command, argv0, identity), std::cout, std::cerr, program);
   } catch (const std::exception& error) {
     failure = error.what();
   } catch (...) {
