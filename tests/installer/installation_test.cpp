@@ -5,10 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <filesystem>
+#include <sstream>
 #include <random>
 
 #include "common/fault_system.h"
+#include "installer/uninstall.h"
+#include "pack_files.h"
 #include "common/scoped_env.h"
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
@@ -156,6 +162,69 @@ TEST_F(InstallPackTest, ALateFaultAfterTheSwapLeavesTheOldPack) {
   EXPECT_EQ(ReadFile(dest + "Tessaline.wpk"), "an older pack");
   EXPECT_EQ(ListDir(dest), Names{"Tessaline.wpk"});
   EXPECT_EQ(ReadFile(hive_path()), hive_before);
+}
+
+// A hive's lock that another program holds past the wait: the install
+// changes nothing, and its message says first what it could not do.
+TEST_F(InstallPackTest, ALockHeldElsewhereIsToldAfterTheWrittenText) {
+  const std::string dest = scratch() / "packs/";
+  std::filesystem::create_directories(dest);
+  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\r\n");
+  const int lock = ::open((hive_path() + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  std::string message;
+  {
+    test::ScopedFaults fs;
+    fs.UseVirtualClock();  // the wait runs out at once
+    message = FailedInstallMessage(dest);
+  }
+  ::close(lock);
+  EXPECT_EQ(message.rfind("Failed to set data for 'Pack1'\r\n", 0), 0u) << message;
+  EXPECT_NE(message.find("held by another program"), std::string::npos) << message;
+  EXPECT_EQ(ListDir(dest), Names{});
+}
+
+// An uninstall started while an install is between putting the pack file in
+// place and writing its record waits for it: the two never leave a record
+// without its file or a file without its record.
+TEST_F(InstallPackTest, AnUninstallDuringAnInstallWaitsForIt) {
+  const std::string dest = scratch() / "packs/";
+  std::filesystem::create_directories(dest);
+  WriteFile(exe(), test::PackFile(test::ShippedSheet()));
+  InstallPack(dest, exe());  // an older install, whose record the uninstall finds
+  test::Gate placed, resume, locking;
+  test::Child installer([&] {
+    test::ScopedFaults fs;
+    int after_swap = -1;  // calls since the pack file took its name
+    fs.BeforeEachCall([&](const test::FaultSystem::Call& call) {
+      if (call.op == test::FsOp::kRename && call.path == dest + "Tessaline.wpk") after_swap = 0;
+      if (after_swap < 0 || ++after_swap != 2) return;
+      placed.Post();  // in place, the record not yet written
+      resume.Await();
+    });
+    try {
+      InstallPack(dest, exe());
+    } catch (...) {
+      return 1;
+    }
+    return 0;
+  });
+  ASSERT_TRUE(placed.Await());
+  test::Child uninstaller([&] {
+    test::ScopedFaults fs;
+    fs.BeforeEachCall([&](const test::FaultSystem::Call& call) {
+      if (call.op == test::FsOp::kLock) locking.Post();
+    });
+    std::ostringstream out, err;
+    return RunUninstall({hive_path(), test::AsSpan(test::ShippedSheet()), false}, out, err);
+  });
+  ASSERT_TRUE(locking.Await());
+  resume.Post();
+  EXPECT_EQ(installer.Wait(), 0);
+  EXPECT_EQ(uninstaller.Wait(), 0);
+  const bool file = std::filesystem::exists(dest + "Tessaline.wpk");
+  const bool record = PackValue("Pack1") != "<none>";
+  EXPECT_EQ(file, record) << "file " << file << ", record " << record;
 }
 
 // The record is written in one change of the hive: when that fails, no

@@ -1,5 +1,8 @@
 #include "installer/uninstall.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +12,7 @@
 
 #include "common/fail_each_step.h"
 #include "common/fault_system.h"
+#include "installer/pack_verify.h"
 #include "pack_files.h"
 #include "os/process.h"
 #include "registry_fixture.h"
@@ -79,7 +83,39 @@ TEST_F(UninstallTest, NotInstalledChangesNothing) {
 TEST_F(UninstallTest, ARecordWhoseFileIsGoneLosesItsValues) {
   WriteHiveNaming(tessaline());
   ASSERT_EQ(Run(), 0) << err_;
+  EXPECT_EQ(out_, "uninstalled: " + tessaline() + "\n");
   EXPECT_EQ(ParseHive(ReadFile(hive_path())), ParseHive("REGEDIT4\r\n\r\n" + without_));
+  WriteHiveNaming("");
+  ASSERT_EQ(Run(), 0) << err_;
+  EXPECT_EQ(out_, "uninstalled (the record named no file)\n");
+  EXPECT_EQ(ParseHive(ReadFile(hive_path())), ParseHive("REGEDIT4\r\n\r\n" + without_));
+}
+
+// What a killed run left beside the pack (a copy never put in place, an old
+// pack kept for taking back) goes with the next command in that folder;
+// what a running program holds stays.
+TEST_F(UninstallTest, LeftoversOfKilledRunsGoWithTheNextCommand) {
+  const std::string leftover = scratch() / ".Tessaline.wpk.part-Ab12Cd";
+  const std::string held = scratch() / ".Tessaline.wpk.part-Held01";
+  for (const bool uninstall : {true, false}) {
+    SCOPED_TRACE(uninstall ? "--uninstall" : "--verify");
+    WriteFile(tessaline(), PackFile(test::ShippedSheet()));
+    WriteFile(leftover, "an old pack");
+    WriteFile(held, "being written");
+    const int fd = ::open(held.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    WriteHiveNaming(tessaline());
+    if (uninstall) {
+      EXPECT_EQ(Run(), 0) << err_;
+    } else {
+      std::ostringstream out, err;
+      RunVerify({hive_path(), tessaline(), test::AsSpan(test::ShippedSheet())}, out, err);
+    }
+    ::close(fd);
+    EXPECT_NE(::access(leftover.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(held.c_str(), F_OK), 0);
+    ::unlink(held.c_str());
+  }
 }
 
 // Whatever the record names that is not this pack's file stays; its values go
@@ -120,6 +156,7 @@ TEST_F(UninstallTest, NeverRemovesAFileThatIsNotThisPack) {
     EXPECT_EQ(HiveBody(), with_);
 
     ASSERT_EQ(Run(/*force=*/true), 0) << err_;
+    EXPECT_EQ(out_, "record removed, file kept: " + c.path + "\n");
     EXPECT_NE(err_.find("; the file is kept, the record removed"), std::string::npos) << err_;
     EXPECT_EQ(ParseHive(ReadFile(hive_path())), ParseHive("REGEDIT4\r\n\r\n" + without_));
     EXPECT_EQ(contents(c.path), before);
