@@ -271,7 +271,13 @@ TEST_F(UninstallTest, RootFollowsNoFolderAnotherUserControls) {
   ::chmod((scratch() / "open").c_str(), 0777);
   const std::string open_path = scratch() / "open/Tessaline.wpk";
   WriteFile(open_path, PackFile(test::ShippedSheet()));
-  for (const std::string& recorded : {path, open_path}) {
+  // Their own link to a root-only folder, which they could turn at will.
+  ::mkdir((scratch() / "root-only").c_str(), 0700);
+  WriteFile(scratch() / "root-only/Tessaline.wpk", PackFile(test::ShippedSheet()));
+  ASSERT_EQ(::symlink("root-only", (scratch() / "their-link").c_str()), 0);
+  ASSERT_EQ(::lchown((scratch() / "their-link").c_str(), 65534, 65534), 0);
+  const std::string linked = scratch() / "their-link/Tessaline.wpk";
+  for (const std::string& recorded : {path, open_path, linked}) {
     SCOPED_TRACE(recorded);
     WriteHiveNaming(recorded);
     EXPECT_EQ(Run(), 1);
