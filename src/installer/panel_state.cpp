@@ -14,6 +14,10 @@ void PanelState::Create() {
     if (!installed_path.empty()) {
       destination = std::move(installed_path);
       installed = true;
+    } else if (destination->empty()) {
+      // The product key without the game's folder: what this program's own
+      // installs and uninstalls leave where the game is not installed.
+      destination = TempFolder();
     }
   } else {
     destination = TempFolder();

@@ -24,7 +24,8 @@ struct PanelState {
   // Fills the facts from the registry through CipherReg:
   //   product key present: destination := its value "Wenlora"; if the value
   //     "Pack"+PackNo of the subkey "Pack" is not empty, destination := that
-  //     path and installed := true;
+  //     path and installed := true; with neither a folder nor a record,
+  //     destination := TempFolder() (an empty one could only fail);
   //   otherwise destination := TempFolder();
   //   then title := PackName.
   // A registry read that raises (a value that is not text) leaves the

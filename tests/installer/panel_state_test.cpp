@@ -30,13 +30,21 @@ TEST_F(PanelStateTest, OffersTheProductFolder) {
   EXPECT_EQ(state.title, "Tessaline");
 }
 
-TEST_F(PanelStateTest, ProductKeyWithoutFolderGivesAnEmptyDestination) {
-  WriteHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n");
-  PanelState state;
-  state.Create();
-  EXPECT_EQ(state.destination, "");
-  EXPECT_FALSE(state.installed);
-  EXPECT_EQ(state.title, "Tessaline");
+// A product key without the game's folder is what this program's own
+// installs and uninstalls leave on a machine without the game: an empty
+// destination there could only fail, so the temporary folder is offered.
+TEST_F(PanelStateTest, ProductKeyWithoutFolderOffersTheTemporaryFolder) {
+  for (const char* hive : {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n\"Wenlora\"=\"\"\r\n",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\r\n\"Pack2\"=\"/k.wpk\"\r\n"}) {
+    SCOPED_TRACE(hive);
+    WriteHive(hive);
+    PanelState state;
+    state.Create();
+    EXPECT_EQ(state.destination, scratch() / "tmp/");
+    EXPECT_FALSE(state.installed);
+    EXPECT_EQ(state.title, "Tessaline");
+  }
 }
 
 TEST_F(PanelStateTest, InstalledPackOffersReinstalling) {

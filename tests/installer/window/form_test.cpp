@@ -75,10 +75,11 @@ TEST_F(FormCreateTest, NotInstalledStatesOfferTheProductFolder) {
   EXPECT_TRUE(toolkit_.exceptions.empty());
 }
 
-TEST_F(FormCreateTest, ProductKeyWithoutItsFolderValueGivesAnEmptyDestination) {
+TEST_F(FormCreateTest, ProductKeyWithoutItsFolderValueOffersTheTemporaryFolder) {
+  const ScopedEnv tmpdir("TMPDIR", Path("temp").string());
   ASSERT_TRUE(CipherReg->WriteValue("", "Other", "x"));
   TForm1 form;
-  EXPECT_EQ(TextOf(form, "DirN"), "");
+  EXPECT_EQ(TextOf(form, "DirN"), Path("temp").string() + "/");
   ExpectNotInstalled(form);
   ExpectTitledTessaline(form);
 }
