@@ -1,12 +1,10 @@
 // The whole backdrop (blend and 32 tiles) at the design size, full HD and 4K:
-// Backdrop::Paint on an unclipped canvas, which writes each pixel once from a
-// plan it makes once per size (BM_PaintBackdrop, repeated paints of one size;
-// BM_PaintBackdropFirst, a fresh backdrop's first paint, making the plan),
-// against, in the same run:
-//  - the floor: every byte of the frame written once the fastest way the
-//    machine offers (memset, or SSE2 non-temporal stores, which pay off once
-//    the frame is larger than the last-level cache), plus one memcpy of the
-//    32 tiles' pixels from the decoded sheet;
+// Backdrop::Paint, the window's painter, step by step (BM_PaintBackdrop,
+// repeated paints of one size, as the window's; BM_PaintBackdropFirst, a
+// fresh backdrop's first paint, making the tiles' clips), against, in the
+// same run:
+//  - the floor: every byte of the frame written once with memset, plus one
+//    memcpy of the 32 tiles' pixels from the decoded sheet;
 //  - two peers drawing the same picture: QPainter on a QImage (when Qt is
 //    built), with clip regions and with the tiles cut into unclipped bands,
 //    and pixman (when found). Each peer's differing_pixels counter counts the
@@ -15,7 +13,6 @@
 // (scripts/bench.sh does) and compare medians. CPU time is the whole
 // process's, so that work a library hands to threads of its own counts.
 #include <benchmark/benchmark.h>
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <array>
@@ -166,23 +163,6 @@ void BM_FloorMemset(benchmark::State& state) {
   SetSize(state);
 }
 
-void BM_FloorStream(benchmark::State& state) {
-  Frame frame(int(state.range(0)), int(state.range(1)));
-  const Scene scene(frame.width, frame.height);
-  const __m128i value = _mm_set1_epi32(static_cast<int>(0xff008000u));
-  for (auto _ : state) {
-    auto* p = reinterpret_cast<__m128i*>(frame.pixels.get());
-    const std::size_t blocks = frame.bytes / 16;
-    for (std::size_t i = 0; i < blocks; ++i) _mm_stream_si128(p + i, value);
-    std::memset(reinterpret_cast<char*>(p + blocks), 0xff, frame.bytes % 16);
-    _mm_sfence();
-    CopyTiles(frame, scene);
-    benchmark::DoNotOptimize(frame.pixels.get());
-    benchmark::ClobberMemory();
-  }
-  SetSize(state);
-}
-
 // The backdrop's own picture at a size, for the peers' pixel check.
 [[maybe_unused]] const Canvas& Reference(int w, int h) {
   static std::vector<std::unique_ptr<Canvas>> made;
@@ -217,8 +197,7 @@ void BM_PaintBackdrop(benchmark::State& state) {
 }
 
 // A fresh backdrop's first paint of a size: the sheet copied, the tiles'
-// clips and the one-pass plan made, then the paint (what a resized window
-// pays once per size).
+// clips made, then the paint (what a resized window pays once per size).
 void BM_PaintBackdropFirst(benchmark::State& state) {
   Canvas canvas(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   for (auto _ : state) {
@@ -369,68 +348,6 @@ void BM_PeerPixman(benchmark::State& state) {
 }
 #endif
 
-// Decoding the card sheet (639 x 384, 8 bits) from its file.
-void BM_DecodeSheet(benchmark::State& state) {
-  for (auto _ : state) {
-    Bitmap bitmap = Bitmap::FromDib(SheetFile());
-    benchmark::DoNotOptimize(bitmap.canvas().Row(0));
-  }
-}
-BENCHMARK(BM_DecodeSheet)->MeasureProcessCPUTime();
-
-std::uint32_t Le32(std::span<const std::byte> b, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int k = 3; k >= 0; --k) v = v << 8 | std::to_integer<std::uint32_t>(b[at + k]);
-  return v;
-}
-
-// Baseline for the decoder: the same rows decoded the way it used to, with a
-// division and a remainder per pixel (the depth read from the file, as the
-// decoder has it), into a canvas of the same size.
-void BM_DecodeSheetDividing(benchmark::State& state) {
-  // The sheet is a bare bitmap: its information header, the colour table,
-  // then the rows bottom-up.
-  const std::span<const std::byte> file = SheetFile();
-  const std::size_t header = Le32(file, 0);
-  const int width = static_cast<int>(Le32(file, 4));
-  const int height = static_cast<int>(Le32(file, 8));
-  const std::uint32_t bits = Le32(file, 12) >> 16;
-  const std::size_t entries = Le32(file, 32) != 0 ? Le32(file, 32) : std::size_t{1} << bits;
-  const std::byte* pixels = file.data() + header + 4 * entries;
-  const std::size_t stride = (std::size_t(width) * bits + 31) / 32 * 4;
-  std::array<std::uint32_t, 256> palette{};
-  for (std::size_t i = 0; i < entries; ++i) palette[i] = 0xff000000u | Le32(file, header + 4 * i);
-  auto decode = [&] {
-    Canvas canvas(width, height);
-    const std::uint32_t per_byte = 8 / bits;
-    const std::uint32_t mask = (1u << bits) - 1;
-    for (int row = 0; row < height; ++row) {
-      const std::byte* in = pixels + std::size_t(row) * stride;
-      std::uint32_t* out = canvas.Row(height - 1 - row);
-      for (int x = 0; x < width; ++x) {
-        const std::uint32_t byte = std::to_integer<std::uint32_t>(in[x / per_byte]);
-        const std::uint32_t shift = (per_byte - 1 - x % per_byte) * bits;
-        out[x] = palette[(byte >> shift) & mask];
-      }
-    }
-    return canvas;
-  };
-  for (auto _ : state) {
-    Canvas canvas = decode();
-    benchmark::DoNotOptimize(canvas.Row(0));
-    benchmark::ClobberMemory();
-  }
-  const Canvas mine = decode();
-  const Canvas& theirs = Sheet().canvas();
-  for (int y = 0; y < height; ++y) {
-    if (std::memcmp(mine.Row(y), theirs.Row(y), std::size_t(width) * 4) != 0) {
-      state.SkipWithError("the baseline decodes differently");
-      break;
-    }
-  }
-}
-BENCHMARK(BM_DecodeSheetDividing)->MeasureProcessCPUTime();
-
 #define TESSALINE_SIZES      \
   ->Args({688, 453})         \
       ->Args({1920, 1080})   \
@@ -438,7 +355,6 @@ BENCHMARK(BM_DecodeSheetDividing)->MeasureProcessCPUTime();
       ->ArgNames({"w", "h"}) \
       ->MeasureProcessCPUTime()
 BENCHMARK(BM_FloorMemset) TESSALINE_SIZES;
-BENCHMARK(BM_FloorStream) TESSALINE_SIZES;
 BENCHMARK(BM_PaintBackdrop) TESSALINE_SIZES;
 BENCHMARK(BM_PaintBackdropFirst) TESSALINE_SIZES;
 #ifdef TESSALINE_BENCH_QT

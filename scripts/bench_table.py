@@ -43,7 +43,7 @@ def load(results_dir, name):
         entry = runs.setdefault(name, {})
         scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
         entry.setdefault("seconds", []).append(b["real_time" if wall else "cpu_time"] * scale)
-        for key in ("peak_rss_kb", "differing_pixels"):
+        for key in ("peak_rss_kb", "differing_pixels", "bytes"):
             if key in b:
                 entry.setdefault(key, []).append(b[key])
     return runs
@@ -95,9 +95,7 @@ def backdrop_rows(results_dir):
     rows = []
     for w, h in ((688, 453), (1920, 1080), (3840, 2160)):
         size = f"/w:{w}/h:{h}"
-        floors = [f for f in ("BM_FloorMemset", "BM_FloorStream") if runs and f + size in runs]
-        floor = min(floors, key=lambda f: median(runs, f + size)) if floors else "BM_FloorMemset"
-        how = "memset" if floor == "BM_FloorMemset" else "`_mm_stream_si128`"
+        floor = "BM_FloorMemset"
         paint = "BM_PaintBackdrop" + size
         peers = []
         for peer, label in (("BM_PeerQPainter", "QPainter, clip regions"),
@@ -113,15 +111,14 @@ def backdrop_rows(results_dir):
                 note += f", floor {fmt(least[0] / least[1])}"
             peers.append(f"{label} {ratio(runs, paint, peer + size)}{note}")
         rows.append((f"`backdrop_bench` {w} x {h}: backdrop ({duration(median(runs, paint))})",
-                     f"vs floor ({how} of the frame + memcpy of the tiles)",
+                     "vs floor (memset of the frame + memcpy of the tiles)",
                      ratio(runs, paint, floor + size)))
         rows.append((f"`backdrop_bench` {w} x {h}: backdrop",
                      "vs peers drawing the same picture (floor: the floor over the peer, about the least possible)",
                      "; ".join(peers)))
-    rows.append((f"`backdrop_bench`: decoding the 8-bit card sheet "
-                 f"({duration(median(runs, 'BM_DecodeSheet'))})",
-                 "vs the same rows with a division and a remainder per pixel",
-                 ratio(runs, "BM_DecodeSheet", "BM_DecodeSheetDividing")))
+    first = "BM_PaintBackdropFirst/w:1920/h:1080"
+    rows.append(("`backdrop_bench` 1920 x 1080: the first paint of a size (sheet copied, clips made)",
+                 "vs a repeated paint", ratio(runs, first, "BM_PaintBackdrop/w:1920/h:1080")))
     return rows
 
 
@@ -161,28 +158,16 @@ def registry_rows(results_dir):
 def install_rows(results_dir):
     runs = load(results_dir, "install_bench")
     a, b = "BM_InstallProcess", "BM_CpThenSync"
-    one, many = "BM_InstallWithPacks/packs:1", "BM_InstallWithPacks/packs:10000"
+    one = "BM_InstallWithPacks/packs:1"
+    many = [f"{n:,}: {ratio(runs, f'BM_InstallWithPacks/packs:{n}', one)}" for n in (100, 1000)]
+    size = median(runs, "BM_PackFileSize", "bytes")
     return [("`install_bench`: `tessaline --install DIR` process, fresh hive and folder",
              f"vs `cp` + `sync` of the same file ({duration(median(runs, b))})",
              ratio(runs, a, b)),
-            ("`install_bench`: `tessaline --install DIR` with 10,000 packs recorded",
-             f"vs 1 pack ({duration(median(runs, one))})", ratio(runs, many, one)),
-            ("`install_bench`: the floor under it: the hive written anew, synced and renamed, "
-             "three times (once per value of the record)",
-             "time at 10,000 packs; at 1; the least ratio above these leave",
-             durable_floor(runs, one))]
-
-
-def durable_floor(runs, install_one):
-    """The durable rewrites at 10,000 and 1 packs, and the ratio the install
-    with 10,000 packs would have if it cost its one-pack time plus only the
-    extra rewriting."""
-    many, one = "BM_DurableRewrites/packs:10000", "BM_DurableRewrites/packs:1"
-    floor_many, floor_one, base = median(runs, many), median(runs, one), median(runs, install_one)
-    if None in (floor_many, floor_one, base):
-        return "n/a"
-    least = (base + floor_many - floor_one) / base
-    return f"{duration(floor_many)}; {duration(floor_one)}; {fmt(least)}"
+            ("`install_bench`: `tessaline --install DIR` with N packs recorded",
+             f"vs 1 pack ({duration(median(runs, one))})", "; ".join(many)),
+            ("`install_bench`: the pack file every install writes (the stripped program)",
+             "(size, not a ratio)", "n/a" if size is None else f"{size / 1024:.0f} KiB")]
 
 
 def startup_rows(results_dir):
@@ -194,10 +179,12 @@ def startup_rows(results_dir):
         rows.append((f"`startup/startup_bench`: start to first paint ({duration(median(runs, a))})",
                      f"vs {label}: time; peak memory",
                      f"{ratio(runs, a, base)}; {ratio(runs, a, base, 'peak_rss_kb')}"))
-    one, many = "BM_InstallerWithPacks/packs:1", "BM_InstallerWithPacks/packs:10000"
-    rows.append((f"`startup/startup_bench`: start to first paint with 10,000 packs recorded",
-                 f"vs 1 pack ({duration(median(runs, one))}): time; peak memory",
-                 f"{ratio(runs, many, one)}; {ratio(runs, many, one, 'peak_rss_kb')}"))
+    one = "BM_InstallerWithPacks/packs:1"
+    for n in (100, 1000):
+        many = f"BM_InstallerWithPacks/packs:{n}"
+        rows.append((f"`startup/startup_bench`: start to first paint with {n:,} packs recorded",
+                     f"vs 1 pack ({duration(median(runs, one))}): time; peak memory",
+                     f"{ratio(runs, many, one)}; {ratio(runs, many, one, 'peak_rss_kb')}"))
     return rows
 
 

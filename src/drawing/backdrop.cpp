@@ -95,28 +95,6 @@ Backdrop::Backdrop(std::span<const std::byte> sheet) : Backdrop(Bitmap::FromDib(
 Backdrop::Backdrop(Bitmap sheet) : sheet_(std::move(sheet)) {}
 
 void Backdrop::Paint(Canvas& canvas) {
-  // The copies select their own clips but the blend and the outlines go
-  // through the canvas's: a clipped canvas is painted step by step.
-  const IntSize size{canvas.Width(), canvas.Height()};
-  if (canvas.ClipRegion() == nullptr) {
-    PrepareTiles(size);
-    if (!plan_.IsBuiltFor(size)) {
-      std::array<BackdropPlan::Tile, kTileRows * kTileColumns> tiles;
-      for (int r = 0; r < kTileRows; ++r) {
-        for (int c = 0; c < kTileColumns; ++c) {
-          tiles[r * kTileColumns + c] = {layout_.Tile(c, r), layout_.SourceCell(c, r),
-                                         &clips_[r * kTileColumns + c]};
-        }
-      }
-      plan_.Build(size, sheet_, tiles, kTileCorner);
-    }
-    if (plan_.IsUsableFor(size)) {
-      plan_.Paint(canvas);
-      SelectOutlineTools(canvas);
-      canvas.set_copy_mode(SRCCOPY);
-      return;
-    }
-  }
   PaintBlend(canvas);
   PaintTiles(canvas);
 }
@@ -136,7 +114,6 @@ void Backdrop::PaintTiles(Canvas& canvas) {
       {
         CanvasStateSaver saved(canvas);
         canvas.SelectClipRgn(clips_[r * kTileColumns + c]);
-        canvas.set_copy_mode(SRCCOPY);
         canvas.CopyRect(tile, sheet_.canvas(), layout_.SourceCell(c, r));
       }
       canvas.RoundRect(tile, kTileCorner, kTileCorner);

@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <span>
 
-#include "drawing/backdrop_plan.h"
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 #include "drawing/geometry.h"
@@ -61,10 +60,9 @@ inline constexpr int kSheetColumns = 9;  // eight faces and a card back per suit
 inline constexpr int kTileCorner = 6;    // width and height of the outline's corner ellipse
 
 // The backdrop of one card sheet. It holds the decoded sheet and, for the size
-// of the canvas it last painted, the tiles' clip shapes and the whole picture
-// worked out row by row (a BackdropPlan): those depend only on the canvas's
-// and the sheet's sizes, which stay the same from one paint to the next, so
-// they are made again only when the canvas's size changes.
+// of the canvas it last painted, the tiles' layout and clip shapes: those
+// depend only on the canvas's and the sheet's sizes, which stay the same from
+// one paint to the next, so they are made again only when the size changes.
 class Backdrop {
  public:
   // Decodes the card sheet from its bytes (a bitmap as Bitmap::FromDib takes
@@ -73,10 +71,8 @@ class Backdrop {
   explicit Backdrop(Bitmap sheet);
 
   // Paints the whole canvas (its size is the paint box's size): the pixels of
-  // PaintBlend, then PaintTiles. On a canvas without a clip region they are
-  // written in one pass, each pixel once; with one, step by step. The
-  // canvas's brush ends clear, its pen black and one pixel wide, its copy
-  // mode SRCCOPY; its clip region stays as it was.
+  // PaintBlend, then PaintTiles. The canvas's brush ends clear, its pen
+  // black and one pixel wide; its clip region stays as it was.
   void Paint(Canvas& canvas);
 
   // The blend over the whole canvas, which is all that shows where there is
@@ -86,7 +82,7 @@ class Backdrop {
   // The 32 tiles from the card sheet over what the canvas holds, row by row,
   // each row from left to right, so that where tiles overlap the later one
   // covers the earlier; each outlined with the canvas's pen and brush. The
-  // clip region is left as it was; the copy mode ends SRCCOPY.
+  // clip region is left as it was.
   void PaintTiles(Canvas& canvas);
 
   const Bitmap& sheet() const { return sheet_; }
@@ -100,7 +96,6 @@ class Backdrop {
   IntSize tiles_size_{-1, -1};  // the canvas size the layout and clips are for
   TileLayout layout_;
   std::array<Region, kTileRows * kTileColumns> clips_;
-  BackdropPlan plan_;  // built on the first one-pass paint of a size
 };
 
 // One paint of the whole canvas from the executable's own card sheet (the

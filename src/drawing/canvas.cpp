@@ -9,34 +9,6 @@ namespace tessaline {
 
 namespace {
 
-// Applies a copy mode to a run of pixels; the top byte of the result is 0xff.
-void CopyPixels(CopyMode mode, std::uint32_t* dest, const std::uint32_t* source, int count) {
-  switch (mode) {
-    case CopyMode::kSrcCopy:
-      std::memcpy(dest, source, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
-      return;
-    case CopyMode::kNotSrcCopy:
-      for (int i = 0; i < count; ++i) dest[i] = ~source[i] | 0xff000000u;
-      return;
-    case CopyMode::kSrcInvert:
-      for (int i = 0; i < count; ++i) dest[i] = (dest[i] ^ source[i]) | 0xff000000u;
-      return;
-    case CopyMode::kSrcAnd:
-      for (int i = 0; i < count; ++i) dest[i] = dest[i] & source[i];
-      return;
-    case CopyMode::kSrcPaint:
-      for (int i = 0; i < count; ++i) dest[i] = dest[i] | source[i];
-      return;
-    case CopyMode::kBlackness:
-      std::fill_n(dest, count, 0xff000000u);
-      return;
-    case CopyMode::kWhiteness:
-      std::fill_n(dest, count, 0xffffffffu);
-      return;
-  }
-  std::memcpy(dest, source, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
-}
-
 // The top-left corner of a rounded rectangle as offsets from its (left, top).
 struct RoundCorner {
   // The quarter of the corner ellipse from its top end to the left edge.
@@ -161,7 +133,6 @@ Canvas::Canvas(const Canvas& other) : Canvas(other.width_, other.height_) {
   for (int y = 0; y < height_; ++y) std::copy_n(other.Row(y), width_, Row(y));
   pen_ = other.pen_;
   brush_ = other.brush_;
-  copy_mode_ = other.copy_mode_;
   state_ = other.state_;
   saved_ = other.saved_;
 }
@@ -185,7 +156,6 @@ Canvas& Canvas::operator=(Canvas&& other) noexcept {
     stride_ = std::exchange(other.stride_, 0);
     pen_ = other.pen_;
     brush_ = other.brush_;
-    copy_mode_ = other.copy_mode_;
     state_ = std::move(other.state_);
     saved_ = std::move(other.saved_);
   }
@@ -277,59 +247,21 @@ void Canvas::SelectClipRgn(const Region* region) {
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
   if (dest.IsEmpty() || source_rect.IsEmpty()) return;
   assert(&source != this);
-  if (dest.Width() == source_rect.Width() && dest.Height() == source_rect.Height()) {
-    CopyOneForOne(dest, source, source_rect);
-  } else {
-    CopyScaled(dest, source, source_rect);
-  }
-}
-
-void Canvas::CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
   // The destination part whose source lies inside `source`.
   const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
   const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
   IntRect visible = dest.Intersected(Bounds());
+  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy),
+                                 ClampToInt(source_rect.right - dx),
+                                 ClampToInt(source_rect.bottom - dy)});
   visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
                                  ClampToInt(source.height_ - dy)});
   if (visible.IsEmpty()) return;
   for (int y = visible.top; y < visible.bottom; ++y) {
     std::uint32_t* row = Row(y);
     const std::uint32_t* from = source.Row(static_cast<int>(y + dy)) + dx;
-    ForEachVisible(y, visible.left, visible.right,
-                   [&](int a, int b) { CopyPixels(copy_mode_, row + a, from + a, b - a); });
-  }
-}
-
-void Canvas::CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
-  // Each destination pixel takes the source pixel at the same relative
-  // position, rounded down.
-  const std::int64_t dw = dest.Width(), dh = dest.Height();
-  const std::int64_t sw = source_rect.Width(), sh = source_rect.Height();
-  const IntRect visible = dest.Intersected(Bounds());
-  if (visible.IsEmpty()) return;
-  std::vector<std::uint32_t> line;
-  for (int y = visible.top; y < visible.bottom; ++y) {
-    const std::int64_t sy = source_rect.top + (std::int64_t{y} - dest.top) * sh / dh;
-    if (sy < 0 || sy >= source.height_) continue;
-    const std::uint32_t* from = source.Row(static_cast<int>(sy));
-    std::uint32_t* row = Row(y);
     ForEachVisible(y, visible.left, visible.right, [&](int a, int b) {
-      int x = a;
-      while (x < b) {
-        // The longest run from x whose source pixels all exist.
-        line.clear();
-        const int start = x;
-        for (; x < b; ++x) {
-          const std::int64_t sx = source_rect.left + (std::int64_t{x} - dest.left) * sw / dw;
-          if (sx < 0 || sx >= source.width_) break;
-          line.push_back(from[sx]);
-        }
-        if (line.empty()) {
-          ++x;  // no source pixel for this one: it stays
-        } else {
-          CopyPixels(copy_mode_, row + start, line.data(), static_cast<int>(line.size()));
-        }
-      }
+      std::memcpy(row + a, from + a, static_cast<std::size_t>(b - a) * sizeof(std::uint32_t));
     });
   }
 }

@@ -38,18 +38,6 @@ struct Pen {
   int width = 1;  // in pixels; 0 draws as 1
 };
 
-// Raster operations of rectangle copies (the platform's values).
-enum class CopyMode : std::uint32_t {
-  kBlackness = 0x00000042,
-  kNotSrcCopy = 0x00330008,
-  kSrcInvert = 0x00660046,
-  kSrcAnd = 0x008800C6,
-  kSrcCopy = 0x00CC0020,
-  kSrcPaint = 0x00EE0086,
-  kWhiteness = 0x00FF0062,
-};
-inline constexpr CopyMode SRCCOPY = CopyMode::kSrcCopy;
-
 // Pixels x0..x1-1 of row y.
 struct RowSpan {
   int y = 0;
@@ -102,8 +90,6 @@ class Canvas {
   const Brush& brush() const { return brush_; }
   Pen& pen() { return pen_; }
   const Pen& pen() const { return pen_; }
-  CopyMode copy_mode() const { return copy_mode_; }
-  void set_copy_mode(CopyMode mode) { copy_mode_ = mode; }
 
   // Fills the rectangle with the brush; a clear brush or an empty rectangle
   // draws nothing.
@@ -116,7 +102,7 @@ class Canvas {
   void FillRuns(int top, int bottom, std::span<const ColorRun> runs);
 
   // Saves the device context's clip region; returns the number of saved
-  // states (1 for the first save). Pen, brush and copy mode are the canvas's
+  // states (1 for the first save). Pen and brush are the canvas's
   // own settings, as on the toolkit's canvas, and are not saved.
   int SaveDC();
   // Restores a saved clip region: a negative `saved` counts back from the
@@ -131,15 +117,13 @@ class Canvas {
   void SelectClipRgn(const Region& region) { SelectClipRgn(&region); }
   const Region* ClipRegion() const { return state_.has_clip ? &state_.clip : nullptr; }
 
-  // Copies the source rectangle of `source` onto the destination rectangle
-  // with the copy mode: pixel for pixel when both have the same size, else
-  // scaled to the nearest pixel. Destination pixels whose source pixel lies
-  // outside `source` are left alone. `source` may not be this canvas.
+  // Copies the source rectangle of `source` pixel for pixel onto the
+  // destination rectangle (the platform's StretchBlt with SRCCOPY between
+  // rectangles of one size; a destination of another size takes the source
+  // rectangle's size from its top-left corner). Destination pixels whose
+  // source pixel lies outside `source` are left alone. `source` may not be
+  // this canvas.
   void CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
-  // The platform's name: the same copy.
-  void StretchBlt(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
-    CopyRect(dest, source, source_rect);
-  }
 
   // Outline of the rectangle (right and bottom exclusive) with rounded corners
   // whose corner ellipse is ellipse_width x ellipse_height, drawn with the pen
@@ -156,9 +140,6 @@ class Canvas {
     Region clip;
   };
 
-  // The two ways of CopyRect: rectangles of the same size, and scaled.
-  void CopyOneForOne(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
-  void CopyScaled(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
   // Fills pixels x0..x1-1 of row y, clipped to the canvas and the clip region.
   void FillSpan(int y, int x0, int x1, std::uint32_t pixel);
   // Calls fn(x0, x1) for every part of x0..x1-1 on row y that lies inside the
@@ -173,7 +154,6 @@ class Canvas {
   std::ptrdiff_t stride_ = 0;
   Pen pen_;
   Brush brush_;
-  CopyMode copy_mode_ = CopyMode::kSrcCopy;
   State state_;
   std::vector<State> saved_;
 };

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "drawing/backdrop_plan.h"
 #include "support/exception.h"
 #include "support/resources.h"
 
@@ -344,13 +343,11 @@ TEST(BackdropTest, PaintSetsUpTheCanvasAndWorksOnABorrowedBuffer) {
   std::vector<std::uint32_t> buffer(static_cast<std::size_t>(stride_pixels) * h, 0x01020304u);
   Canvas borrowed(buffer.data(), w, h, stride_pixels * 4);
   borrowed.brush() = CreateSolidBrush(Color::FromRgb(255, 0, 0));
-  borrowed.set_copy_mode(CopyMode::kSrcInvert);
   Backdrop backdrop(ShippedSheet());
   backdrop.Paint(borrowed);
   EXPECT_EQ(borrowed.brush().style, BrushStyle::kClear);
   EXPECT_EQ(borrowed.pen().color, clBlack);
   EXPECT_EQ(borrowed.pen().width, 1);
-  EXPECT_EQ(borrowed.copy_mode(), SRCCOPY);
 
   Canvas owned(w, h);
   backdrop.Paint(owned);
@@ -460,9 +457,6 @@ TEST(BackdropTest, PaintLeavesTheCanvasClipAsItWas) {
   EXPECT_EQ(canvas.Pixel(115, 122), 0xff000000u);
 }
 
-// ---------------------------------------------------------------------------
-// The one-pass paint against the step-by-step drawing it stands for.
-
 // A 9 x 4 grid of 4 x 5 cells of noise: tiles smaller than their outline's
 // corner ellipse, so that it is cut to size.
 const Bitmap& SmallCellSheet() {
@@ -488,88 +482,9 @@ Canvas Stained(int w, int h) {
   return canvas;
 }
 
-Canvas StepByStep(Backdrop& backdrop, int w, int h) {
-  Canvas canvas = Stained(w, h);
-  Backdrop::PaintBlend(canvas);
-  backdrop.PaintTiles(canvas);
-  return canvas;
-}
-
-// The first row on which two canvases of the same size differ, or -1.
-int FirstDifferingRow(const Canvas& a, const Canvas& b) {
-  if (a.Width() == 0) return -1;  // rows of nothing (and no buffer to compare)
-  for (int y = 0; y < a.Height(); ++y) {
-    if (std::memcmp(a.Row(y), b.Row(y), static_cast<std::size_t>(a.Width()) * 4) != 0) return y;
-  }
-  return -1;
-}
-
-std::vector<IntSize> EdgeAndRandomSizes() {
-  std::vector<IntSize> sizes;
-  for (const Expected& e : kMeasured) sizes.push_back({e.width, e.height});
-  for (int w : {577, 576, 570, 560, 569, 8, 7}) {
-    for (int h : {453, 388, 384, 383, 5}) sizes.push_back({w, h});
-  }
-  for (IntSize s : {IntSize{1, 1}, IntSize{2, 3}, IntSize{1, 500}, IntSize{700, 1}, IntSize{0, 20},
-                    IntSize{20, 0}, IntSize{3840, 2160}}) {
-    sizes.push_back(s);
-  }
-  std::uint32_t seed = 20261209;
-  for (int i = 0; i < 10; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    const int w = 1 + static_cast<int>(seed >> 8) % 4000;
-    seed = seed * 1103515245u + 12345u;
-    const int h = 1 + static_cast<int>(seed >> 8) % (i < 3 ? 4000 : 1200);
-    sizes.push_back({w, h});
-  }
-  return sizes;
-}
-
-TEST(BackdropTest, OnePassPaintEqualsStepByStepAtEdgeAndRandomSizes) {
-  const std::vector<IntSize> sizes = EdgeAndRandomSizes();
-  for (const Bitmap* sheet : {&ShippedSheet(), &NoiseSheet(), &SmallCellSheet()}) {
-    Backdrop backdrop(*sheet);  // one for every size in turn, as on a resized window
-    for (IntSize size : sizes) {
-      SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << " sheet "
-                                      << sheet->Width() << "x" << sheet->Height());
-      Canvas fast = Stained(size.width, size.height);
-      backdrop.Paint(fast);
-      ASSERT_EQ(FirstDifferingRow(fast, StepByStep(backdrop, size.width, size.height)), -1);
-    }
-  }
-}
-
-TEST(BackdropTest, CachedAndStreamedStoresPaintTheSamePicture) {
-  const Bitmap& sheet = NoiseSheet();
-  Backdrop backdrop(sheet);
-  for (IntSize size : {IntSize{688, 453}, IntSize{560, 388}, IntSize{50, 40}, IntSize{577, 5}}) {
-    SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
-    const TileLayout layout = TileLayout::Compute(size, {sheet.Width(), sheet.Height()});
-    std::vector<Region> clips;
-    std::vector<BackdropPlan::Tile> tiles;
-    for (int r = 0; r < kTileRows; ++r) {
-      for (int c = 0; c < kTileColumns; ++c) clips.push_back(TileRegion(layout.Tile(c, r)));
-    }
-    for (int r = 0; r < kTileRows; ++r) {
-      for (int c = 0; c < kTileColumns; ++c) {
-        tiles.push_back({layout.Tile(c, r), layout.SourceCell(c, r), &clips[r * kTileColumns + c]});
-      }
-    }
-    BackdropPlan plan;
-    plan.Build(size, sheet, tiles, kTileCorner);
-    ASSERT_TRUE(plan.IsUsableFor(size));
-    const Canvas expected = StepByStep(backdrop, size.width, size.height);
-    for (RowStores stores : {RowStores::kCached, RowStores::kStreaming}) {
-      Canvas canvas = Stained(size.width, size.height);
-      plan.Paint(canvas, stores);
-      EXPECT_EQ(FirstDifferingRow(canvas, expected), -1) << static_cast<int>(stores);
-    }
-  }
-}
-
 TEST(BackdropTest, ACopyPaintsFromItsOwnSheet) {
-  // The one-pass picture points into the sheet: a copy must not use the
-  // original's, which is gone by the time the copy paints.
+  // A copy keeps its own sheet and tiles: it must not use the original's,
+  // which is gone by the time the copy paints.
   auto original = std::make_unique<Backdrop>(NoiseSheet());
   Canvas first = Stained(688, 453);
   original->Paint(first);
