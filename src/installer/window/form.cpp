@@ -196,7 +196,7 @@ void TForm1::btInstallClick() {
 void TForm1::PBPaint(Canvas& canvas) {
   try {
     if (!backdrop_) backdrop_ = std::make_unique<Backdrop>(FindResource("PACK"));
-    backdrop_->Paint(canvas);  // one pass over the frame, each pixel written once
+    backdrop_->Paint(canvas);
   } catch (...) {
     // Without a card sheet the blend shows alone.
     Backdrop::PaintBlend(canvas);
