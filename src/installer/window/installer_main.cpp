@@ -118,7 +118,9 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
               << ": its suffix is not one of " << ScreenshotFormats() << "\n";
     return 2;
   }
-  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height)) ? 0 : 1;
+  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height), std::cerr)
+             ? 0
+             : 1;
 }
 
 int PrintTranslations(const std::vector<std::string>& texts) {

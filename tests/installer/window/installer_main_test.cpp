@@ -133,9 +133,15 @@ TEST_F(InstallerExecutableTest, ScreenshotWithoutADisplay) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(QImage(QString::fromStdString(file)).size(), QSize(800, 600));
 
-  ProgramOutcome unwritable = Start({"--screenshot", Path("no/such/dir/x.png").string()});
-  EXPECT_EQ(unwritable.status, 1);
-  EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
+  // A file that cannot be written: status 1, the file and the reason.
+  for (const auto& [target, reason] :
+       {std::pair(Path("no/such/dir/x.png").string(), "No such file or directory"),
+        std::pair(std::string("/dev/full"), "No space left on device")}) {
+    ProgramOutcome unwritable = Start({"--screenshot", target});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err,
+              "tessaline: cannot write the screenshot to " + target + ": " + reason + "\n");
+  }
 
   // A suffix that is no picture format is refused before anything is written.
   ProgramOutcome unknown = Start({"--screenshot", Path("window.xyz").string()});
