@@ -181,9 +181,10 @@ void TForm1::Button2Click() {
 void TForm1::Button3Click() {
   const std::optional<std::string> chosen = directory_prompt_(this, Destination());
   if (!chosen) return;
+  const std::string destination = DestinationForFolder(*chosen);
   // May raise (DirN then stays); a level that cannot be made is told by Install.
-  if (!DirectoryExists(*chosen)) (void)CreateFolderPath(*chosen);
-  SetDestination(DestinationForFolder(*chosen));
+  if (!DirectoryExists(destination)) (void)CreateFolderPath(destination);
+  SetDestination(destination);
 }
 
 void TForm1::btInstallClick() {
