@@ -55,8 +55,8 @@ class TForm1 : public QWidget {
   void FormClose();
   // Exit: minimise, then close.
   void Button2Click();
-  // Browse: creates the chosen directory when it does not exist and puts it
-  // in DirN as a destination (DestinationForFolder).
+  // Browse (the button or Alt+B): creates the chosen directory when it does
+  // not exist and puts it in DirN as a destination (DestinationForFolder).
   void Button3Click();
   // Install: installs the pack into DirN's folder, reports it and closes.
   void btInstallClick();
