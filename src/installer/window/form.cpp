@@ -18,6 +18,7 @@
 #include "installer/installation.h"
 #include "installer/panel_state.h"
 #include "installer/window/directory_chooser.h"
+#include "installer/window/focus_return.h"
 #include "installer/window/paint_box.h"
 #include "installer/window/resource_picture.h"
 #include "drawing/canvas.h"
@@ -179,12 +180,17 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Button3Click() {
-  const std::optional<std::string> chosen = directory_prompt_(this, Destination());
+  const std::optional<std::string> chosen = AskForFolder();
   if (!chosen) return;
   const std::string destination = DestinationForFolder(*chosen);
   // May raise (DirN then stays); a level that cannot be made is told by Install.
   if (!DirectoryExists(destination)) (void)CreateFolderPath(destination);
   SetDestination(destination);
+}
+
+std::optional<std::string> TForm1::AskForFolder() {
+  const FocusReturn focus_return(*this);  // when the chooser has closed
+  return directory_prompt_(this, Destination());
 }
 
 void TForm1::btInstallClick() {

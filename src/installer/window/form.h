@@ -73,6 +73,9 @@ class TForm1 : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
+  // The directory prompt's answer; when it has closed, this window has the
+  // focus back, on the control that had it (FocusReturn).
+  std::optional<std::string> AskForFolder();
   void ApplyDesignProperties();
   void RestoreDesignGeometry();
   void LoadPictures();
