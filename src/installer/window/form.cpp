@@ -18,6 +18,7 @@
 #include "installer/installation.h"
 #include "installer/panel_state.h"
 #include "installer/window/directory_chooser.h"
+#include "installer/window/field_tip.h"
 #include "installer/window/focus_return.h"
 #include "installer/window/paint_box.h"
 #include "installer/window/resource_picture.h"
@@ -125,7 +126,7 @@ void TForm1::SetDestination(const std::string& dir_n) {
   destination_shown_ = QString::fromStdString(dir_n);  // invalid UTF-8 shows as U+FFFD
   ui_->DirN->setText(destination_shown_);
   ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
-  ui_->DirN->setToolTip(ui_->DirN->text());
+  ui_->DirN->setToolTip(FieldToolTip(ui_->DirN->text()));  // the whole path, as shown
 }
 
 std::string TForm1::Destination() const {

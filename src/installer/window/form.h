@@ -81,7 +81,7 @@ class TForm1 : public QWidget {
   void LoadPictures();
   void ShowState(const PanelState& state);
   // Puts `dir_n` in DirN, scrolled to its beginning, with the whole text as
-  // the tool tip. DirN shows text, the destination is bytes: a path that is
+  // the tool tip (FieldToolTip). DirN shows text, the destination is bytes: a path that is
   // not UTF-8 shows replacement characters there, and its bytes are kept in
   // destination_ for Browse and Install.
   void SetDestination(const std::string& dir_n);

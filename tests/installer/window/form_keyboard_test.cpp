@@ -1,9 +1,15 @@
-// Browse from the keyboard (Alt+B, its caption unchanged) and the focus
-// after Browse's chooser has closed.
+// Browse from the keyboard (Alt+B, its caption unchanged), the focus after
+// Browse's chooser has closed, and DirN's tool tip.
+#include <QHelpEvent>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 
+#include "installer/window/field_tip.h"
 #include "installer/window/form.h"
 #include "window_test_support.h"
 
@@ -97,6 +103,73 @@ TEST_F(FormKeyboardTest, TheWindowHasTheFocusBackWhenTheChooserCloses) {
     EXPECT_EQ(FocusName(), row.control);
     EXPECT_TRUE(!row.answer || fs::is_directory(*row.answer));
   }
+}
+
+// What a tool tip of this text draws: its text, or the plain text of its
+// markup.
+QString TipDrawn(const QString& tip) {
+  if (!Qt::mightBeRichText(tip)) return tip;
+  QTextDocument document;
+  document.setHtml(tip);
+  return document.toPlainText();
+}
+
+TEST(FieldToolTipTest, TheTipDrawsTheTextAsTheFieldDrawsIt) {
+  struct Row {
+    QString text, drawn;
+  };
+  const Row rows[] = {
+      {"/games/packs/", "/games/packs/"},
+      {QString::fromUtf8("/caf\xEF\xBF\xBD/"), QString::fromUtf8("/caf\xEF\xBF\xBD/")},
+      {"/tmp/<b>bold</b>/", "/tmp/<b>bold</b>/"},
+      {"/tmp/a&lt;b/", "/tmp/a&lt;b/"},
+      {"/tmp/<p>  two  spaces</p>/", "/tmp/<p>  two  spaces</p>/"},
+      {"/tmp/line\nbreak/", "/tmp/line break/"},
+      {QString("/tmp/\x01x/"), "/tmp/ x/"},
+      {QString("/tmp/a") + QChar::LineSeparator + "b/", "/tmp/a b/"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text.toStdString());
+    EXPECT_EQ(TipDrawn(FieldToolTip(row.text)), row.drawn);
+  }
+  // The field itself draws a control character as a space.
+  QLineEdit control(QString("a\x01z"));
+  QLineEdit space(QStringLiteral("a z"));
+  for (QLineEdit* edit : {&control, &space}) edit->resize(120, 24);
+  EXPECT_EQ(control.grab().toImage(), space.grab().toImage());
+}
+
+// The tool tip shown on DirN is the whole destination, as the field shows
+// it: a path too long for the field, one that is not UTF-8, one that looks
+// like markup.
+TEST_F(FormKeyboardTest, DirNsToolTipShowsTheWholePathAsTheFieldShowsIt) {
+  const std::string long_path = Path(std::string(120, 'x') + "/" + std::string(40, 'y')).string();
+  for (const std::string& chosen :
+       {long_path, Path("caf\xE9").string(), Path("<b>bold</b>").string()}) {
+    SCOPED_TRACE(chosen);
+    TForm1 form;
+    form.SetDirectoryPrompt([&](QWidget*, const std::string&) { return std::optional(chosen); });
+    ShowActive(form);
+    QTest::mouseClick(form.findChild<QPushButton*>("Button3"), Qt::LeftButton);
+    auto* dir_n = form.findChild<QLineEdit*>("DirN");
+    const QString shown = dir_n->text();
+    ASSERT_EQ(shown.toStdString(), QString::fromStdString(chosen + "/").toStdString());
+    QHelpEvent hover(QEvent::ToolTip, QPoint(10, 10), dir_n->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(dir_n, &hover);
+    QLabel* tip = nullptr;
+    EXPECT_TRUE(WaitFor([&] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == "qtooltip_label" && widget->isVisible()) {
+          tip = qobject_cast<QLabel*>(widget);
+        }
+      }
+      return tip != nullptr;
+    }, 2000));
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(TipDrawn(tip->text()).toStdString(), shown.toStdString());
+    QToolTip::hideText();
+  }
+  EXPECT_GT(QFontMetrics(QFont()).horizontalAdvance(QString::fromStdString(long_path)), 409);
 }
 
 }  // namespace
