@@ -81,9 +81,9 @@ class TForm1 : public QWidget {
   void LoadPictures();
   void ShowState(const PanelState& state);
   // Puts `dir_n` in DirN, scrolled to its beginning, with the whole text as
-  // the tool tip (FieldToolTip). DirN shows text, the destination is bytes: a path that is
-  // not UTF-8 shows replacement characters there, and its bytes are kept in
-  // destination_ for Browse and Install.
+  // the tool tip (FieldToolTip). DirN shows text, the destination is bytes:
+  // a path that is not UTF-8 shows replacement characters there, and its
+  // bytes are kept in destination_ for Browse and Install.
   void SetDestination(const std::string& dir_n);
   // The destination's bytes: those given to SetDestination while DirN still
   // shows them, else DirN's own text in UTF-8.
