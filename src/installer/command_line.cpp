@@ -50,6 +50,8 @@ class Parser {
   bool AtEnd() const { return next_ >= args_.size(); }
   const std::string& Take() { return args_[next_++]; }
   CommandLine& result() { return result_; }
+  // After "--" every argument is an operand, whatever it starts with.
+  void EndOptions() { options_ended_ = true; }
 
  private:
   // Records that `option` was given; a second time, or a second mode, is a
@@ -57,11 +59,15 @@ class Parser {
   Failure Claim(const Option& option);
   Failure TakeValue(const Option& option, const std::optional<std::string>& inline_value,
                     std::optional<std::string>& value);
+  // An argument after "--": the folder of an --install given without one,
+  // else a mistake.
+  Failure TakeOperand(const std::string& arg);
 
   const std::vector<std::string>& args_;
   std::size_t next_ = 0;
   CommandLine result_;
   std::vector<std::string_view> given_;
+  bool options_ended_ = false;
 };
 
 // A positive decimal number no larger than kMaxScreenshotSide, digits only.
@@ -120,6 +126,11 @@ Failure SetForce(Parser& parser, std::optional<std::string>) {
   return std::nullopt;
 }
 
+Failure EndOptions(Parser& parser, std::optional<std::string>) {
+  parser.EndOptions();
+  return std::nullopt;
+}
+
 Failure TakeTexts(Parser& parser, std::optional<std::string> value);
 
 constexpr Option kOptions[] = {
@@ -140,6 +151,9 @@ constexpr Option kOptions[] = {
     {"--verify", Value::kNone, Mode::kVerify, "option '--verify' takes no value", nullptr},
     {"--uninstall", Value::kNone, Mode::kUninstall, "option '--uninstall' takes no value", nullptr},
     {"--force", Value::kNone, std::nullopt, "option '--force' takes no value", SetForce},
+    // The end of the options: "--install -- -packs" installs into "-packs".
+    {"--", Value::kNone, std::nullopt, "option '--' ends the options and takes no value",
+     EndOptions},
 };
 
 // Flags that only go with one mode.
@@ -189,6 +203,10 @@ CommandLine Error(std::string message) {
 CommandLine Parser::Parse() {
   while (!AtEnd()) {
     const std::string& arg = Take();
+    if (options_ended_) {
+      if (Failure failure = TakeOperand(arg)) return Error(std::move(*failure));
+      continue;
+    }
     std::string_view name = arg;
     std::optional<std::string> inline_value;
     if (arg.starts_with("--")) {
@@ -229,6 +247,16 @@ Failure Parser::Apply(const Option& option, const std::optional<std::string>& in
   std::optional<std::string> value;
   if (Failure failure = TakeValue(option, inline_value, value)) return failure;
   return option.apply != nullptr ? option.apply(*this, std::move(value)) : std::nullopt;
+}
+
+Failure Parser::TakeOperand(const std::string& arg) {
+  // The folder of an --install that has none yet: "--install -- DIR".
+  if (result_.mode == Mode::kInstall && !result_.install_dir) {
+    if (arg.empty()) return FindOption("--install")->value_error;
+    result_.install_dir = arg;
+    return std::nullopt;
+  }
+  return "unexpected argument '" + arg + "'";
 }
 
 Failure Parser::Claim(const Option& option) {
@@ -300,6 +328,8 @@ std::string UsageText(const std::string& program) {
          "  --verify                    check that this pack is installed and intact\n"
          "  --uninstall [--force]       remove this pack's file and registry values;\n"
          "                              --force also drops values naming another file\n"
+         "  --                          end of the options: a DIR after it may start\n"
+         "                              with '-' (--install -- -packs)\n"
          "  -h, --help                  show this help and exit\n"
          "  --version                   show the version and exit\n"
          "\n"

@@ -11,6 +11,8 @@
 //   --verify                     check this pack's installation
 //   --uninstall [--force]        remove this pack's file and record
 //   --help, --version            print and exit
+//   --                           ends the options: what follows is the
+//                                folder of --install, whatever it starts with
 // "--opt=value" is accepted for every option that takes a value.
 //
 // Thread use: no shared state.

@@ -252,14 +252,6 @@ case_small_screen_install() {
 case_small_screen_exit() {
   tab_to_exit_and_press_enter 480x180
 }
-big_hive() {
-  mkdir -p "$work/game"
-  { printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\n"Wenlora"="%s/game/wenlora"\n\n' "$work"
-    printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack]\n"Padding"="'
-    head -c 2000000 /dev/zero | tr '\0' x
-    printf '"\n\n'; } >"$work/system.reg"
-}
-
 
 # Restored on a screen smaller than the design size, the frame (the window
 # manager's borders included) fits the screen: the title bar stays on it.

@@ -206,6 +206,7 @@ box_shows() {
 pack_installed() { [ -f "$TMPDIR_FOR_PACK/Tessaline.wpk" ]; }
 
 source "$(dirname "$0")/desktop_cases.sh"
+source "$(dirname "$0")/desktop_browse_cases.sh"
 
 "case_$case_name" || exit 1
 echo "passed: $case_name"

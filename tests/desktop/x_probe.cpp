@@ -15,6 +15,8 @@
 //   x_probe text WID TEXT...      finds each TEXT, drawn by a QLabel in the
 //                                 application font, among the pixels (a
 //                                 text the box wraps is given as its pieces)
+//   x_probe tip WID TEXT          finds TEXT drawn as a tool tip draws it
+//                                 (its font and colours) among the pixels
 //
 // The pixels are read from the X server (QScreen::grabWindow), so they are
 // what the window system shows. Exit status 0 when the check holds, 1 when
@@ -30,6 +32,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
+#include <QToolTip>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -154,9 +157,17 @@ int CheckIcon(WId window, const std::string& which) {
 
 // The text's glyphs: a QLabel's rendering cut to the pixels that differ from
 // its background, those made transparent so any background matches.
-QImage TextPattern(const QString& text) {
+QImage TextPattern(const QString& text, bool tool_tip) {
   QLabel label(text);
   label.setTextFormat(Qt::PlainText);
+  if (tool_tip) {
+    QPalette palette = QToolTip::palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::ToolTipText));
+    palette.setColor(QPalette::Window, palette.color(QPalette::ToolTipBase));
+    label.setPalette(palette);
+    label.setAutoFillBackground(true);
+    label.setFont(QToolTip::font());
+  }
   label.adjustSize();
   QImage image = label.grab().toImage().convertToFormat(QImage::Format_ARGB32);
   const QRgb background = image.pixel(0, 0);
@@ -173,9 +184,9 @@ QImage TextPattern(const QString& text) {
   return image.copy(ink);
 }
 
-int CheckText(WId window, const QString& text) {
+int CheckText(WId window, const QString& text, bool tool_tip = false) {
   const QImage shown = Grab(window);
-  const QImage pattern = TextPattern(text);
+  const QImage pattern = TextPattern(text, tool_tip);
   if (pattern.isNull()) return 2;
   // Glyph edges blend with the background; a small tolerance covers them.
   const auto at = Find(shown, pattern, 8);
@@ -195,7 +206,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: x_probe unmaximize|hash|icon|text WID [ARG...]\n");
+    std::fprintf(stderr, "usage: x_probe unmaximize|hash|save|icon|text|tip WID [ARG...]\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -209,6 +220,7 @@ int main(int argc, char** argv) {
   }
   if (command == "save" && argc == 4) return Grab(window).save(QString::fromUtf8(argv[3])) ? 0 : 1;
   if (command == "icon" && argc == 4) return CheckIcon(window, argv[3]);
+  if (command == "tip" && argc == 4) return CheckText(window, QString::fromUtf8(argv[3]), true);
   if (command == "text" && argc >= 4) {
     for (int i = 3; i < argc; ++i) {
       if (const int status = CheckText(window, QString::fromUtf8(argv[i])); status != 0) {

@@ -59,6 +59,47 @@ TEST(CommandLineTest, ModesAndTheirValues) {
   EXPECT_EQ(ParseCommandLine({"--dictionary=e.dic", "--install"}).dictionary, "e.dic");
 }
 
+// "--" ends the options: after it an argument is the folder of an --install
+// that has none, whatever it starts with, and a mistake anywhere else.
+TEST(CommandLineTest, DoubleDashEndsTheOptions) {
+  struct Row {
+    Args args;
+    Mode mode;
+    std::optional<std::string> install_dir;
+    std::string error;
+  };
+  const std::string extra = "unexpected argument '";
+  const std::vector<Row> rows = {
+      {{"--"}, Mode::kWindow, std::nullopt, ""},
+      {{"--install", "--"}, Mode::kInstall, std::nullopt, ""},
+      {{"--install", "--", "-packs"}, Mode::kInstall, "-packs", ""},
+      {{"--install", "--", "--help"}, Mode::kInstall, "--help", ""},  // no help after "--"
+      {{"--install", "--", "--"}, Mode::kInstall, "--", ""},
+      {{"--install", "--", "-x y"}, Mode::kInstall, "-x y", ""},
+      {{"--dictionary", "d.dic", "--install", "--", "-p"}, Mode::kInstall, "-p", ""},
+      {{"--install", "--dictionary", "d.dic", "--", "-p"}, Mode::kInstall, "-p", ""},
+      {{"--install", "packs", "--"}, Mode::kInstall, "packs", ""},
+      {{"--install", "--", ""}, Mode::kError, std::nullopt,
+       "option '--install' needs a directory, not an empty name"},
+      {{"--install", "packs", "--", "-p"}, Mode::kError, std::nullopt, extra + "-p'"},
+      {{"--install", "--", "-p", "q"}, Mode::kError, std::nullopt, extra + "q'"},
+      {{"--", "--install", "-p"}, Mode::kError, std::nullopt, extra + "--install'"},
+      {{"--list", "--", "x"}, Mode::kError, std::nullopt, extra + "x'"},
+      {{"--", "-packs"}, Mode::kError, std::nullopt, extra + "-packs'"},
+      {{"--install", "-packs"}, Mode::kError, std::nullopt, "unknown option '-packs'"},
+  };
+  for (const Row& row : rows) {
+    std::string joined;
+    for (const auto& a : row.args) joined += "[" + a + "] ";
+    SCOPED_TRACE(joined);
+    const CommandLine parsed = ParseCommandLine(row.args);
+    EXPECT_EQ(parsed.mode, row.mode);
+    EXPECT_EQ(parsed.install_dir, row.install_dir);
+    EXPECT_EQ(parsed.error, row.error);
+  }
+  EXPECT_NE(UsageText("tessaline").find("--install -- -packs"), std::string::npos);
+}
+
 TEST(CommandLineTest, PackManagementModes) {
   CommandLine list = ParseCommandLine({"--list"});
   EXPECT_EQ(list.mode, Mode::kList);
@@ -94,7 +135,8 @@ TEST(CommandLineTest, MistakesGiveTheirReason) {
       {{"--bogus=1"}, "unknown option '--bogus=1'"},
       {{"-x"}, "unknown option '-x'"},
       {{"-h=1"}, "unknown option '-h=1'"},
-      {{"--"}, "unknown option '--'"},
+      {{"--="}, "option '--' ends the options and takes no value"},
+      {{"--=x"}, "option '--' ends the options and takes no value"},
       {{"stray"}, "unexpected argument 'stray'"},
       {{"--install", "a", "b"}, "unexpected argument 'b'"},
       {{"--bogus", "--help"}, "unknown option '--bogus'"},

@@ -18,6 +18,8 @@
 #include "installer/installation.h"
 #include "installer/panel_state.h"
 #include "installer/window/directory_chooser.h"
+#include "installer/window/field_tip.h"
+#include "installer/window/focus_return.h"
 #include "installer/window/paint_box.h"
 #include "installer/window/resource_picture.h"
 #include "drawing/canvas.h"
@@ -124,7 +126,7 @@ void TForm1::SetDestination(const std::string& dir_n) {
   destination_shown_ = QString::fromStdString(dir_n);  // invalid UTF-8 shows as U+FFFD
   ui_->DirN->setText(destination_shown_);
   ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
-  ui_->DirN->setToolTip(ui_->DirN->text());
+  ui_->DirN->setToolTip(FieldToolTip(ui_->DirN->text()));  // the whole path, as shown
 }
 
 std::string TForm1::Destination() const {
@@ -179,11 +181,17 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Button3Click() {
-  const std::optional<std::string> chosen = directory_prompt_(this, Destination());
+  const std::optional<std::string> chosen = AskForFolder();
   if (!chosen) return;
+  const std::string destination = DestinationForFolder(*chosen);
   // May raise (DirN then stays); a level that cannot be made is told by Install.
-  if (!DirectoryExists(*chosen)) (void)CreateFolderPath(*chosen);
-  SetDestination(DestinationForFolder(*chosen));
+  if (!DirectoryExists(destination)) (void)CreateFolderPath(destination);
+  SetDestination(destination);
+}
+
+std::optional<std::string> TForm1::AskForFolder() {
+  const FocusReturn focus_return(*this);  // when the chooser has closed
+  return directory_prompt_(this, Destination());
 }
 
 void TForm1::btInstallClick() {

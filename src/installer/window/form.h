@@ -55,8 +55,8 @@ class TForm1 : public QWidget {
   void FormClose();
   // Exit: minimise, then close.
   void Button2Click();
-  // Browse: creates the chosen directory when it does not exist and puts it
-  // in DirN as a destination (DestinationForFolder).
+  // Browse (the button or Alt+B): creates the chosen directory when it does
+  // not exist and puts it in DirN as a destination (DestinationForFolder).
   void Button3Click();
   // Install: installs the pack into DirN's folder, reports it and closes.
   void btInstallClick();
@@ -73,14 +73,17 @@ class TForm1 : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
+  // The directory prompt's answer; when it has closed, this window has the
+  // focus back, on the control that had it (FocusReturn).
+  std::optional<std::string> AskForFolder();
   void ApplyDesignProperties();
   void RestoreDesignGeometry();
   void LoadPictures();
   void ShowState(const PanelState& state);
   // Puts `dir_n` in DirN, scrolled to its beginning, with the whole text as
-  // the tool tip. DirN shows text, the destination is bytes: a path that is
-  // not UTF-8 shows replacement characters there, and its bytes are kept in
-  // destination_ for Browse and Install.
+  // the tool tip (FieldToolTip). DirN shows text, the destination is bytes:
+  // a path that is not UTF-8 shows replacement characters there, and its
+  // bytes are kept in destination_ for Browse and Install.
   void SetDestination(const std::string& dir_n);
   // The destination's bytes: those given to SetDestination while DirN still
   // shows them, else DirN's own text in UTF-8.

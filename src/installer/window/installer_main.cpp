@@ -21,6 +21,7 @@
 #include "installer/window/resource_picture.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
+#include "installer/window/window_platform.h"
 #include "os/files.h"
 #include "os/process.h"
 #include "support/resources.h"
@@ -66,10 +67,33 @@ QIcon ProgramIcon() {
   return QIcon();
 }
 
-int RunWindow(char* argv0) {
-  int qt_argc = 1;
-  char* qt_argv[] = {argv0, nullptr};
-  QtApplication app(qt_argc, qt_argv);
+// The arguments Qt starts with: the program's name and the platform list.
+// Qt keeps pointers into them for the application's life.
+struct QtArguments {
+  QtArguments(char* program, std::string platform_list)
+      : platforms(std::move(platform_list)), argv{program, flag, platforms.data(), nullptr} {}
+  QtArguments(const QtArguments&) = delete;
+  QtArguments& operator=(const QtArguments&) = delete;
+
+  std::string platforms;
+  char flag[10] = "-platform";
+  int argc = 3;
+  char* argv[4];
+};
+
+DisplayEnvironment CurrentDisplayEnvironment() {
+  return {EnvironmentValue("QT_QPA_PLATFORM"), EnvironmentValue("DISPLAY"),
+          EnvironmentValue("WAYLAND_DISPLAY"), EnvironmentValue("XDG_SESSION_TYPE")};
+}
+
+int RunWindow(const std::string& program, char* argv0) {
+  const WindowPlatform platform = ChooseWindowPlatform(CurrentDisplayEnvironment());
+  QtArguments arguments(argv0, platform.plugins);
+  QtApplication app(arguments.argc, arguments.argv);
+  if (StartedOnFallback(platform, QGuiApplication::platformName().toStdString())) {
+    std::cerr << UnreachableDisplayText(program, platform);
+    return 1;
+  }
   app.setWindowIcon(ProgramIcon());
   QtToolkit toolkit;
   ScopedToolkit use_toolkit(toolkit);
@@ -83,9 +107,9 @@ int RunWindow(char* argv0) {
 }
 
 int RunScreenshot(char* argv0, const CommandLine& command) {
-  int qt_argc = 1;
-  char* qt_argv[] = {argv0, nullptr};
-  QtApplication app(qt_argc, qt_argv);
+  // Always offscreen: the picture needs no display, and is the same on any.
+  QtArguments arguments(argv0, kOffscreenPlatform);
+  QtApplication app(arguments.argc, arguments.argv);
   // No boxes: reports go to the standard streams, so nothing waits for a click.
   ConsoleToolkit toolkit(std::cout, std::cerr);
   ScopedToolkit use_toolkit(toolkit);
@@ -95,7 +119,9 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
               << ": its suffix is not one of " << ScreenshotFormats() << "\n";
     return 2;
   }
-  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height)) ? 0 : 1;
+  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height), std::cerr)
+             ? 0
+             : 1;
 }
 
 int PrintTranslations(const std::vector<std::string>& texts) {
@@ -104,8 +130,7 @@ int PrintTranslations(const std::vector<std::string>& texts) {
 }
 
 // The answers that need no module: help, version, a mistake on the command
-// line, the window without a display. Nothing when the run goes on; a
-// screenshot without a display is then made on the offscreen platform.
+// line, the window without a display. Nothing when the run goes on.
 std::optional<int> AnswerBeforeStartUp(const std::string& program, const CommandLine& command,
                                        const PackIdentity& identity) {
   // The dictionary beside the program may well be missing; one asked for by
@@ -139,8 +164,6 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
                    "the window\n";
       return 1;
     case Mode::kScreenshot:
-      if (!HasDisplay()) SetEnvironmentValue("QT_QPA_PLATFORM", "offscreen");
-      return std::nullopt;
     case Mode::kInstall:
     case Mode::kTranslate:
     case Mode::kList:
@@ -153,7 +176,8 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
 
 // Runs `command` with the modules it needs, started for the run's length. The
 // translation needs only the support library.
-int Run(const CommandLine& command, char* argv0, const PackIdentity& identity) {
+int Run(const std::string& program, const CommandLine& command, char* argv0,
+        const PackIdentity& identity) {
   if (command.mode == Mode::kTranslate) {
     const ModuleScope modules({SupportModule(command.dictionary)});
     return PrintTranslations(command.texts);
@@ -175,7 +199,7 @@ int Run(const CommandLine& command, char* argv0, const PackIdentity& identity) {
     case Mode::kScreenshot:
       return RunScreenshot(argv0, command);
     default:
-      return RunWindow(argv0);
+      return RunWindow(program, argv0);
   }
 }
 
@@ -193,7 +217,8 @@ int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
   // been shut down, rather than aborting the program.
   std::string failure;
   try {
-    return StatusAfterOutput(Run(command, argv0, identity), std::cout, std::cerr, program);
+    return StatusAfterOutput(Run(program, command, argv0, identity), std::cout, std::cerr,
+                             program);
   } catch (const std::exception& error) {
     failure = error.what();
   } catch (...) {

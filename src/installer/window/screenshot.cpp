@@ -1,14 +1,43 @@
 #include "installer/window/screenshot.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPixmap>
-#include <iostream>
+#include <cerrno>
 
 #include "installer/window/form.h"
+#include "os/files.h"
 
 namespace tessaline {
+namespace {
+
+// Opens `path` for writing: a new file (0666 less the umask), else the one
+// there, emptied. `created` tells which.
+Result<UniqueFd> OpenForPicture(const std::string& path, bool& created) {
+  Result<UniqueFd> file = Open(path, O_WRONLY | O_CREAT | O_EXCL, 0666, "create");
+  created = file.ok();
+  if (file.ok() || file.code() != EEXIST) return file;
+  return Open(path, O_WRONLY | O_TRUNC);
+}
+
+// Writes `bytes` to the file `path`. A file this made is removed again when
+// the write fails, so a full disk leaves no half picture behind.
+Status WritePicture(const std::string& path, std::string_view bytes) {
+  bool created = false;
+  Result<UniqueFd> file = OpenForPicture(path, created);
+  if (!file.ok()) return file.status();
+  Status written = WriteAll(file.value().get(), bytes, path);
+  // A delayed write error shows at the close.
+  if (const int closed = file.value().Close(); written.ok() && closed != 0) {
+    written = SystemError("close", path, errno);
+  }
+  if (!written.ok() && created) (void)RemoveFile(path);
+  return written;
+}
+
+}  // namespace
 
 std::string ScreenshotFormat(const std::string& path) {
   const QByteArray suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower().toUtf8();
@@ -25,11 +54,11 @@ std::string ScreenshotFormats() {
   return list;
 }
 
-bool WriteScreenshot(const std::string& path, QSize client_size) {
+bool WriteScreenshot(const std::string& path, QSize client_size, std::ostream& err) {
   const std::string format = ScreenshotFormat(path);
   if (format.empty()) {
-    std::cerr << "tessaline: cannot write a picture named " << path << ": its suffix is not one of "
-              << ScreenshotFormats() << "\n";
+    err << "tessaline: cannot write a picture named " << path << ": its suffix is not one of "
+        << ScreenshotFormats() << "\n";
     return false;
   }
   TForm1 form;
@@ -37,9 +66,22 @@ bool WriteScreenshot(const std::string& path, QSize client_size) {
   form.resize(client_size);
   form.show();
   QCoreApplication::processEvents();
-  const QPixmap picture = form.grab();
-  if (!picture.save(QString::fromStdString(path), format.c_str())) {
-    std::cerr << "tessaline: cannot write the screenshot to " << path << "\n";
+  const QImage picture = form.grab().toImage();
+  // Encoded in memory, written through the system layer, which tells why a
+  // write fails.
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format.c_str());
+  if (!writer.write(picture)) {
+    err << "tessaline: cannot write the screenshot to " << path << ": "
+        << writer.errorString().toStdString() << "\n";
+    return false;
+  }
+  const Status written = WritePicture(path, std::string_view(encoded.constData(), encoded.size()));
+  if (!written.ok()) {
+    err << "tessaline: cannot write the screenshot to " << path << ": "
+        << written.error().Reason() << "\n";
     return false;
   }
   return true;

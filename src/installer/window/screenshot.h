@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QSize>
+#include <ostream>
 #include <string>
 
 namespace tessaline {
@@ -18,8 +19,11 @@ std::string ScreenshotFormats();
 
 // Builds the window as its creation leaves it, lays it out at `client_size`
 // without showing it on any screen, and writes it to `path` in the format of
-// its suffix (ScreenshotFormat). False (with a line on stderr) when the file
-// cannot be written or the format is unknown.
-bool WriteScreenshot(const std::string& path, QSize client_size);
+// its suffix (ScreenshotFormat). The file is written in place (so a device
+// such as /dev/stdout works); one this made is removed again when writing it
+// fails. False, with one line on `err` that names the file and says why
+// (the system's words), when the format is unknown or the file cannot be
+// written.
+bool WriteScreenshot(const std::string& path, QSize client_size, std::ostream& err);
 
 }  // namespace tessaline

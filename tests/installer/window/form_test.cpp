@@ -1,16 +1,13 @@
 // The installer form: what it shows when it is created (decided from the
-// registry), its handlers (Exit, closing, Browse with the prompt replaced,
-// Install) and its layout (centring of the panel, the paint box, the texts'
-// room, the pictures, the frame and the keyboard order).
+// registry) and its handlers (Exit, closing, Browse with the prompt
+// replaced, Install). Its layout is in form_layout_test.cpp, the keyboard's
+// way to Browse and the focus after it in form_keyboard_test.cpp.
 #include "installer/window/form.h"
 
-#include <unistd.h>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTest>
-#include <cstdlib>
 
 #include "common/scoped_env.h"
 #include "os/process.h"
@@ -174,36 +171,49 @@ TEST_F(FormEventsTest, BrowseCancelledLeavesTheDestination) {
   EXPECT_EQ(DirN(form)->text().toStdString(), "/games/packs/");
 }
 
-TEST_F(FormEventsTest, BrowseCreatesTheChosenFolderAndAddsExactlyOneSlash) {
+// The chosen folder is made when missing and shown as an absolute, normal
+// destination; what is made is that folder, not the names its "." and ".."
+// pass through.
+TEST_F(FormEventsTest, BrowseCreatesTheChosenFolderAndShowsItNormal) {
   TForm1 form;
   std::string answer;
   form.SetDirectoryPrompt([&](QWidget*, const std::string&) { return std::optional(answer); });
-
-  answer = Path("a/b/c").string();  // none of it exists yet
+  const std::string base = dir_.string();
+  struct Row {
+    std::string answer, shown;
+  };
+  const std::vector<Row> rows = {
+      {base + "/a/b/c", base + "/a/b/c/"},  // none of it exists yet
+      {base + "/a//", base + "/a/"},        // existing, with trailing slashes
+      {base + "/./x//y/.", base + "/x/y/"},
+      {base + "/gone/../z", base + "/z/"},
+      {"/", "/"},
+  };
+  for (const Row& row : rows) {
+    answer = row.answer;
+    Click(form, "Button3");
+    EXPECT_EQ(DirN(form)->text().toStdString(), row.shown) << row.answer;
+    EXPECT_TRUE(fs::is_directory(row.shown)) << row.shown;
+  }
+  EXPECT_FALSE(fs::exists(Path("gone")));
+  // A relative answer is taken from the current directory.
+  const fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  answer = "./rel";
   Click(form, "Button3");
-  EXPECT_TRUE(fs::is_directory(Path("a/b/c")));
-  EXPECT_EQ(DirN(form)->text().toStdString(), Path("a/b/c").string() + "/");
-
-  answer = Path("a").string() + "//";  // existing, with trailing slashes
-  Click(form, "Button3");
-  EXPECT_EQ(DirN(form)->text().toStdString(), Path("a").string() + "/");
-
-  answer = "/";
-  Click(form, "Button3");
-  EXPECT_EQ(DirN(form)->text().toStdString(), "/");
+  fs::current_path(old);
+  EXPECT_EQ(DirN(form)->text().toStdString(), fs::canonical(dir_).string() + "/rel/");
+  EXPECT_TRUE(fs::is_directory(Path("rel")));
   EXPECT_TRUE(toolkit_.exceptions.empty());
 }
 
 TEST_F(FormEventsTest, BrowseWhoseFolderCannotBeCreatedShowsWhyAndKeepsTheDestination) {
   TForm1 form;
   DirN(form)->setText("/games/packs/");
-  for (const std::string& answer : {std::string(), std::string("no-such-top-level/inner")}) {
-    form.SetDirectoryPrompt([&](QWidget*, const std::string&) { return std::optional(answer); });
-    Click(form, "Button3");
-    EXPECT_EQ(DirN(form)->text().toStdString(), "/games/packs/");
-  }
-  EXPECT_EQ(toolkit_.exceptions,
-            (std::vector<std::string>{"Unable to create directory", "Unable to create directory"}));
+  form.SetDirectoryPrompt([&](QWidget*, const std::string&) { return std::optional(std::string()); });
+  Click(form, "Button3");
+  EXPECT_EQ(DirN(form)->text().toStdString(), "/games/packs/");
+  EXPECT_EQ(toolkit_.exceptions, std::vector<std::string>{"Unable to create directory"});
 }
 
 // The real chooser, driven like a user: type a name, answer the question.
@@ -316,192 +326,6 @@ TEST_F(FormEventsTest, DestinationsThatAreNotUtf8KeepTheirBytes) {
     EXPECT_EQ(CipherReg->ReadValue("Pack", "Pack1", ""), chosen + "/Tessaline.wpk");
   }
   EXPECT_TRUE(toolkit_.exceptions.empty());
-}
-
-class FormLayoutTest : public WindowTest {};
-
-TEST_F(FormLayoutTest, PanelIsCentredWithDivisionTruncatingTowardZero) {
-  TForm1 form;
-  QWidget* panel = form.findChild<QWidget*>("Panel1");
-  QWidget* paint_box = form.findChild<QWidget*>("PB");
-  ASSERT_NE(panel, nullptr);
-  ASSERT_NE(paint_box, nullptr);
-  struct Case {
-    int width, height, left, top;
-  };
-  for (const Case c : {Case{688, 453, 87, 126}, Case{1920, 1080, 703, 439},
-                       Case{514, 202, 0, 0},    // differences of 1 give 0
-                       Case{508, 196, -2, -2},  // -5 div 2 is -2, not -3
-                       Case{1, 1, -256, -100}}) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-    form.show();
-    form.resize(c.width, c.height);
-    // The resize event of a shown window comes through the event loop.
-    WaitFor([&] { return paint_box->size() == QSize(c.width, c.height); }, 2000);
-    ASSERT_EQ(form.size(), QSize(c.width, c.height));
-    EXPECT_EQ(panel->geometry(), QRect(c.left, c.top, 513, 201));
-    EXPECT_EQ(paint_box->geometry(), form.rect());
-  }
-}
-
-TEST_F(FormLayoutTest, EveryTextFitsItsControl) {
-  // Both states: the installed one has the longer prompt and caption.
-  for (bool installed : {false, true}) {
-    if (installed) {
-      ASSERT_TRUE(CipherReg->WriteValue("", "Wenlora", "/games/"));
-      ASSERT_TRUE(CipherReg->WriteValue("Pack", "Pack1", "/games/Tessaline.wpk"));
-    }
-    TForm1 form;
-    for (QLabel* label : form.findChildren<QLabel*>()) {
-      if (label->text().isEmpty()) continue;
-      SCOPED_TRACE(label->objectName().toStdString());
-      const QRect needed = label->fontMetrics().boundingRect(label->text());
-      EXPECT_LE(needed.width(), label->contentsRect().width());
-      EXPECT_LE(label->fontMetrics().height(), label->contentsRect().height());
-      // Inside its parent, so nothing is cut off there either.
-      EXPECT_TRUE(label->parentWidget()->rect().contains(label->geometry()));
-    }
-    for (QPushButton* button : form.findChildren<QPushButton*>()) {
-      SCOPED_TRACE(button->objectName().toStdString());
-      EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width());
-      EXPECT_LE(button->fontMetrics().height() + 4, button->height());
-    }
-    auto* dir_n = form.findChild<QLineEdit*>("DirN");
-    EXPECT_LE(dir_n->fontMetrics().height(), dir_n->height() - 4);
-  }
-}
-
-TEST_F(FormLayoutTest, LogosAreMirrorImagesAtTheirNaturalSize) {
-  TForm1 form;
-  auto* left = form.findChild<QLabel*>("Image1");
-  auto* right = form.findChild<QLabel*>("Image2");
-  ASSERT_NE(left, nullptr);
-  ASSERT_NE(right, nullptr);
-  const QImage left_image = left->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-  const QImage right_image = right->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-  ASSERT_EQ(left_image.size(), QSize(130, 34));
-  EXPECT_EQ(left->size(), QSize(130, 34));
-  EXPECT_EQ(right_image, left_image.mirrored(true, false));
-}
-
-TEST_F(FormLayoutTest, FrameOffersOnlyTheSystemMenuAndClose) {
-  TForm1 form;
-  const Qt::WindowFlags flags = form.windowFlags();
-  EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
-  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-  EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-}
-
-// Out of the maximised state the window has the design's client size,
-// centred on the screen, and its frame does not resize.
-TEST_F(FormLayoutTest, RestoringFromMaximisedGivesTheFixedDesignSizeCentred) {
-  TForm1 form;
-  ShowMaximizedOnScreen(form);
-  ASSERT_TRUE(WaitFor([&] { return form.isMaximized(); }, 2000));
-  EXPECT_GT(form.width(), 688);  // maximised, it takes the screen
-  form.showNormal();
-  ASSERT_TRUE(WaitFor([&] { return form.size() == QSize(688, 453); }, 2000)) << form.width();
-  EXPECT_EQ(form.minimumSize(), QSize(688, 453));
-  EXPECT_EQ(form.maximumSize(), QSize(688, 453));
-  const QRect area = form.screen()->availableGeometry();
-  const QRect frame = form.frameGeometry();
-  EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
-  EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1);
-  EXPECT_TRUE(area.contains(frame.topLeft()));  // the title bar is on the screen
-  ShowMaximizedOnScreen(form);
-  ASSERT_TRUE(WaitFor([&] { return form.width() > 688; }, 2000));
-  EXPECT_EQ(form.minimumSize(), QSize(0, 0));
-}
-
-// On a screen smaller than the design the restored window fits the screen,
-// and every button the keyboard reaches still works. Run in a child on an
-// offscreen screen of 480 x 180.
-TEST_F(FormLayoutTest, SmallScreenKeepsTheWindowOnItAndTheButtonsReachable) {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen->size() != QSize(480, 180)) {
-    const std::string config = Path("small.json").string();
-    WriteFile(
-        config,
-        R"({"windowFrameMargins": false, "screens": [{"name": "s", "x": 0, "y": 0, )"
-        R"("width": 480, "height": 180, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    const std::string child = "env QT_QPA_PLATFORM=offscreen:configfile=" + config + " /proc/" +
-                              std::to_string(::getpid()) +
-                              "/exe --gtest_filter=FormLayoutTest.SmallScreen* >/dev/null 2>&1";
-    EXPECT_EQ(std::system(child.c_str()), 0) << child;
-    return;
-  }
-  TForm1 form;
-  ShowMaximizedOnScreen(form);
-  ASSERT_TRUE(WaitFor([&] { return form.isMaximized(); }, 2000));
-  form.showNormal();
-  ASSERT_TRUE(WaitFor([&] { return !form.isMaximized(); }, 2000));
-  QCoreApplication::processEvents();
-  const QRect area = screen->availableGeometry();
-  EXPECT_TRUE(area.contains(form.frameGeometry())) << form.frameGeometry().width();
-  form.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  std::vector<std::string> order;
-  for (int i = 0; i < 3; ++i) {
-    order.push_back(QApplication::focusWidget()->objectName().toStdString());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"btInstall", "Button2", "DirN"}));
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // back to Install, then Exit
-  ASSERT_EQ(QApplication::focusWidget()->objectName().toStdString(), "Button2");
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-  EXPECT_FALSE(form.isVisible());
-}
-
-TEST_F(FormLayoutTest, FocusStartsVisiblyOnInstallAndEnterPressesTheFocusedButton) {
-  const std::string folder = Path("packs").string() + "/";
-  TForm1 form;
-  form.findChild<QLineEdit*>("DirN")->setText(QString::fromStdString(folder));
-  int prompts = 0;
-  form.SetDirectoryPrompt([&](QWidget*, const std::string&) {
-    ++prompts;
-    return std::optional<std::string>();
-  });
-  form.show();
-  form.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "btInstall");
-  // The focus frame shows.
-  EXPECT_TRUE(WaitFor([&] { return form.testAttribute(Qt::WA_KeyboardFocusChange); }, 2000));
-
-  auto* browse = form.findChild<QPushButton*>("Button3");
-  browse->setFocus();
-  QTest::keyClick(browse, Qt::Key_Return);
-  EXPECT_EQ(prompts, 1);
-  QTest::keyClick(browse, Qt::Key_Enter);
-  EXPECT_EQ(prompts, 2);
-  // Other keys are not presses.
-  QTest::keyClick(browse, Qt::Key_A);
-  EXPECT_EQ(prompts, 2);
-
-  auto* install = form.findChild<QPushButton*>("btInstall");
-  install->setFocus();
-  QTest::keyClick(install, Qt::Key_Return);
-  ASSERT_TRUE(toolkit_.exceptions.empty()) << toolkit_.exceptions[0];
-  EXPECT_TRUE(fs::exists(folder + "Tessaline.wpk"));
-  EXPECT_FALSE(form.isVisible());
-}
-
-TEST_F(FormLayoutTest, TabGoesInstallExitDestinationAndSkipsBrowse) {
-  TForm1 form;
-  form.show();
-  form.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  auto* install = form.findChild<QWidget*>("btInstall");
-  install->setFocus();
-  std::vector<std::string> order;
-  for (int i = 0; i < 4; ++i) {
-    order.push_back(QApplication::focusWidget()->objectName().toStdString());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"btInstall", "Button2", "DirN", "btInstall"}));
-  auto* dir_n = form.findChild<QLineEdit*>("DirN");
-  EXPECT_TRUE(dir_n->isReadOnly());
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 // The installer executable run as a user or a script runs it: help, version,
 // mistakes, no display, screenshot, the window quitting after its first
 // paint, and the installation without a window.
-#include <sys/wait.h>
-
 #include <QImage>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "program_run.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {
@@ -16,43 +15,30 @@ namespace {
 
 #ifdef TESSALINE_EXECUTABLE
 
-struct Outcome {
-  int status = -1;  // the exit status; -1 when the program did not exit normally
-  std::string out, err;
-};
+using Args = std::vector<std::string>;
 
 class InstallerExecutableTest : public WindowTest {
  protected:
   // Runs the installer with a clean environment: no display unless `env`
   // gives one, the test's own hive, and a temporary folder of its own.
-  Outcome Start(const std::string& args, const std::string& env = "") {
-    std::filesystem::create_directories(Path("tmp"));
-    const std::string command =
-        "env -i PATH=/usr/bin:/bin HOME=" + dir_.string() + " TMPDIR=" + Path("tmp").string() +
-        " WENLORA_REGISTRY=" + HivePath().string() + " " + env + " " + TESSALINE_EXECUTABLE + " " +
-        args + " >" + Path("out").string() + " 2>" + Path("err").string();
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    if (raw != -1 && WIFEXITED(raw)) run.status = WEXITSTATUS(raw);
-    run.out = ReadFile(Path("out"));
-    run.err = ReadFile(Path("err"));
-    return run;
+  ProgramOutcome Start(const Args& args, const Args& env = {}) {
+    return RunInstaller(args, dir_.string(), HivePath().string(), env);
   }
 };
 
 TEST_F(InstallerExecutableTest, HelpVersionAndMistakes) {
-  Outcome help = Start("--help");
+  ProgramOutcome help = Start({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: tessaline"), std::string::npos);
   EXPECT_NE(help.out.find("--screenshot"), std::string::npos);
   EXPECT_EQ(help.err, "");
 
-  Outcome version = Start("--version");
+  ProgramOutcome version = Start({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("tessaline ", 0), 0u);
   EXPECT_NE(version.out.find("Tessaline"), std::string::npos);
 
-  Outcome bogus = Start("--bogus");
+  ProgramOutcome bogus = Start({"--bogus"});
   EXPECT_EQ(bogus.status, 2);
   EXPECT_EQ(bogus.out, "");
   EXPECT_NE(bogus.err.find("unknown option '--bogus'"), std::string::npos);
@@ -62,23 +48,24 @@ TEST_F(InstallerExecutableTest, HelpVersionAndMistakes) {
 // anything starts, instead of leaving every message untranslated.
 TEST_F(InstallerExecutableTest, ADictionaryNamedThatCannotBeReadIsAMistake) {
   const std::string missing = Path("missing.dic").string();
-  for (const std::string& args :
-       {std::string("--translate x"), "--install " + Path("d").string()}) {
-    SCOPED_TRACE(args);
-    Outcome run = Start("--dictionary " + missing + " " + args);
+  for (const Args& args : {Args{"--translate", "x"}, Args{"--install", Path("d").string()}}) {
+    SCOPED_TRACE(args.front());
+    Args full = {"--dictionary", missing};
+    full.insert(full.end(), args.begin(), args.end());
+    ProgramOutcome run = Start(full);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "tessaline: cannot use the dictionary '" + missing +
                            "': No such file or directory\n");
   }
   EXPECT_FALSE(std::filesystem::exists(Path("d")));
-  Outcome folder = Start("--dictionary " + Path("tmp").string() + " --translate x");
+  ProgramOutcome folder = Start({"--dictionary", Path("tmp").string(), "--translate", "x"});
   EXPECT_EQ(folder.status, 2);
   EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;
 }
 
 TEST_F(InstallerExecutableTest, WithoutADisplayTheWindowSaysHowToRunHeadless) {
-  Outcome run = Start("");
+  ProgramOutcome run = Start({});
   EXPECT_EQ(run.status, 1);  // an exit, not an abort
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
@@ -87,19 +74,77 @@ TEST_F(InstallerExecutableTest, WithoutADisplayTheWindowSaysHowToRunHeadless) {
   EXPECT_NE(run.err.find("--install"), std::string::npos);
 }
 
+// A display that is named but cannot be reached (no server behind it): every
+// run without a window works as without a display, and the window ends with
+// one line naming what it could not reach, never with an abort.
+TEST_F(InstallerExecutableTest, AnUnreachableDisplayStopsOnlyTheWindow) {
+  const std::string pack = Path("packs").string() + "/Tessaline.wpk";
+  const std::string shot = Path("shot.png").string();
+  struct Row {
+    Args args;
+    int status;
+    std::string out;  // "*" when only the status and the quiet error stream count
+  };
+  const std::vector<Row> rows = {
+      {{"--install", Path("packs").string()}, 0, "Pack installation finished\n" + pack + "\n"},
+      {{"--list"}, 0, "*"},
+      {{"--verify"}, 0, "ok: " + pack + "\n"},
+      {{"--translate", "x"}, 0, "x\n"},
+      {{"--screenshot", shot}, 0, ""},
+      {{"--uninstall"}, 0, "uninstalled: " + pack + "\n"},
+  };
+  struct Display {
+    Args env;
+    std::string named;  // what the window's message names
+  };
+  const std::vector<Display> displays = {
+      {{"DISPLAY=:987"}, ":987"},
+      {{"WAYLAND_DISPLAY=wayland-987"}, "wayland-987"},
+      {{"DISPLAY=:987", "WAYLAND_DISPLAY=wayland-987"}, ":987 or wayland-987"},
+      {{"DISPLAY=:987", "QT_QPA_PLATFORM=xcb"}, ":987"},
+  };
+  for (const Display& display : displays) {
+    SCOPED_TRACE(display.named);
+    Args env = display.env;
+    env.push_back("XDG_RUNTIME_DIR=" + dir_.string());  // no Wayland socket there
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.args.front());
+      const ProgramOutcome run = Start(row.args, env);
+      EXPECT_EQ(run.status, row.status);
+      if (row.out != "*") {
+        EXPECT_EQ(run.out, row.out);
+      }
+      EXPECT_EQ(run.err, "");
+    }
+    EXPECT_EQ(QImage(QString::fromStdString(shot)).size(), QSize(688, 453));
+    const ProgramOutcome window = Start({}, env);
+    EXPECT_EQ(window.status, 1);
+    EXPECT_EQ(window.out, "");
+    EXPECT_EQ(window.err, "tessaline: cannot reach the display " + display.named +
+                              "; the installer window needs one (without it, use --install "
+                              "[DIR] to install or --screenshot FILE.png to see the window)\n");
+  }
+}
+
 TEST_F(InstallerExecutableTest, ScreenshotWithoutADisplay) {
   const std::string file = Path("window.png").string();
-  Outcome run = Start("--screenshot " + file + " --size 800x600");
+  ProgramOutcome run = Start({"--screenshot", file, "--size", "800x600"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(QImage(QString::fromStdString(file)).size(), QSize(800, 600));
 
-  Outcome unwritable = Start("--screenshot " + Path("no/such/dir/x.png").string());
-  EXPECT_EQ(unwritable.status, 1);
-  EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
+  // A file that cannot be written: status 1, the file and the reason.
+  for (const auto& [target, reason] :
+       {std::pair(Path("no/such/dir/x.png").string(), "No such file or directory"),
+        std::pair(std::string("/dev/full"), "No space left on device")}) {
+    ProgramOutcome unwritable = Start({"--screenshot", target});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err,
+              "tessaline: cannot write the screenshot to " + target + ": " + reason + "\n");
+  }
 
   // A suffix that is no picture format is refused before anything is written.
-  Outcome unknown = Start("--screenshot " + Path("window.xyz").string());
+  ProgramOutcome unknown = Start({"--screenshot", Path("window.xyz").string()});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("window.xyz"), std::string::npos) << unknown.err;
   EXPECT_FALSE(std::filesystem::exists(Path("window.xyz")));
@@ -108,14 +153,14 @@ TEST_F(InstallerExecutableTest, ScreenshotWithoutADisplay) {
 TEST_F(InstallerExecutableTest, WindowStartsMaximisedPaintsAndQuitsWhenAsked) {
   // The start-up measurement's way of running the whole window: it must end
   // by itself once the backdrop has been painted.
-  Outcome run = Start("", "QT_QPA_PLATFORM=offscreen TESSALINE_EXIT_AFTER_FIRST_PAINT=1");
+  ProgramOutcome run = Start({}, {"QT_QPA_PLATFORM=offscreen", "TESSALINE_EXIT_AFTER_FIRST_PAINT=1"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
 }
 
 TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
   const std::filesystem::path folder = Path("packs");
-  Outcome run = Start("--install " + folder.string());
+  ProgramOutcome run = Start({"--install", folder.string()});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::filesystem::path pack = folder / "Tessaline.wpk";
   EXPECT_EQ(run.out, "Pack installation finished\n" + pack.string() + "\n");
@@ -125,7 +170,7 @@ TEST_F(InstallerExecutableTest, InstallWithoutAWindow) {
 
   // A destination under a plain file fails with the reason, status 1.
   std::ofstream(Path("plain")) << "x";
-  Outcome failed = Start("--install " + Path("plain/sub").string());
+  ProgramOutcome failed = Start({"--install", Path("plain/sub").string()});
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.err.find("Cannot create file"), std::string::npos) << failed.err;
 }
@@ -139,7 +184,7 @@ TEST_F(InstallerExecutableTest, ModulesStartInOrderAndStopInReverse) {
     SCOPED_TRACE(folder);
     std::ofstream(Path("plain")) << "x";
     std::filesystem::remove(Path("trace"));
-    Start("--install " + folder, "TESSALINE_MODULE_TRACE=" + Path("trace").string());
+    Start({"--install", folder}, {"TESSALINE_MODULE_TRACE=" + Path("trace").string()});
     std::vector<std::string> lines;
     std::istringstream trace(ReadFile(Path("trace")));
     for (std::string line; std::getline(trace, line);) lines.push_back(line);
