@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "installer/destination.h"
 #include "installer/folders.h"
 #include "installer/identity.h"
 #include "installer/pack_copy.h"
@@ -43,6 +44,12 @@ std::string PackFolderFor(const std::string& dir_n) {
   // A directory part of separators only is the root, which stands where a
   // bare drive would.
   if (folder.empty() && !part.empty()) return "/";
+  // An absolute folder is recorded normal, whatever the game's value or the
+  // user gave: no "." or ".." names, no doubled "/".
+  if (folder.starts_with('/')) {
+    folder = DestinationForFolder(folder);
+    if (folder.size() > 1) folder.pop_back();
+  }
   return folder;
 }
 

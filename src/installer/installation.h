@@ -13,7 +13,8 @@ namespace tessaline {
 // The folder the installation uses for the destination text `dir_n`: its
 // directory part (up to and including the last "/") with every trailing "/"
 // removed; "/" when that leaves nothing of a non-empty directory part (the
-// root); empty when `dir_n` has no "/" at all.
+// root); empty when `dir_n` has no "/" at all. An absolute folder is made
+// normal as DestinationForFolder makes it (destination.h).
 std::string PackFolderFor(const std::string& dir_n);
 
 // The pack file's path for `dir_n`: PackFolderFor(dir_n), one "/", pack_name,

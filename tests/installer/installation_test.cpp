@@ -48,6 +48,10 @@ TEST(PackPathForTest, FolderIsTheDirectoryPartWithoutTrailingSlashes) {
       {"///", "/", "/Tessaline.wpk"},
       {"/name", "/", "/Tessaline.wpk"},
       {"rel/dir/", "rel/dir", "rel/dir/Tessaline.wpk"},
+      // The game's value as it stored it, made normal: the path recorded.
+      {"/games/./wenlora//wenlora.exe", "/games/wenlora", "/games/wenlora/Tessaline.wpk"},
+      {"/games/old/../wenlora/", "/games/wenlora", "/games/wenlora/Tessaline.wpk"},
+      {"/../x", "/", "/Tessaline.wpk"},
       // No folder at all.
       {"", "", ""},
       {"C:", "", ""},
