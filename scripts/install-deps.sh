@@ -20,6 +20,9 @@ packages=(
   fonts-dejavu-core                 # the fonts the window renders with
   binutils                          # objcopy, to extract embedded resources
   dpkg-dev file                     # `make package` (CPack DEB)
+  lintian                           # the package test checks the .deb as Debian does
+  desktop-file-utils                # desktop-file-validate, for the desktop entry
+  appstream                         # appstreamcli validate, for the AppStream metainfo
 )
 
 missing=()
