@@ -138,6 +138,9 @@ TEST_F(ResourceWriterTest, BasesThatCannotTakeResourcesAreRefusedWithTheReason) 
   positions.MakeProgram(1);
   Bytes outside = positions.Build({{".text", Bytes(16, 1)}, {".rsrc.PACK", {1}}});
   positions.Put(outside, positions.Field(3, 24), 8, 1u << 30);  // .rsrc.PACK's offset
+  // Program headers read from the file header, which a rewrite changes.
+  Bytes overlapping = program;
+  positions.Put(overlapping, 0x20, 8, 16);  // e_phoff
   struct Case {
     const char* what;
     std::string base;
@@ -150,6 +153,8 @@ TEST_F(ResourceWriterTest, BasesThatCannotTakeResourcesAreRefusedWithTheReason) 
        "it is not a program (an ELF file of type 1)"},
       {"cut off", AsString(program).substr(0, 40), "it is not an ELF file"},
       {"section outside", AsString(outside), "its headers are damaged (section 3 lies outside"},
+      {"headers in headers", AsString(overlapping),
+       "its headers are damaged (program headers inside the file header)"},
       {"loaded resource", AsString(loaded_resources.Build({{".text", {1}}, {".rsrc.PACK", {2}}})),
        "its resource section .rsrc.PACK is loaded with the program"},
       {"two of a name",

@@ -120,6 +120,7 @@ struct ResourceWriter::Parsed {
   GElf_Ehdr ehdr{};
   std::vector<Section> sections;  // by number, the null section first
   std::size_t names_index = 0;
+  std::uint64_t file_header_size = 0;
   std::uint64_t loaded_end = 0;
 
   bool Loaded(const Section& s) const { return (s.header.sh_flags & SHF_ALLOC) != 0; }
@@ -144,8 +145,11 @@ void ResourceWriter::Parsed::ReadHeaders(Elf* elf) {
   if (ehdr.e_type != ET_EXEC && ehdr.e_type != ET_DYN) {
     Refuse("it is not a program (an ELF file of type " + std::to_string(ehdr.e_type) + ")");
   }
-  loaded_end = gelf_fsize(elf, ELF_T_EHDR, 1, EV_CURRENT);
-  if (loaded_end == 0 || base.size() < loaded_end) RefuseDamaged("the file header is cut off");
+  file_header_size = gelf_fsize(elf, ELF_T_EHDR, 1, EV_CURRENT);
+  if (file_header_size == 0 || base.size() < file_header_size) {
+    RefuseDamaged("the file header is cut off");
+  }
+  loaded_end = file_header_size;
 }
 
 void ResourceWriter::Parsed::ReadSegments(Elf* elf) {
@@ -154,6 +158,8 @@ void ResourceWriter::Parsed::ReadSegments(Elf* elf) {
   if (count == 0) Refuse("it is not a program (it has no program headers)");
   const std::uint64_t table = gelf_fsize(elf, ELF_T_PHDR, count, EV_CURRENT);
   if (!Inside(ehdr.e_phoff, table, base.size())) RefuseDamaged("program headers outside the file");
+  // The file header is written anew; nothing else may lie in it.
+  if (ehdr.e_phoff < file_header_size) RefuseDamaged("program headers inside the file header");
   loaded_end = std::max(loaded_end, ehdr.e_phoff + table);
   for (std::size_t i = 0; i < count; ++i) {
     GElf_Phdr segment;
@@ -176,7 +182,8 @@ void ResourceWriter::Parsed::CheckSection(std::size_t index, const Section& s) {
   if (alignment > kMaxAlignment || (alignment & (alignment - 1)) != 0) {
     RefuseDamaged(number + " has an alignment of " + std::to_string(alignment));
   }
-  if (Loaded(s) && HasBytes(s)) {
+  if (Loaded(s) && HasBytes(s) && s.header.sh_size > 0) {
+    if (s.header.sh_offset < file_header_size) RefuseDamaged(number + " lies in the file header");
     loaded_end = std::max(loaded_end, s.header.sh_offset + s.header.sh_size);
   }
   if (Loaded(s) && s.name.starts_with(ResourceSectionName(""))) {
