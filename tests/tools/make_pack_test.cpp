@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/elf_builder.h"
 #include "common/fail_each_step.h"
 #include "common/test_support.h"
 #include "installer/identity.h"
-#include "os/process.h"
 #include "pack_sheet/card_sheet.h"
 #include "sheet_pictures.h"
 #include "support/resources.h"
@@ -32,9 +32,13 @@ std::string ResourceOf(const std::string& path, const std::string& name) {
 class MakePackTest : public testing::Test {
  protected:
   void SetUp() override {
-    // This test program, given the window's resources, stands in for the
-    // tessaline program; the program itself carries none of them.
-    plain_ = dir_.Write("plain", test::ReadFile(ExecutablePath()));
+    // A small program with the window's resources stands in for the
+    // tessaline program (the end-to-end test uses the real one); without
+    // them it is some other program.
+    test::ElfBuilder builder(true, false);
+    builder.MakeProgram(1);
+    const test::ElfBuilder::Bytes plain = builder.Build({{".text", {0x90, 0xc3}}});
+    plain_ = dir_.Write("plain", {plain.begin(), plain.end()});
     base_ = dir_.Write(
         "tessaline",
         ResourceWriter(test::ReadFile(plain_))
