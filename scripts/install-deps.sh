@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev                      # Widgets, Test, uic/moc/rcc
   nlohmann-json3-dev                # JSON output of --list --json
   libpng-dev                        # card sheets given as PNG
+  libelf-dev                        # tessaline-pack rewrites the resource sections (elfutils' libelf)
   xvfb xauth                        # a display for `make run` on headless machines
   x11-utils                         # xprop, xwininfo: the window and desktop tests read windows under Xvfb
   openbox                           # the window manager the desktop tests (tests/desktop) run under
@@ -19,6 +20,9 @@ packages=(
   fonts-dejavu-core                 # the fonts the window renders with
   binutils                          # objcopy, to extract embedded resources
   dpkg-dev file                     # `make package` (CPack DEB)
+  lintian                           # the package test checks the .deb as Debian does
+  desktop-file-utils                # desktop-file-validate, for the desktop entry
+  appstream                         # appstreamcli validate, for the AppStream metainfo
 )
 
 missing=()

@@ -5,21 +5,16 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 
-#include "support/exception.h"
 #include "os/files.h"
+#include "os/process.h"
+#include "support/exception.h"
 
 namespace tessaline {
 
 namespace {
-
-// The table of embedded resources. Filled during static initialisation by the
-// executable's generated registration code, read afterwards.
-std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
-  static std::map<std::string, std::span<const std::byte>, std::less<>> table;
-  return table;
-}
 
 [[noreturn]] void ThrowNotFound(std::string_view name) {
   throw Exception("Resource " + std::string(name) + " not found");
@@ -146,6 +141,77 @@ void ResolveLargeCounts(ElfFile& file, SectionTable& table) {
   if (table.names_index >= table.count) file.Damaged();
 }
 
+// Calls `found` with each section of `file` whose name is ".rsrc." and a
+// resource name of at most kMaxResourceName bytes, in the order of the
+// section table, until `found` returns true.
+template <typename Found>
+void ForEachResourceSection(ElfFile& file, Found found) {
+  SectionTable table = ReadFileHeader(file);
+  if (table.offset == 0) return;  // no section table at all
+  ResolveLargeCounts(file, table);
+  const Section names = ReadSection(file, table, table.names_index);
+  if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
+  const std::string prefix = ResourceSectionName("");
+  std::string candidate;
+  for (std::uint64_t i = 0; i < table.count; ++i) {
+    const Section s = ReadSection(file, table, i);
+    if (s.name >= names.size) continue;  // a name outside the name table matches nothing
+    const std::uint64_t room =
+        std::min<std::uint64_t>(names.size - s.name, prefix.size() + kMaxResourceName + 1);
+    candidate.assign(static_cast<std::size_t>(room), '\0');
+    file.Read(names.offset + s.name, candidate.data(), room);
+    const std::size_t end = candidate.find('\0');
+    if (end == std::string::npos || end <= prefix.size() || !candidate.starts_with(prefix)) {
+      continue;
+    }
+    if (found(std::string_view(candidate).substr(prefix.size(), end - prefix.size()), s)) return;
+  }
+}
+
+std::vector<std::byte> SectionBytes(ElfFile& file, const Section& s) {
+  if (s.type == kSectionNoBits) return {};
+  if (s.offset > file.size() || s.size > file.size() - s.offset) file.Damaged();
+  std::vector<std::byte> bytes(static_cast<std::size_t>(s.size));
+  if (!bytes.empty()) file.Read(s.offset, bytes.data(), s.size);
+  return bytes;
+}
+
+// The running program's resources: read from its own file on the first
+// lookup, kept for the rest of the process.
+class OwnResources {
+ public:
+  static OwnResources& Get() {
+    static OwnResources resources;
+    return resources;
+  }
+
+  // Reads the program's file once; a read that fails is tried again on the
+  // next call.
+  void Load() {
+    std::call_once(loaded_, [this] {
+      ElfFile file(RunningImagePath());
+      ForEachResourceSection(file, [&](std::string_view name, const Section& s) {
+        // The first section of a name counts, as for ReadResourceFromFile.
+        if (!bytes_.contains(name)) bytes_.emplace(std::string(name), SectionBytes(file, s));
+        return false;
+      });
+      for (const auto& [name, bytes] : bytes_) table_.emplace(name, bytes);
+    });
+  }
+
+  std::map<std::string, std::span<const std::byte>, std::less<>>& table() { return table_; }
+
+ private:
+  std::once_flag loaded_;
+  std::map<std::string, std::vector<std::byte>, std::less<>> bytes_;
+  std::map<std::string, std::span<const std::byte>, std::less<>> table_;
+};
+
+std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
+  OwnResources::Get().Load();
+  return OwnResources::Get().table();
+}
+
 }  // namespace
 
 std::string ResourceSectionName(std::string_view name) {
@@ -168,29 +234,16 @@ std::span<const std::byte> FindResource(std::string_view name) {
 
 std::vector<std::byte> ReadResourceFromFile(const std::string& path, std::string_view name) {
   ElfFile file(path);
-  SectionTable table = ReadFileHeader(file);
-  if (table.offset == 0) ThrowNotFound(name);  // no section table at all
-  ResolveLargeCounts(file, table);
-
-  const Section names = ReadSection(file, table, table.names_index);
-  if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
-  const std::string wanted = ResourceSectionName(name);
-  std::string candidate(wanted.size() + 1, '\0');
-  for (std::uint64_t i = 0; i < table.count; ++i) {
-    const Section s = ReadSection(file, table, i);
-    // The name must fit, with its terminating zero, inside the name table.
-    if (s.name >= names.size || names.size - s.name < wanted.size() + 1) continue;
-    file.Read(names.offset + s.name, candidate.data(), wanted.size() + 1);
-    if (candidate.compare(0, wanted.size(), wanted) != 0 || candidate[wanted.size()] != '\0') {
-      continue;
-    }
-    if (s.type == kSectionNoBits) return {};
-    if (s.offset > file.size() || s.size > file.size() - s.offset) file.Damaged();
-    std::vector<std::byte> bytes(static_cast<std::size_t>(s.size));
-    if (!bytes.empty()) file.Read(s.offset, bytes.data(), s.size);
-    return bytes;
-  }
-  ThrowNotFound(name);
+  std::vector<std::byte> bytes;
+  bool found = false;
+  ForEachResourceSection(file, [&](std::string_view candidate, const Section& s) {
+    if (candidate != name) return false;
+    bytes = SectionBytes(file, s);
+    found = true;
+    return true;
+  });
+  if (!found) ThrowNotFound(name);
+  return bytes;
 }
 
 }  // namespace tessaline

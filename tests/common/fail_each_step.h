@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 

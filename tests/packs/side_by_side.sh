@@ -4,7 +4,7 @@
 # hive holds both records, that each pack file carries its own card sheet, and
 # that the dictionary beside an executable translates what --translate prints.
 set -euo pipefail
-tessaline=$1 kestrel=$2 kestrel_sheet=$3 resources=$4
+tessaline=$1 kestrel=$2 kestrel_bmp=$3 resources=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export WENLORA_REGISTRY="$work/system.reg"
@@ -30,9 +30,17 @@ if command -v objcopy >/dev/null; then
   objcopy --dump-section .rsrc.PACK="$work/t.dib" "$work/packs/Tessaline.wpk" "$work/t.elf"
   cmp "$work/t.dib" "$resources/pack.bmp" || fail "Tessaline.wpk carries another sheet"
   objcopy --dump-section .rsrc.PACK="$work/k.dib" "$work/packs/Kestrel.wpk" "$work/k.elf"
-  cmp "$work/k.dib" "$kestrel_sheet" || fail "Kestrel.wpk carries another sheet"
-  # The checked sheet is the author's bitmap without its 14-byte file header.
-  [ "$(head -c 4 "$work/k.dib" | od -An -tu4 | tr -d ' ')" = 40 ] || fail "Kestrel's sheet has a file header"
+  # The PNG became a bitmap without file header, of the picture's size, at 8
+  # bits per pixel (it has 72 colours); kestrel.bmp is the same picture.
+  u32() { od -An -tu4 -j "$2" -N 4 "$1" | tr -d ' '; }
+  [ "$(u32 "$work/k.dib" 0)" = 40 ] || fail "Kestrel's sheet has a file header"
+  [ "$(u32 "$work/k.dib" 4)" = "$(u32 "$kestrel_bmp" 18)" ] || fail "Kestrel's sheet is another width"
+  [ "$(u32 "$work/k.dib" 8)" = "$(u32 "$kestrel_bmp" 22)" ] || fail "Kestrel's sheet is another height"
+  [ "$(od -An -tu2 -j 14 -N 2 "$work/k.dib" | tr -d ' ')" = 8 ] || fail "Kestrel's sheet is not 8 bits"
+  # The identity the pack carries.
+  objcopy --dump-section .rsrc.IDENTITY="$work/k.id" "$work/packs/Kestrel.wpk" "$work/k.elf"
+  [ "$(cat "$work/k.id")" = "$(printf 'Number=2\nCyrillicTitle=Пустельга\nTitle=Kestrel')" ] ||
+    fail "Kestrel's identity: $(cat "$work/k.id")"
 fi
 
 # A dictionary beside the executable is the one --translate reads.

@@ -7,6 +7,7 @@
 
 #include "common/test_support.h"
 #include "drawing/bitmap.h"
+#include "pack_sheet/card_sheet.h"
 
 namespace tessaline {
 namespace {
@@ -31,7 +32,7 @@ void ExpectSamePixels(const Bitmap& a, const Bitmap& b) {
 TEST(PngSheetTest, FewColoursGiveAnIndexedBitmapOfTheSamePicture) {
   const std::vector<std::byte> png = Load("tests/packs/kestrel.png");
   ASSERT_TRUE(IsPng(png));
-  const std::vector<std::byte> dib = PngToDib(png);
+  const std::vector<std::byte> dib = PngToDib(png, kMaxSheetWidth, kMaxSheetHeight);
   const Bitmap converted = Bitmap::FromDib(dib);
   EXPECT_EQ(converted.BitsPerPixel(), 8);
   EXPECT_EQ(std::to_integer<int>(dib[0]), 40);   // no file header
@@ -40,8 +41,8 @@ TEST(PngSheetTest, FewColoursGiveAnIndexedBitmapOfTheSamePicture) {
 }
 
 TEST(PngSheetTest, ManyColoursGiveTwentyFourBits) {
-  const Bitmap converted =
-      Bitmap::FromDib(PngToDib(Load("fuzz/corpus/png_sheet_fuzz/many_colours.png")));
+  const Bitmap converted = Bitmap::FromDib(PngToDib(
+      Load("fuzz/corpus/png_sheet_fuzz/many_colours.png"), kMaxSheetWidth, kMaxSheetHeight));
   EXPECT_EQ(converted.BitsPerPixel(), 24);
   ASSERT_EQ(converted.Width(), 18);
   ASSERT_EQ(converted.Height(), 16);
@@ -58,10 +59,10 @@ TEST(PngSheetTest, ManyColoursGiveTwentyFourBits) {
 TEST(PngSheetTest, DamagedDataIsRefusedWithTheReason) {
   std::vector<std::byte> png = Load("tests/packs/kestrel.png");
   png.resize(png.size() / 2);
-  EXPECT_THROW(PngToDib(png), std::runtime_error);
+  EXPECT_THROW(PngToDib(png, kMaxSheetWidth, kMaxSheetHeight), std::runtime_error);
   EXPECT_FALSE(IsPng(Load("tests/packs/kestrel.bmp")));
   try {
-    PngToDib(Load("tests/packs/kestrel.bmp"));
+    PngToDib(Load("tests/packs/kestrel.bmp"), kMaxSheetWidth, kMaxSheetHeight);
     FAIL() << "a bitmap was taken for a PNG";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("PNG image is not valid: ", 0), 0u) << e.what();

@@ -93,26 +93,32 @@ bool IsPng(std::span<const std::byte> data) {
   return data.size() >= 8 && png_sig_cmp(reinterpret_cast<png_const_bytep>(data.data()), 0, 8) == 0;
 }
 
-std::vector<std::byte> PngToDib(std::span<const std::byte> data) {
+std::vector<std::byte> PngToDib(std::span<const std::byte> data, std::uint32_t max_width,
+                                std::uint32_t max_height) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
+  // Whatever way this ends (an allocation that fails included), libpng's
+  // state goes with it; png_image_free does nothing once it is gone.
+  struct Release {
+    png_image& image;
+    ~Release() { png_image_free(&image); }
+  } release{image};
   if (!png_image_begin_read_from_memory(&image, data.data(), data.size())) {
     throw std::runtime_error(std::string("PNG image is not valid: ") + image.message);
   }
-  if (image.width == 0 || image.height == 0 ||
+  if (image.width > max_width || image.height > max_height ||
       static_cast<std::int64_t>(image.width) * image.height > kMaxBitmapPixels) {
-    png_image_free(&image);
-    throw std::runtime_error("PNG image is too large: " + std::to_string(image.width) + " x " +
-                             std::to_string(image.height));
+    throw PngTooLarge(image.width, image.height);
+  }
+  if (image.width == 0 || image.height == 0) {
+    throw std::runtime_error("PNG image is not valid: it has no pixels");
   }
   image.format = PNG_FORMAT_BGR;
   std::vector<std::uint8_t> bgr(PNG_IMAGE_SIZE(image));
   const png_color black{0, 0, 0};
   if (!png_image_finish_read(&image, &black, bgr.data(), 0, nullptr)) {
-    const std::string reason = image.message;
-    png_image_free(&image);
-    throw std::runtime_error("PNG image is not valid: " + reason);
+    throw std::runtime_error(std::string("PNG image is not valid: ") + image.message);
   }
   if (const auto palette = Palette(bgr)) return Indexed(image.width, image.height, bgr, *palette);
   return Direct(image.width, image.height, bgr);

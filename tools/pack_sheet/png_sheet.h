@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 namespace tessaline {
@@ -17,9 +19,24 @@ namespace tessaline {
 // Whether `data` starts with the PNG signature.
 bool IsPng(std::span<const std::byte> data);
 
-// Decodes the PNG `data` with libpng and returns the bitmap. Throws
-// std::runtime_error with libpng's reason for data that is not a PNG it can
-// decode, and for pictures larger than kMaxBitmapPixels (drawing/bitmap.h).
-std::vector<std::byte> PngToDib(std::span<const std::byte> data);
+// A PNG that declares a picture larger than the caller takes.
+class PngTooLarge : public std::runtime_error {
+ public:
+  PngTooLarge(std::uint32_t w, std::uint32_t h)
+      : std::runtime_error("PNG image is too large: " + std::to_string(w) + " x " +
+                           std::to_string(h)),
+        width(w),
+        height(h) {}
+  std::uint32_t width;
+  std::uint32_t height;
+};
+
+// Decodes the PNG `data` with libpng and returns the bitmap. Only the header
+// is read before the picture's size is checked: one wider than `max_width`
+// or higher than `max_height` throws PngTooLarge before any memory is taken
+// for its pixels. Throws std::runtime_error with libpng's reason for data
+// that is not a PNG it can decode.
+std::vector<std::byte> PngToDib(std::span<const std::byte> data, std::uint32_t max_width,
+                                std::uint32_t max_height);
 
 }  // namespace tessaline

@@ -1,13 +1,19 @@
-// The installer of one card pack. Its identity comes from the build (see
-// cmake/TessalinePack.cmake), so every pack is built from this same file.
+// The installer of one card pack. Every pack is this same program; its
+// identity and card sheet are its resources IDENTITY and PACK, which
+// tessaline-pack writes into a copy of it (tools/tessaline_pack).
+#include <exception>
+#include <iostream>
+
 #include "installer/window/installer_main.h"
 
-#ifndef TESSALINE_PACK_NUMBER
-#error "TESSALINE_PACK_NUMBER, TESSALINE_PACK_NAME and TESSALINE_PACK_NAME_CYR must be defined"
-#endif
-
 int main(int argc, char** argv) {
-  const tessaline::PackIdentity identity{TESSALINE_PACK_NUMBER, TESSALINE_PACK_NAME,
-                                         TESSALINE_PACK_NAME_CYR};
+  tessaline::PackIdentity identity;
+  try {
+    identity = tessaline::ProgramIdentity();
+  } catch (const std::exception& error) {
+    std::cerr << (argc > 0 && argv[0] != nullptr ? argv[0] : "tessaline") << ": " << error.what()
+              << "\n";
+    return 1;
+  }
   return tessaline::InstallerMain(argc, argv, identity);
 }
