@@ -5,7 +5,8 @@
 #
 # Adds to <target> a generated source that places each file's bytes, exactly,
 # in an ELF section of its own named ".rsrc.<NAME>". The sections are not
-# loaded with the program (no "a" flag): the linker puts them after the
+# loaded with the program (no "a" flag) and kept by the linker's removal of
+# unused sections ("R", retained): the linker puts them after the
 # loaded image, where tessaline::FindResource("NAME") (support/resources.h)
 # reads them from the program's own file, tessaline-pack can replace them,
 # and
@@ -47,7 +48,7 @@ function(tessaline_embed_resources target)
     string(REPLACE "\\" "\\\\" quoted "${path}")
     string(REPLACE "\"" "\\\"" quoted "${quoted}")
     string(APPEND asm
-      "    .section .rsrc.${name},\"\",@progbits\n"
+      "    .section .rsrc.${name},\"R\",@progbits\n"
       "    .incbin \"${quoted}\"\n"
       "    .previous\n")
   endwhile()
