@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -41,7 +40,7 @@ struct StepDriver {
   std::function<std::string()> operation;
   // Checks one run; it runs inside a SCOPED_TRACE naming the step.
   std::function<void(const FailedStep&)> check;
-  std::initializer_list<int> codes = {EIO, ENOSPC};
+  std::vector<int> codes = {EIO, ENOSPC};
 };
 
 // Runs the driver and returns how many runs reported a failure.
