@@ -12,7 +12,7 @@
 #include "common/scoped_env.h"
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
-#include "registry/hive.h"
+#include "registry/hive_parse.h"
 #include "registry_fixture.h"
 
 namespace tessaline {

@@ -9,6 +9,7 @@
 #include "common/fault_system.h"
 #include "pack_files.h"
 #include "os/process.h"
+#include "registry/hive_parse.h"
 #include "registry_fixture.h"
 
 namespace tessaline {
