@@ -29,8 +29,10 @@ std::vector<std::string> SplitPath(std::string_view path) {
 }  // namespace
 
 bool IsStorableValueName(std::string_view name) {
-  return name.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos &&
-         utf8::IsValid(name);
+  for (const char c : name) {
+    if (c == '\0' || c == '\r' || c == '\n') return false;
+  }
+  return utf8::IsValid(name);
 }
 
 bool IsStorableKeyName(std::string_view name) {

@@ -75,17 +75,18 @@ HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
 std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no) {
   std::string out;
   for (++pos;; ++pos) {
+    std::size_t run = pos;  // the bytes up to the next quote or backslash go as they are
+    while (run < line.size() && line[run] != '"' && line[run] != '\\') ++run;
+    out.append(line, pos, run - pos);
+    pos = run;
     if (pos >= line.size()) Fail(line_no, "a text without its closing quote");
-    char c = line[pos];
-    if (c == '"') {
+    if (line[pos] == '"') {
       ++pos;
       break;
     }
-    if (c == '\\') {
-      if (++pos >= line.size()) Fail(line_no, "a text without its closing quote");
-      c = line[pos];
-      if (c != '\\' && c != '"') Fail(line_no, std::string("an unknown escape '\\") + c + "'");
-    }
+    if (++pos >= line.size()) Fail(line_no, "a text without its closing quote");
+    const char c = line[pos];
+    if (c != '\\' && c != '"') Fail(line_no, std::string("an unknown escape '\\") + c + "'");
     out.push_back(c);
   }
   if (!IsStorableValueName(out)) {
