@@ -1,5 +1,5 @@
 // Hive files that record many packs, for the benchmarks that compare a hive
-// of 10,000 packs with one of a single pack.
+// of many packs with one of a single pack.
 #pragma once
 
 #include <string>

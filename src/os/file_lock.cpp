@@ -34,6 +34,8 @@ Result<UniqueFd> OpenLockFile(const std::string& path) {
 }
 
 // flock without blocking, tried again with growing pauses until `deadline`.
+// The pauses stay short: a process that takes the lock again and again (a
+// run of writes) leaves it free only for moments, which a waiter must hit.
 Status LockWithin(int fd, int operation, const std::string& path,
                   std::chrono::steady_clock::time_point deadline) {
   System& fs = CurrentSystem();
@@ -45,7 +47,7 @@ Status LockWithin(int fd, int operation, const std::string& path,
     const auto now = fs.Now();
     if (now >= deadline) return SystemError("lock", path, EWOULDBLOCK);
     fs.SleepFor(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    pause = std::min(pause * 2, std::chrono::milliseconds(10));
   }
 }
 

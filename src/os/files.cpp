@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "os/memory.h"
-
 namespace tessaline {
 
 namespace {
@@ -132,16 +130,8 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   }
   System& fs = CurrentSystem();
   // One byte more than the file holds, so that the read which finds its end
-  // has room and the text is never grown (which would copy it) or doubled.
-  // A text read is often edited and written back: room for a little growth
-  // is kept too, so that the edit need not move it. (The room of a large
-  // text costs no memory until it is used: such blocks are mapped page by
-  // page as they are touched.)
-  const auto size = static_cast<std::size_t>(info.st_size);
-  std::string text;
-  text.reserve(size + 1 + size / 32);
-  PrepareToWrite(text.data(), size + 1);
-  text.resize(size + 1);
+  // has room.
+  std::string text(static_cast<std::size_t>(info.st_size) + 1, '\0');
   std::size_t done = 0;
   for (;;) {
     if (done == text.size()) {
@@ -158,27 +148,6 @@ Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, 
   if (done > limit) return SystemError("read", path, kErrorTooLarge);
   text.resize(done);
   return text;
-}
-
-Result<bool> FileHolds(const std::string& path, std::string_view bytes) {
-  struct stat info;
-  Result<UniqueFd> fd = OpenRegularFile(path, info);
-  if (!fd.ok()) return fd.error();
-  if (static_cast<std::uint64_t>(info.st_size) != bytes.size()) return false;
-  System& fs = CurrentSystem();
-  std::vector<char> piece(std::size_t{64} << 10);
-  std::size_t done = 0;
-  for (;;) {
-    const ssize_t n =
-        Retrying([&] { return fs.Read(fd.value().get(), piece.data(), piece.size()); });
-    if (n < 0) return SystemError("read", path, errno);
-    if (n == 0) return done == bytes.size();
-    const auto got = static_cast<std::size_t>(n);
-    if (got > bytes.size() - done || std::memcmp(piece.data(), bytes.data() + done, got) != 0) {
-      return false;  // longer than it was (it grew) or different
-    }
-    done += got;
-  }
 }
 
 Result<bool> SameContents(const std::string& a, const std::string& b) {

@@ -90,11 +90,6 @@ Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int
 Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit,
                                     bool follow_links = true);
 
-// Whether the regular file at `path` holds exactly `bytes`, compared piece by
-// piece through a small buffer, so that checking a large file costs no copy
-// of it. Errors as ReadRegularFile's (without the limit).
-Result<bool> FileHolds(const std::string& path, std::string_view bytes);
-
 // Whether the files at `a` and `b` hold the same bytes. Both must be regular
 // files (kErrorNotRegularFile otherwise); links are followed.
 Result<bool> SameContents(const std::string& a, const std::string& b);

@@ -1,11 +1,11 @@
 #include "registry/hive_file.h"
 
-#include <system_error>
-
 #include "os/file_lock.h"
 #include "os/file_replacement.h"
 #include "os/files.h"
 #include "os/process.h"
+#include "registry/hive_parse.h"
+#include "registry/hive_write.h"
 
 namespace tessaline {
 
@@ -40,18 +40,13 @@ std::string LockPathOf(const std::string& hive) {
   return hive + ".lock";
 }
 
-// A flock on "<hive>.lock". A shared lock that cannot be had because the lock
-// file cannot be opened (read-only folder, no folder yet) is skipped: nobody
-// can be writing through this lock then either.
-FileLock LockHive(const std::string& hive, LockKind kind, std::chrono::milliseconds wait) {
+// The exclusive flock on "<hive>.lock", waited for at most `wait`.
+FileLock LockHive(const std::string& hive, std::chrono::milliseconds wait) {
   const std::string lock_path = LockPathOf(hive);
-  Result<FileLock> lock = FileLock::Acquire(lock_path, kind, wait);
+  Result<FileLock> lock = FileLock::Acquire(lock_path, LockKind::kExclusive, wait);
   if (lock.ok()) return std::move(lock.value());
   const SystemError& error = lock.error();
-  if (error.operation() == "open") {
-    if (kind == LockKind::kShared && error.code() != kErrorNotRegularFile) return FileLock();
-    Fail("Cannot open the registry lock file", error);
-  }
+  if (error.operation() == "open") Fail("Cannot open the registry lock file", error);
   if (error.code() == EWOULDBLOCK) {
     throw ERegistryException("The registry lock file '" + lock_path +
                              "' is held by another program");
@@ -65,6 +60,16 @@ std::string ReadHiveText(const std::string& path) {
   if (text.ok()) return std::move(text.value());
   if (text.code() == ENOENT) return {};
   FailRead(text.error());
+}
+
+// The hive in `text`, read from the file `path`.
+Hive ParseHiveFile(const std::string& path, std::string_view text) {
+  try {
+    return ParseHive(text);
+  } catch (const HiveSyntaxError& e) {
+    throw ERegistryException("The registry file '" + path + "' is damaged at line " +
+                             std::to_string(e.line()) + ": " + e.reason());
+  }
 }
 
 }  // namespace
@@ -144,104 +149,11 @@ std::string HiveFile::WhyNotWritable() const {
   }
 }
 
-void HiveFile::Forget() {
-  cache_valid_ = false;
-  cached_stamp_.reset();
-}
-
-void HiveFile::LoadLocked(const std::string& target) {
-  // The stamp is taken before the bytes are read: a change in between leaves
-  // the kept stamp older than the file, so the next look reads it again.
-  std::optional<FileStamp> stamp;
-  if (Result<struct stat> info = StatPath(target); info.ok() && S_ISREG(info.value().st_mode)) {
-    stamp = StampOf(info.value());
-    if (cache_valid_ && cached_stamp_ == stamp) return;
-    if (!Settled(*stamp, settle_time_)) stamp.reset();
-  }
-  if (cache_valid_) {
-    // The file's bytes are compared with the kept text without reading the
-    // file into memory; a missing file holds the empty text.
-    Result<bool> same = FileHolds(target, cached_.text());
-    if ((same.ok() && same.value()) ||
-        (!same.ok() && same.code() == ENOENT && cached_.text().empty())) {
-      cached_stamp_ = stamp;
-      return;
-    }
-  }
-  std::string text = ReadHiveText(target);
-  Forget();
-  try {
-    cached_ = HiveText::Parse(std::move(text));
-  } catch (const HiveSyntaxError& e) {
-    throw ERegistryException("The registry file '" + target + "' is damaged at line " +
-                             std::to_string(e.line()) + ": " + e.reason());
-  }
-  cached_stamp_ = stamp;
-  cache_valid_ = true;
-}
-
-void HiveFile::Preload() {
-  if (preload_.valid() || cache_valid_ || path_.empty()) return;
-  std::string target;
-  try {
-    target = Target();
-  } catch (const ERegistryException&) {
-    return;  // the call that needs the hive reports it
-  }
-  // The thread works on copies only. It does not wait for another program's
-  // lock: the call that needs the hive waits as it always does.
-  auto read_ahead = [target, settle = settle_time_]() -> std::optional<Preloaded> {
-    try {
-      if (!StatPath(ContainingFolder(target)).ok()) return std::nullopt;
-      const FileLock lock = LockHive(target, LockKind::kShared, std::chrono::milliseconds(0));
-      Result<struct stat> info = StatPath(target);
-      if (!info.ok() || !S_ISREG(info.value().st_mode)) return std::nullopt;
-      std::optional<FileStamp> stamp = StampOf(info.value());
-      if (!Settled(*stamp, settle)) stamp.reset();
-      return Preloaded{HiveText::Parse(ReadHiveText(target)), stamp};
-    } catch (...) {
-      return std::nullopt;
-    }
-  };
-  try {
-    preload_ = std::async(std::launch::async, std::move(read_ahead));
-  } catch (const std::system_error&) {
-    // No thread to be had: the hive is read when it is needed.
-  }
-}
-
-void HiveFile::TakePreload() {
-  if (!preload_.valid()) return;
-  std::optional<Preloaded> preloaded = preload_.get();
-  if (!preloaded || cache_valid_) return;
-  // Kept as if this object had read it: LoadLocked takes it only while the
-  // file keeps its settled stamp or holds its bytes.
-  cached_ = std::move(preloaded->text);
-  cached_stamp_ = preloaded->stamp;
-  cache_valid_ = true;
-}
-
 const Hive& HiveFile::Read() {
   if (path_.empty()) throw ERegistryException(kNoHiveFile);
-  TakePreload();
   const std::string target = Target();
-  if (Result<struct stat> folder = StatPath(ContainingFolder(target)); !folder.ok()) {
-    // A folder that cannot be looked at is no answer; only one that is not
-    // there means no hive (and no lock file to share).
-    if (folder.code() != ENOENT && folder.code() != ENOTDIR) {
-      Fail("Cannot read the registry file", SystemError("stat", target, folder.code()));
-    }
-    Forget();
-    cached_ = HiveText();
-    cache_valid_ = true;
-    return cached_.hive();
-  }
-  // Under a WriteLock of this object nobody else writes; a shared lock of
-  // its own would only wait for the one it holds.
-  const FileLock lock =
-      holds_ > 0 ? FileLock() : LockHive(target, LockKind::kShared, lock_wait_);
-  LoadLocked(target);
-  return cached_.hive();
+  read_ = ParseHiveFile(target, ReadHiveText(target));
+  return read_;
 }
 
 HiveFile::WriteLock HiveFile::HoldWriteLock() {
@@ -251,7 +163,7 @@ HiveFile::WriteLock HiveFile::HoldWriteLock() {
     if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
       Fail("Cannot create the registry folder", made.error());
     }
-    held_ = LockHive(target, LockKind::kExclusive, lock_wait_);
+    held_ = LockHive(target, lock_wait_);
   }
   ++holds_;
   return WriteLock(this);
@@ -262,32 +174,17 @@ HiveFile::WriteLock::~WriteLock() {
 }
 
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
-  if (path_.empty()) throw ERegistryException(kNoHiveFile);
-  TakePreload();
   const WriteLock lock = HoldWriteLock();
   const std::string target = Target();
-  LoadLocked(target);
-  try {
-    // The kept hive is changed in place and its text edited to match, so a
-    // change costs what it changes, not the size of the hive.
-    if (!change(cached_.mutable_hive())) {
-      // Nothing to write; a hive changed all the same no longer matches the file.
-      if (cached_.mutable_hive().HasChanges()) Forget();
-      return;
-    }
-    if (!cached_.Commit(kMaxHiveSize)) {
-      throw ERegistryException("The registry file '" + target +
-                               "' would grow too large; the change was not written");
-    }
-    Replace(target, cached_.text());
-    // The new file's stamp has not settled, so the next look reads the file
-    // and finds these bytes.
-    cached_stamp_.reset();
-  } catch (...) {
-    // The kept hive may hold changes that never reached the file.
-    Forget();
-    throw;
+  const std::string text = ReadHiveText(target);
+  Hive hive = ParseHiveFile(target, text);
+  if (!change(hive)) return;
+  const std::optional<std::string> rewritten = RewriteHiveText(text, hive, kMaxHiveSize);
+  if (!rewritten) {
+    throw ERegistryException("The registry file '" + target +
+                             "' would grow too large; the change was not written");
   }
+  Replace(target, *rewritten);
 }
 
 void HiveFile::Replace(const std::string& target, const std::string& text) {

@@ -191,50 +191,6 @@ std::string TRegistry::WhyHiveNotWritable() {
   return hive_.WhyNotWritable();
 }
 
-TRegistry::ValuesBefore TRegistry::CheckValuesBeforeWriting(const std::string& key,
-                                                            const std::vector<std::string>& names) {
-  ValuesBefore before;
-  before.values.resize(names.size());
-  const Hive* hive;
-  try {
-    hive = &hive_.Read();
-  } catch (const ERegistryException& e) {
-    before.why_not = e.what();
-    return before;
-  }
-  std::vector<std::string> path;
-  if (const HiveKey* found = Resolve(key, path) ? hive->FindKey(path) : nullptr) {
-    for (std::size_t i = 0; i < names.size(); ++i) before.values[i] = found->FindValue(names[i]);
-  }
-  before.why_not = hive_.WhyNotWritable();
-  return before;
-}
-
-void TRegistry::RestoreValues(const std::string& key, const std::vector<std::string>& names,
-                              const std::vector<std::string>& written, const ValuesBefore& before) {
-  std::vector<std::string> path;
-  if (!Resolve(key, path)) return;
-  hive_.Modify([&](Hive& hive) {
-    HiveKey* found = hive.FindKey(path);
-    if (found == nullptr) return false;
-    bool changed = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const std::optional<HiveValue> now = found->FindValue(names[i]);
-      if (!now || now->type != kRegSz || now->data != written[i] + '\0') continue;
-      const std::optional<HiveValue>& old = before.values[i];
-      if (!old) {
-        found->RemoveValue(names[i]);
-      } else if (old->type != now->type || old->data != now->data) {
-        found->SetValue(names[i], old->type, old->data);
-      } else {
-        continue;
-      }
-      changed = true;
-    }
-    return changed;
-  });
-}
-
 void TRegistry::SetRootKey(HKEY root) {
   if (root == root_key_) return;
   root_key_ = root;

@@ -124,31 +124,6 @@ class TRegistry {
   // The hive file this accessor works on.
   const std::string& HivePath() const { return hive_.path(); }
 
-  // Before writing values of the key `key` (an absolute path, as OpenKey
-  // takes it): why they could not be written now (the hive cannot be read or
-  // parsed, or cannot be changed; empty when nothing stands in the way) and,
-  // from the same reading, the values `names` of that key as they stand
-  // (nothing for a missing value or key), for RestoreValues. Opens no key.
-  struct ValuesBefore {
-    std::string why_not;
-    std::vector<std::optional<HiveValue>> values;
-  };
-  ValuesBefore CheckValuesBeforeWriting(const std::string& key,
-                                        const std::vector<std::string>& names);
-
-  // Undoes WriteString calls that wrote `written[i]` as the value `names[i]`
-  // of the key `key`: each of those values that still holds what was written
-  // gets `before.values[i]` back, or is removed when it had none before; a
-  // value that holds anything else (not reached, or changed by another
-  // program since) is left alone. One change of the hive; opens no key and
-  // leaves the open key as it is. Raises ERegistryException, giving the
-  // reason, when the hive cannot be read or changed (it then keeps what it
-  // held).
-  void RestoreValues(const std::string& key, const std::vector<std::string>& names,
-                     const std::vector<std::string>& written, const ValuesBefore& before);
-  // Starts reading the hive ahead on a thread of its own (HiveFile::Preload),
-  // for a program with other work to do before its first registry call.
-  void PreloadHive() { hive_.Preload(); }
   // How many closes flushed the hive to disk so far.
   std::uint64_t FlushCount() const { return hive_.flush_count(); }
 

@@ -18,8 +18,8 @@
 #include "common/scoped_env.h"
 #include "installer/folders.h"
 #include "installer/pack_copy.h"
-#include "registry/hive.h"
 #include "os/process.h"
+#include "registry/hive_parse.h"
 #include "registry_fixture.h"
 
 namespace tessaline {

@@ -15,6 +15,7 @@
 #include "installer/pack_verify.h"
 #include "pack_files.h"
 #include "os/process.h"
+#include "registry/hive_parse.h"
 #include "registry_fixture.h"
 
 namespace tessaline {

@@ -1,0 +1,236 @@
+#include "registry/hive_parse.h"
+
+#include "text/compare.h"
+
+namespace tessaline {
+
+HiveSyntaxError::HiveSyntaxError(std::size_t line, const std::string& reason)
+    : ERegistryException("line " + std::to_string(line) + ": " + reason),
+      line_(line),
+      reason_(reason) {}
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && SameTextAscii(s.substr(0, prefix.size()), prefix);
+}
+
+[[noreturn]] void Fail(std::size_t line_no, const std::string& reason) {
+  throw HiveSyntaxError(line_no, reason);
+}
+
+// The lines of `text` after its byte-order mark, each without its '\n'.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    lines.push_back(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
+  if (line.size() < 2 || line.back() != ']') Fail(line_no, "a key line without its closing ']'");
+  std::vector<std::string> path;
+  for (std::string_view rest = line.substr(1, line.size() - 2);;) {
+    if (path.size() == kMaxKeyDepth) {
+      Fail(line_no, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+    }
+    const std::size_t slash = rest.find('\\');
+    path.emplace_back(rest.substr(0, slash));
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  const std::string_view root = CanonicalRootName(path.front());
+  if (root.empty()) Fail(line_no, "unknown root key '" + path.front() + "'");
+  path.front() = std::string(root);
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    if (!IsStorableKeyName(path[i])) Fail(line_no, "an invalid key name");
+  }
+  return hive.CreateKey(path);
+}
+
+// A quoted text starting at line[pos] == '"', unescaped; leaves pos after its
+// closing quote.
+std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no) {
+  std::string out;
+  for (++pos;; ++pos) {
+    std::size_t run = pos;  // the bytes up to the next quote or backslash go as they are
+    while (run < line.size() && line[run] != '"' && line[run] != '\\') ++run;
+    out.append(line, pos, run - pos);
+    pos = run;
+    if (pos >= line.size()) Fail(line_no, "a text without its closing quote");
+    if (line[pos] == '"') {
+      ++pos;
+      break;
+    }
+    if (++pos >= line.size()) Fail(line_no, "a text without its closing quote");
+    const char c = line[pos];
+    if (c != '\\' && c != '"') Fail(line_no, std::string("an unknown escape '\\") + c + "'");
+    out.push_back(c);
+  }
+  if (!IsStorableValueName(out)) {
+    Fail(line_no, "a text with a line break, a NUL byte or bytes that are not UTF-8");
+  }
+  return out;
+}
+
+std::uint32_t ParseHexNumber(std::string_view digits, std::size_t line_no, const char* reason) {
+  if (digits.empty() || digits.size() > 8) Fail(line_no, reason);
+  std::uint32_t v = 0;
+  for (char c : digits) {
+    const int d = HexDigit(c);
+    if (d < 0) Fail(line_no, reason);
+    v = (v << 4) | static_cast<std::uint32_t>(d);
+  }
+  return v;
+}
+
+// The type of a "hex:" or "hex(N):" value; leaves `rest` after the ':'.
+std::uint32_t ParseHexType(std::string_view& rest, std::size_t line_no) {
+  rest.remove_prefix(3);
+  std::uint32_t type = kRegBinary;
+  if (!rest.empty() && rest.front() == '(') {
+    const std::size_t close = rest.find(')');
+    if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
+    type = ParseHexNumber(rest.substr(1, close - 1), line_no,
+                          "a value type that is not 1 to 8 hex digits");
+    rest.remove_prefix(close + 1);
+  }
+  if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
+  rest.remove_prefix(1);
+  return type;
+}
+
+// Comma-separated hex bytes ("01,2,ff"; nothing at all is no bytes).
+std::string ParseBytes(std::string_view rest, std::size_t line_no) {
+  std::string data;
+  rest = TrimBlanks(rest);
+  if (rest.empty()) return data;
+  for (;;) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view token = TrimBlanks(rest.substr(0, comma));
+    const int hi = token.size() == 2 ? HexDigit(token[0]) : 0;
+    const int lo = token.empty() || token.size() > 2 ? -1 : HexDigit(token.back());
+    if (hi < 0 || lo < 0) Fail(line_no, "a byte that is not 1 or 2 hex digits");
+    data.push_back(static_cast<char>(hi * 16 + lo));
+    if (comma == std::string_view::npos) return data;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+// Reads the lines of a text one after another into a hive.
+class Parser {
+ public:
+  explicit Parser(HiveLayout& layout) : layout_(layout) {}
+
+  Hive Parse() {
+    Hive hive;
+    const std::vector<std::string_view>& lines = layout_.lines;
+    if (lines.empty()) return hive;
+    if (TrimBlanks(lines[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
+    HiveKey* key = nullptr;
+    for (next_ = 1; next_ < lines.size();) {
+      const std::size_t first = next_++;
+      const std::string_view line = TrimBlanks(lines[first]);
+      if (line.empty() || line.front() == ';') continue;
+      if (line.front() == '[') {
+        key = &ParseKeyLine(hive, line, first + 1);
+        layout_.keys.push_back({key, first});
+      } else if (key == nullptr) {
+        Fail(first + 1, "a value outside of any key");
+      } else {
+        const std::size_t position = ParseValueLine(*key, line, first + 1);
+        layout_.values.push_back({key, position, first, next_ - 1});
+      }
+    }
+    return hive;
+  }
+
+ private:
+  // Parses one value line (and its continuation lines) into `key`; the
+  // value's position in the key.
+  std::size_t ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
+    std::size_t pos = 0;
+    std::string name;
+    if (line.front() == '@') {
+      pos = 1;
+    } else if (line.front() == '"') {
+      name = ParseQuoted(line, pos, line_no);
+    } else {
+      Fail(line_no, "a line that is neither a key, a value nor a comment");
+    }
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    if (pos >= line.size() || line[pos] != '=') Fail(line_no, "a value name without '='");
+    std::string_view rest = TrimBlanks(line.substr(pos + 1));
+    std::uint32_t type;
+    std::string data;
+    if (!rest.empty() && rest.front() == '"') {
+      std::size_t end = 0;
+      data = ParseQuoted(rest, end, line_no);
+      if (end != rest.size()) Fail(line_no, "text after the closing quote");
+      data.push_back('\0');
+      type = kRegSz;
+    } else if (StartsWithNoCase(rest, "dword:")) {
+      const std::uint32_t v =
+          ParseHexNumber(rest.substr(6), line_no, "a dword that is not 1 to 8 hex digits");
+      type = kRegDword;
+      for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    } else if (StartsWithNoCase(rest, "hex")) {
+      type = ParseHexType(rest, line_no);
+      data = ParseBytes(JoinContinuations(rest, line_no), line_no);
+    } else {
+      Fail(line_no, "a value of unknown form");
+    }
+    return key.SetValue(name, type, std::move(data));
+  }
+
+  // `first` and the lines that follow it while a line ends with "\", joined
+  // without the "\"s.
+  std::string JoinContinuations(std::string_view first, std::size_t line_no) {
+    std::string joined(first);
+    while (!joined.empty() && joined.back() == '\\') {
+      joined.pop_back();
+      if (next_ >= layout_.lines.size()) Fail(line_no, "a continued value at the end of the file");
+      joined.append(TrimBlanks(layout_.lines[next_++]));
+    }
+    return joined;
+  }
+
+  HiveLayout& layout_;
+  std::size_t next_ = 0;  // the next line to read, from 0
+};
+
+}  // namespace
+
+Hive ParseHive(std::string_view text, HiveLayout& layout) {
+  layout = HiveLayout{SplitLines(text), {}, {}};
+  return Parser(layout).Parse();
+}
+
+Hive ParseHive(std::string_view text) {
+  HiveLayout layout;
+  return ParseHive(text, layout);
+}
+
+}  // namespace tessaline
