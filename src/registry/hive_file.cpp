@@ -107,7 +107,12 @@ std::string HiveFile::Target() const {
 }
 
 bool HiveFile::Writable() const {
-  return WhyNotWritable().empty();
+  if (path_.empty()) return false;
+  try {
+    return WhyNoWriteAccess(Target()).empty();
+  } catch (const ERegistryException&) {
+    return false;
+  }
 }
 
 std::string HiveFile::WhyNotWritable() const {
@@ -118,14 +123,18 @@ std::string HiveFile::WhyNotWritable() const {
   } catch (const ERegistryException& e) {
     return e.what();
   }
-  const auto cannot = [](const std::string& path, int code) {
-    return "Cannot write the registry file '" + path + "': " + SystemError("", path, code).Reason();
-  };
   // A lock file in the way would stop every change.
   if (Status lock = LockFileInTheWay(LockPathOf(target)); !lock.ok()) {
     return "Cannot open the registry lock file '" + lock.error().path() +
            "': " + lock.error().Reason();
   }
+  return WhyNoWriteAccess(target);
+}
+
+std::string HiveFile::WhyNoWriteAccess(const std::string& target) {
+  const auto cannot = [](const std::string& path, int code) {
+    return "Cannot write the registry file '" + path + "': " + SystemError("", path, code).Reason();
+  };
   Result<struct stat> info = StatPath(target);
   if (info.ok()) {
     if (!S_ISREG(info.value().st_mode)) return cannot(target, kErrorNotRegularFile);

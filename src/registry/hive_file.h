@@ -51,12 +51,13 @@ class HiveFile {
 
   const std::string& path() const { return path_; }
 
-  // Whether this process may change the hive: the file and its folder are
-  // writable, or for a missing hive the nearest existing folder on its way,
-  // and nothing that cannot serve as a lock file stands at its place.
+  // Whether this process has write access to the hive: the file and its
+  // folder are writable, or for a missing hive the nearest existing folder on
+  // its way. The lock file plays no part: readers never take it.
   bool Writable() const;
-  // Why the hive cannot be changed, naming the file, folder or lock file and
-  // the system's reason; empty when it can.
+  // Why the hive cannot be changed now: no write access, or something that
+  // cannot serve as a lock file stands at its place. Names the file, folder
+  // or lock file and the system's reason; empty when it can.
   std::string WhyNotWritable() const;
 
   // The hive as it is on disk now, read anew (a missing file is an empty
@@ -109,6 +110,8 @@ class HiveFile {
  private:
   // The file the hive is: path() or, for a trusted link, the file it leads to.
   std::string Target() const;
+  // Why this process may not write the hive file `target` (Writable).
+  static std::string WhyNoWriteAccess(const std::string& target);
   void Replace(const std::string& target, const std::string& text);
 
   std::string path_;

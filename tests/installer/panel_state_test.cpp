@@ -1,7 +1,12 @@
 #include "installer/panel_state.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+
+#include "common/fault_system.h"
 #include "registry/registry_exception.h"
 #include "registry_fixture.h"
 
@@ -56,6 +61,35 @@ TEST_F(PanelStateTest, InstalledPackOffersReinstalling) {
   EXPECT_EQ(state.destination, "/games/Tessaline.wpk");
   EXPECT_TRUE(state.installed);
   EXPECT_EQ(state.title, "Tessaline");
+}
+
+// The start only reads the hive, and a reader never touches the lock file:
+// whatever stands there, or whoever holds it, the window shows the true
+// state at once.
+TEST_F(PanelStateTest, TheLockFileNeverChangesWhatTheStartShows) {
+  CipherReg->WriteValue("Pack", "Pack1", "/games/Tessaline.wpk");
+  const std::string lock = hive_path() + ".lock";
+  const struct {
+    const char* what;
+    void (*make)(const std::string& lock);
+  } cases[] = {
+      {"a link", [](const std::string& lock) { std::filesystem::create_symlink("/nowhere", lock); }},
+      {"a folder", [](const std::string& lock) { std::filesystem::create_directory(lock); }},
+      {"a FIFO", [](const std::string& lock) { ASSERT_EQ(mkfifo(lock.c_str(), 0644), 0); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(lock);
+    c.make(lock);
+    test::ScopedFaults fs;
+    PanelState state;
+    state.Create();
+    EXPECT_EQ(state.destination, "/games/Tessaline.wpk");
+    EXPECT_TRUE(state.installed);
+    EXPECT_TRUE(std::none_of(fs.calls().begin(), fs.calls().end(), [&](const auto& call) {
+      return call.path == lock || call.op == test::FsOp::kLock;
+    }));
+  }
 }
 
 TEST_F(PanelStateTest, RecordThatIsNotTextStopsAfterTheProductFolder) {

@@ -117,6 +117,7 @@ TEST(HiveLockTest, ReadTakesNoLockWhateverTheLockFileIs) {
     EXPECT_EQ(KindAt(lock), kind);
     EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
     if (!c.refused_because) continue;
+    EXPECT_TRUE(file.Writable());  // write access is the file's and folder's rights alone
     const std::string why_not =
         c.refused_because->empty()
             ? std::string()
