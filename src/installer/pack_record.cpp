@@ -100,6 +100,23 @@ void WritePackRecord(const std::string& pack_path) {
   if (!written) throw ERegistryException(WithCause(failed, CipherReg->WhyHiveNotWritable()));
 }
 
+namespace {
+
+// Removes the record's key and then the product's keys above it while each
+// holds nothing: an installer that created them leaves no empty key behind,
+// which would read as a product key without the game's folder. The root key
+// stays.
+void RemoveEmptyKeys(Hive& hive) {
+  for (std::size_t depth = kPackKey.size(); depth > 1; --depth) {
+    const std::vector<std::string> path(kPackKey.begin(), kPackKey.begin() + depth);
+    const HiveKey* key = hive.FindKey(path);
+    if (key == nullptr || key->value_count() != 0 || !key->subkeys().empty()) return;
+    hive.FindKey({path.begin(), path.end() - 1})->RemoveSubKey(path.back());
+  }
+}
+
+}  // namespace
+
 void RemovePackRecord(HiveFile& hive, const PackRecord& seen) {
   const RecordNames names = RecordNamesOf(seen.number);
   hive.Modify([&](Hive& changed) {
@@ -112,6 +129,7 @@ void RemovePackRecord(HiveFile& hive, const PackRecord& seen) {
     for (const std::string* name : {&names.path, &names.title, &names.cyrillic_title}) {
       removed = key->RemoveValue(*name) || removed;
     }
+    if (removed) RemoveEmptyKeys(changed);
     return removed;
   });
 }

@@ -71,7 +71,8 @@ void WritePackRecord(const std::string& pack_path);
 // Removes the values of `seen` (all three) in one change of `hive`, provided
 // "Pack"N still holds what `seen` read (another installer may have recorded
 // a new file meanwhile: then ERegistryException, nothing removed). Every
-// other value and key stays.
+// other value stays; so does every key that still holds something. The
+// record's key and the product's keys above it go when left empty.
 void RemovePackRecord(HiveFile& hive, const PackRecord& seen);
 
 }  // namespace tessaline

@@ -72,7 +72,9 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
       out << "not installed\n";
       return 0;
     }
-    if (!hive.Writable()) throw std::runtime_error(hive.WhyNotWritable() + "; nothing removed");
+    if (const std::string why = hive.WhyNotWritable(); !why.empty()) {
+      throw std::runtime_error(why + "; nothing removed");
+    }
     // From examining the file until the record is gone, no installer changes
     // the hive: the two go together.
     const HiveFile::WriteLock lock = hive.HoldWriteLock();

@@ -26,6 +26,22 @@ std::vector<std::string> SplitPath(std::string_view path) {
   }
 }
 
+// Drops the entry for `name` from `index` and from `items`, moving the
+// positions after it down by one. False when `index` has no such name.
+template <typename Item>
+bool RemoveIndexed(std::unordered_map<std::string, std::size_t>& index, std::vector<Item>& items,
+                   std::string_view name) {
+  const auto it = index.find(FoldCase(name));
+  if (it == index.end()) return false;
+  const std::size_t at = it->second;
+  index.erase(it);
+  items.erase(items.begin() + static_cast<std::ptrdiff_t>(at));
+  for (auto& [folded, position] : index) {
+    if (position > at) --position;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsStorableValueName(std::string_view name) {
@@ -98,15 +114,11 @@ std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::st
 }
 
 bool HiveKey::RemoveValue(std::string_view name) {
-  const auto it = value_index_.find(FoldCase(name));
-  if (it == value_index_.end()) return false;
-  const std::size_t at = it->second;
-  value_index_.erase(it);
-  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-  for (auto& [folded, position] : value_index_) {
-    if (position > at) --position;
-  }
-  return true;
+  return RemoveIndexed(value_index_, values_, name);
+}
+
+bool HiveKey::RemoveSubKey(std::string_view name) {
+  return RemoveIndexed(subkey_index_, subkeys_, name);
 }
 
 bool HiveKey::SameAs(const HiveKey& other) const {

@@ -73,6 +73,9 @@ class HiveKey {
   // The subkey named `name`, added (with that spelling) when missing; sets
   // `created` when it was. The caller ensures IsStorableKeyName(name).
   HiveKey& AddSubKey(std::string_view name, bool* created = nullptr);
+  // Removes the subkey named `name` (ignoring case) with everything below it,
+  // keeping the others in order. False when there is none.
+  bool RemoveSubKey(std::string_view name);
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
 
   // The value named `name` (ignoring case), or nothing; its position.

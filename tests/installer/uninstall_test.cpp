@@ -92,6 +92,40 @@ TEST_F(UninstallTest, ARecordWhoseFileIsGoneLosesItsValues) {
   EXPECT_EQ(ParseHive(ReadFile(hive_path())), ParseHive("REGEDIT4\r\n\r\n" + without_));
 }
 
+// The uninstall takes away the keys it leaves empty, from the record's key
+// up to the product's, and nothing that still holds something: an empty
+// product key would read as one without the game's folder. The root key
+// stays.
+TEST_F(UninstallTest, TheKeysItLeavesEmptyGoAndNoOthers) {
+  const std::string record = RecordLines(1, "Tessaline", "Тесселин", "");
+  const std::string wenlora = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora]\r\n";
+  const std::string software = "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n";
+  const std::string other_vendor = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\"A\"=\"1\"\r\n\r\n";
+  const std::string pack_subkey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack\\Sub]\r\n\r\n";
+  const std::string machine_value = "[HKEY_LOCAL_MACHINE]\r\n\"A\"=\"1\"\r\n\r\n";
+  const struct {
+    const char* what;
+    std::string before, after;
+  } cases[] = {
+      {"only the record", software + "\r\n" + wenlora + "\r\n" + kPackKeyLine + record + "\r\n",
+       "[HKEY_LOCAL_MACHINE]\r\n\r\n"},
+      {"the game's own value", std::string(kGameKey) + kPackKeyLine + record + "\r\n", kGameKey},
+      {"another value beside the record", kPackKeyLine + record + "\"Other\"=\"kept\"\r\n\r\n",
+       kPackKeyLine + std::string("\"Other\"=\"kept\"\r\n\r\n")},
+      {"a subkey below the record's key", kPackKeyLine + record + "\r\n" + pack_subkey,
+       kPackKeyLine + std::string("\r\n") + pack_subkey},
+      {"another vendor's key", other_vendor + kPackKeyLine + record + "\r\n", other_vendor},
+      {"a value of the root key", machine_value + kPackKeyLine + record + "\r\n", machine_value},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteHive(c.before);
+    ASSERT_EQ(Run(), 0) << err_;
+    EXPECT_EQ(ParseHive(ReadFile(hive_path())), ParseHive("REGEDIT4\r\n\r\n" + c.after));
+    EXPECT_EQ(CipherReg->KeyExists("\\SOFTWARE\\Wenlora"), c.after.find("Wenlora") != std::string::npos);
+  }
+}
+
 // What a killed run left beside the pack (a copy never put in place, an old
 // pack kept for taking back) goes with the next command in that folder;
 // what a running program holds stays.
