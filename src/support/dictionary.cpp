@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "text/compare.h"
 #include "os/files.h"
 #include "os/process.h"
+#include "text/compare.h"
 
 namespace tessaline {
 
@@ -20,7 +20,10 @@ TDictPage::TDictPage(TDictionary* dictionary, std::string name)
 void TDictPage::LoadPage() {
   if (Loaded) return;
   try {
-    Dictionary->FillPage(*this);
+    const ProfileReader reader = ReadProfileFile(Dictionary->DictFileName());
+    for (const std::string& name : reader.KeyNames(PageName)) {
+      SetValue(name, reader.Value(PageName, name));
+    }
   } catch (...) {
     // Leave no half-filled page behind; the next lookup tries again.
     Clear();
@@ -34,33 +37,18 @@ void TDictPage::ClearPage() {
   Loaded = false;
 }
 
-bool TDictPage::Translate(std::string_view text, std::string& result) {
+std::string TDictPage::TranslateOrSame(std::string_view text) {
   const std::string key = EscapeKey(text);
   LoadPage();
-  int index = IndexOfName(key);
-  if (index >= 0) {
-    result = ValueOfLine(Strings(index));
-    return true;
-  }
+  if (const int index = IndexOfName(key); index >= 0) return ValueOfLine(Strings(index));
   // "=" is escaped to a core byte first, so prefix and suffix hold exactly the
   // text's own leading and trailing characters.
-  Affixes parts = SplitAffixes(key);
-  if (!parts.ok) {
-    result = std::string(text);
-    return true;
-  }
-  const int core_index = IndexOfName(parts.core);
-  if (core_index < 0) return false;
+  const Affixes parts = SplitAffixes(key);
+  const int core_index = parts.ok ? IndexOfName(parts.core) : -1;
+  if (core_index < 0) return std::string(text);
   std::string value = ValueOfLine(Strings(core_index));
   if (value.empty()) value = parts.core;
-  result = parts.prefix + value + parts.suffix;
-  return true;
-}
-
-std::string TDictPage::TranslateOrSame(std::string_view text) {
-  std::string result;
-  if (!Translate(text, result)) result = std::string(text);
-  return result;
+  return parts.prefix + value + parts.suffix;
 }
 
 // ---- TDictionary ----
@@ -92,7 +80,7 @@ void TDictionary::ResolveDictFileName() {
 }
 
 void TDictionary::SetDictFileName(std::string_view name) {
-  if (AsciiUpper(FileName) == AsciiUpper(name)) return;
+  if (SameTextAscii(FileName, name)) return;
   if (!FileName.empty()) {
     for (int i = 0; i < Count(); ++i) static_cast<TDictPage*>(Objects(i))->ClearPage();
   }
@@ -100,24 +88,11 @@ void TDictionary::SetDictFileName(std::string_view name) {
   ExplicitName = true;
 }
 
-void TDictionary::FillPage(TDictPage& page) {
-  const std::string path = DictFileName();
-  FillPageFrom(ReadProfileFile(path), page);
-}
-
 ProfileReader ReadProfileFile(const std::string& path) {
-  // Anything that cannot be read whole (missing, not a regular file, over the
-  // limit) reads as an empty file.
   if (path.empty()) return ProfileReader();
   Result<std::string> contents = ReadRegularFile(path, ProfileReader::kMaxFileBytes);
   if (!contents.ok()) return ProfileReader();
   return ProfileReader::FromBytes(contents.value());
-}
-
-void TDictionary::FillPageFrom(const ProfileReader& reader, TDictPage& page) {
-  for (const std::string& name : reader.KeyNames(page.PageName)) {
-    page.SetValue(name, reader.Value(page.PageName, name));
-  }
 }
 
 // ---- free-standing helpers ----
@@ -125,7 +100,7 @@ void TDictionary::FillPageFrom(const ProfileReader& reader, TDictPage& page) {
 std::string EscapeKey(std::string_view text) {
   std::string key(text);
   for (char& c : key) {
-    if (c == '=') c = kEscapedEquals;
+    if (c == '=') c = '\x85';
   }
   return key;
 }

@@ -93,11 +93,7 @@ struct SectionTable {
 SectionTable ReadFileHeader(ElfFile& file) {
   unsigned char ident[64] = {};
   file.Read(0, ident, 16);
-  if (std::memcmp(ident,
-                  "\x7f"
-                  "ELF",
-                  4) != 0)
-    file.Damaged();
+  if (std::memcmp(ident, "\177ELF", 4) != 0) file.Damaged();
   if (ident[4] != 1 && ident[4] != 2) file.Damaged();
   if (ident[5] != 1 && ident[5] != 2) file.Damaged();
   SectionTable table;
@@ -176,40 +172,25 @@ std::vector<std::byte> SectionBytes(ElfFile& file, const Section& s) {
   return bytes;
 }
 
+using ResourceTable = std::map<std::string, std::span<const std::byte>, std::less<>>;
+
 // The running program's resources: read from its own file on the first
-// lookup, kept for the rest of the process.
-class OwnResources {
- public:
-  static OwnResources& Get() {
-    static OwnResources resources;
-    return resources;
-  }
-
-  // Reads the program's file once; a read that fails is tried again on the
-  // next call.
-  void Load() {
-    std::call_once(loaded_, [this] {
-      ElfFile file(RunningImagePath());
-      ForEachResourceSection(file, [&](std::string_view name, const Section& s) {
-        // The first section of a name counts, as for ReadResourceFromFile.
-        if (!bytes_.contains(name)) bytes_.emplace(std::string(name), SectionBytes(file, s));
-        return false;
-      });
-      for (const auto& [name, bytes] : bytes_) table_.emplace(name, bytes);
+// lookup (a read that fails is tried again on the next), kept for the rest of
+// the process.
+ResourceTable& Table() {
+  static std::once_flag loaded;
+  static std::map<std::string, std::vector<std::byte>, std::less<>> bytes;
+  static ResourceTable table;
+  std::call_once(loaded, [] {
+    ElfFile file(RunningImagePath());
+    ForEachResourceSection(file, [&](std::string_view name, const Section& s) {
+      // The first section of a name counts, as for ReadResourceFromFile.
+      if (!bytes.contains(name)) bytes.emplace(std::string(name), SectionBytes(file, s));
+      return false;
     });
-  }
-
-  std::map<std::string, std::span<const std::byte>, std::less<>>& table() { return table_; }
-
- private:
-  std::once_flag loaded_;
-  std::map<std::string, std::vector<std::byte>, std::less<>> bytes_;
-  std::map<std::string, std::span<const std::byte>, std::less<>> table_;
-};
-
-std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
-  OwnResources::Get().Load();
-  return OwnResources::Get().table();
+    for (const auto& [name, data] : bytes) table.emplace(name, data);
+  });
+  return table;
 }
 
 }  // namespace
@@ -220,10 +201,6 @@ std::string ResourceSectionName(std::string_view name) {
 
 void RegisterResource(std::string_view name, std::span<const std::byte> bytes) {
   Table().insert_or_assign(std::string(name), bytes);
-}
-
-bool HasResource(std::string_view name) {
-  return Table().find(name) != Table().end();
 }
 
 std::span<const std::byte> FindResource(std::string_view name) {

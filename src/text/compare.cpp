@@ -94,14 +94,6 @@ std::string FoldCase(std::string_view text) {
   return out;
 }
 
-std::string AsciiUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-  }
-  return out;
-}
-
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

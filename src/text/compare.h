@@ -23,8 +23,7 @@ bool SameText(std::string_view a, std::string_view b);
 // hash index that must agree with SameText.
 std::string FoldCase(std::string_view text);
 
-// ASCII-only folding: upper-case a-z (resp. lower-case A-Z), other bytes kept.
-std::string AsciiUpper(std::string_view text);
+// True when `a` and `b` are equal ignoring the case of ASCII letters only.
 bool SameTextAscii(std::string_view a, std::string_view b);
 
 }  // namespace tessaline
