@@ -70,44 +70,45 @@ Status AppendToFile(const std::string& path, std::string_view text) {
   return WriteAll(fd.value().get(), text, path);
 }
 
-Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
-                     const std::string& path) {
-  System& fs = CurrentSystem();
-  while (size > 0) {
-    const ssize_t n = Retrying([&] { return fs.ReadAt(fd, buffer, size, offset); });
-    if (n < 0) return SystemError("read", path, errno);
-    if (n == 0) return SystemError("read", path, EIO);  // the file ended early
-    buffer += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
+namespace {
+
+// Calls `step` (a pread or a pwrite of up to `size` bytes at an offset) until
+// all `size` bytes have moved; a call that moves none is an error (EIO).
+template <typename Step>
+Status Exactly(Step step, std::size_t size, off_t offset, const char* operation,
+               const std::string& path) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n =
+        Retrying([&] { return step(done, size - done, offset + static_cast<off_t>(done)); });
+    if (n < 0) return SystemError(operation, path, errno);
+    if (n == 0) return SystemError(operation, path, EIO);
+    done += static_cast<std::size_t>(n);
   }
   return Status::Ok();
 }
 
+}  // namespace
+
+Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
+                     const std::string& path) {
+  auto step = [&](std::size_t done, std::size_t left, off_t at) {
+    return CurrentSystem().ReadAt(fd, buffer + done, left, at);
+  };
+  return Exactly(step, size, offset, "read", path);
+}
+
 Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset,
                       const std::string& path) {
-  System& fs = CurrentSystem();
-  while (size > 0) {
-    const ssize_t n = Retrying([&] { return fs.WriteAt(fd, buffer, size, offset); });
-    if (n < 0) return SystemError("write", path, errno);
-    if (n == 0) return SystemError("write", path, EIO);
-    buffer += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
-  return Status::Ok();
+  auto step = [&](std::size_t done, std::size_t left, off_t at) {
+    return CurrentSystem().WriteAt(fd, buffer + done, left, at);
+  };
+  return Exactly(step, size, offset, "write", path);
 }
 
 Status SyncFd(int fd, const std::string& path) {
   System& fs = CurrentSystem();
   if (Retrying([&] { return fs.Sync(fd); }) != 0) return SystemError("sync", path, errno);
   return Status::Ok();
-}
-
-Status SyncFolder(const std::string& folder) {
-  Result<UniqueFd> fd = Open(folder, O_RDONLY | O_DIRECTORY);
-  if (!fd.ok()) return fd.status();
-  return SyncFd(fd.value().get(), folder);
 }
 
 Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags) {
@@ -224,10 +225,6 @@ Result<std::string> ReadLinkAt(int dir, const std::string& name, const std::stri
   }
 }
 
-Result<std::string> ReadLink(const std::string& path) {
-  return ReadLinkAt(AT_FDCWD, path, path);
-}
-
 Result<std::string> RealPath(const std::string& path) {
   char resolved[PATH_MAX];
   if (CurrentSystem().RealPath(path.c_str(), resolved) == nullptr) {
@@ -236,7 +233,7 @@ Result<std::string> RealPath(const std::string& path) {
   return std::string(resolved);
 }
 
-// ---- Removing ----------------------------------------------------------------
+// ---- Removing and making -------------------------------------------------
 
 Status RemoveFile(const std::string& path) {
   if (CurrentSystem().UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0) {
@@ -244,8 +241,6 @@ Status RemoveFile(const std::string& path) {
   }
   return Status::Ok();
 }
-
-// ---- Folders -----------------------------------------------------------------
 
 Status CreateFolders(const std::string& folder, mode_t mode) {
   // Climb to the nearest level that exists, then make the missing ones on the
