@@ -20,10 +20,6 @@ constexpr bool IsContinuation(unsigned char c) {
 // nothing past U+10FFFF, no cut-off character at the end.
 bool IsValid(std::string_view text);
 
-// The length of the well-formed character at byte `i` of `text` (1 to 4),
-// its code point in `*code_point` when asked; 0 when none starts there.
-std::size_t CharacterAt(std::string_view text, std::size_t i, std::uint32_t* code_point);
-
 // `bytes` as a terminal may show them without being told anything: UTF-8
 // characters stay as they are, but control characters (U+0000..U+001F,
 // U+007F..U+009F) and bytes that are not UTF-8 are written as "\xHH" per
