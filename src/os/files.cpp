@@ -111,9 +111,9 @@ Status SyncFd(int fd, const std::string& path) {
   return Status::Ok();
 }
 
-Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags) {
+Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info) {
   // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
-  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK | flags);
+  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
   if (!fd.ok()) return fd.error();
   Result<struct stat> stat = StatOpen(fd.value().get(), path);
   if (!stat.ok()) return stat.error();
@@ -122,9 +122,9 @@ Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int
   return fd;
 }
 
-Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, bool follow_links) {
+Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit) {
   struct stat info;
-  Result<UniqueFd> fd = OpenRegularFile(path, info, follow_links ? 0 : O_NOFOLLOW);
+  Result<UniqueFd> fd = OpenRegularFile(path, info);
   if (!fd.ok()) return fd.error();
   if (static_cast<std::uint64_t>(info.st_size) > limit) {
     return SystemError("read", path, kErrorTooLarge);

@@ -1,7 +1,6 @@
-// The program's file work, on the seam of os/system.h: an owned descriptor,
-// whole-file reads with a limit, folder creation, facts about paths. The
-// functions retry calls that EINTR interrupted and report failures as
-// SystemError values; none of them raises.
+// The program's file work, on the seam of os/system.h. The functions retry
+// calls that EINTR interrupted and report failures as SystemError values;
+// none of them raises.
 //
 // Thread use: any thread; no shared state.
 #pragma once
@@ -73,19 +72,15 @@ Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset
 // fsync, retried on EINTR.
 Status SyncFd(int fd, const std::string& path);
 
-// The regular file at `path`, opened for reading (with `flags` added, such as
-// O_NOFOLLOW) without ever blocking on a FIFO or device put in its place, and
-// what fstat tells of it in `info`. Errors: the errno of the failed step,
-// kErrorNotRegularFile (operation "read").
-Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags = 0);
+// The regular file at `path`, opened for reading without ever blocking on a
+// FIFO or device put in its place, and what fstat tells of it in `info`.
+// Errors: the errno of the failed step, kErrorNotRegularFile (operation "read").
+Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info);
 
-// The whole of the regular file at `path`, read without ever blocking on a
-// FIFO or device put in its place. Errors: the errno of the failed step
-// (ENOENT for a missing file), kErrorNotRegularFile, kErrorTooLarge when the
+// The whole of the regular file at `path`, opened as OpenRegularFile does.
+// Errors: those of OpenRegularFile, the read's errno, kErrorTooLarge when the
 // file holds more than `limit` bytes (also when it grows past it while read).
-// With `follow_links` false, a link at `path` is refused (ELOOP).
-Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit,
-                                    bool follow_links = true);
+Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit);
 
 // Whether the files at `a` and `b` hold the same bytes. Both must be regular
 // files (kErrorNotRegularFile otherwise); links are followed.

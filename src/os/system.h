@@ -1,15 +1,12 @@
 // The program's one way to the operating system.
 //
 // System is the seam: every file, folder, lock, environment and clock call of
-// the program goes through the object that CurrentSystem() returns, so that a
-// test can put one in its place that fails any chosen step (see
-// tests/common/fault_system.h). Its calls keep the system calls' own
-// contract: -1 (or nullptr) and errno on failure. os/files.h builds the
-// program's file work on top of it.
+// the program goes through CurrentSystem(), so that a test can put in its
+// place one that fails any chosen step (tests/common/fault_system.h). Its
+// calls keep the system calls' contract: -1 (or nullptr) and errno on failure.
 //
-// Thread use: the System object is shared; the operating system's holds no
-// state.
-// Replace it (ScopedSystem) only while no other thread uses it.
+// Thread use: the System object is shared; replace it (ScopedSystem) only
+// while no other thread uses it.
 #pragma once
 
 #include <fcntl.h>

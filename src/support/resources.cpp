@@ -1,7 +1,6 @@
 #include "support/resources.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -25,14 +24,12 @@ namespace {
 class ElfFile {
  public:
   explicit ElfFile(const std::string& path) : path_(path) {
-    Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
-    Result<struct stat> info = fd.ok() ? StatOpen(fd.value().get(), path) : fd.error();
-    if (!info.ok()) {
-      throw Exception("Cannot open file \"" + path + "\". " + info.error().Reason());
-    }
-    if (!S_ISREG(info.value().st_mode)) Damaged();
+    struct stat info;
+    Result<UniqueFd> fd = OpenRegularFile(path, info);
+    if (fd.code() == kErrorNotRegularFile) Damaged();
+    if (!fd.ok()) throw Exception("Cannot open file \"" + path + "\". " + fd.error().Reason());
     fd_ = std::move(fd.value());
-    size_ = static_cast<std::uint64_t>(info.value().st_size);
+    size_ = static_cast<std::uint64_t>(info.st_size);
   }
 
   [[noreturn]] void Damaged() const {
@@ -41,12 +38,16 @@ class ElfFile {
 
   std::uint64_t size() const { return size_; }
 
+  // Damage unless `count` bytes at `offset` all lie in the file.
+  void CheckWithin(std::uint64_t offset, std::uint64_t count) const {
+    if (offset > size_ || count > size_ - offset) Damaged();
+  }
+
   // Reads `count` bytes at `offset`; damage if they are not all in the file.
   void Read(std::uint64_t offset, void* out, std::uint64_t count) {
-    if (offset > size_ || count > size_ - offset) Damaged();
-    if (!ReadExactlyAt(fd_.get(), static_cast<char*>(out), count, static_cast<off_t>(offset), path_)
-             .ok())
-      Damaged();
+    CheckWithin(offset, count);
+    const auto at = static_cast<off_t>(offset);
+    if (!ReadExactlyAt(fd_.get(), static_cast<char*>(out), count, at, path_).ok()) Damaged();
   }
 
   // An unsigned little- or big-endian integer of `width` bytes from `bytes`.
@@ -146,7 +147,7 @@ void ForEachResourceSection(ElfFile& file, Found found) {
   if (table.offset == 0) return;  // no section table at all
   ResolveLargeCounts(file, table);
   const Section names = ReadSection(file, table, table.names_index);
-  if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
+  file.CheckWithin(names.offset, names.size);
   const std::string prefix = ResourceSectionName("");
   std::string candidate;
   for (std::uint64_t i = 0; i < table.count; ++i) {
@@ -166,7 +167,7 @@ void ForEachResourceSection(ElfFile& file, Found found) {
 
 std::vector<std::byte> SectionBytes(ElfFile& file, const Section& s) {
   if (s.type == kSectionNoBits) return {};
-  if (s.offset > file.size() || s.size > file.size() - s.offset) file.Damaged();
+  file.CheckWithin(s.offset, s.size);
   std::vector<std::byte> bytes(static_cast<std::size_t>(s.size));
   if (!bytes.empty()) file.Read(s.offset, bytes.data(), s.size);
   return bytes;

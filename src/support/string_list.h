@@ -28,8 +28,8 @@ class TStringList : public TObject {
   const std::string& Strings(int index) const;
   TObject* Objects(int index) const;
 
-  // Appends an item; returns its index. An owning list takes
-  // `object` (even if appending fails).
+  // Appends an item; returns its index. An owning list takes `object` (even
+  // if appending fails).
   int Add(std::string text);
   int AddObject(std::string text, TObject* object);
 

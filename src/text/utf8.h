@@ -20,11 +20,10 @@ constexpr bool IsContinuation(unsigned char c) {
 // nothing past U+10FFFF, no cut-off character at the end.
 bool IsValid(std::string_view text);
 
-// `bytes` as a terminal may show them without being told anything: UTF-8
-// characters stay as they are, but control characters (U+0000..U+001F,
-// U+007F..U+009F) and bytes that are not UTF-8 are written as "\xHH" per
-// byte ("\t", "\n", "\r" for those three), and a backslash as "\\", so
-// that the form is unambiguous and the bytes can be read back from it.
+// `bytes` as a terminal may show them: UTF-8 characters stay as they are, but
+// control characters (U+0000..U+001F, U+007F..U+009F) and bytes that are not
+// UTF-8 are written as "\xHH" per byte ("\t", "\n", "\r" for those three),
+// and a backslash as "\\", so that the bytes can be read back from the form.
 std::string Printable(std::string_view bytes);
 
 // Appends the UTF-8 form of the code point `cp` (at most U+10FFFF).
@@ -50,9 +49,8 @@ inline void EncodeTwoByte(std::uint32_t cp, char* out) {
 }
 
 // The longest length of at most `limit` bytes at which `text` can be cut
-// without splitting a character: a cut never lands on a continuation byte
-// that follows the start of a character. Bytes that are not UTF-8 count as
-// characters of their own.
+// without splitting a character. Bytes that are not UTF-8 count as characters
+// of their own.
 std::size_t CharacterBoundaryAtMost(std::string_view text, std::size_t limit);
 
 }  // namespace tessaline::utf8
