@@ -238,9 +238,7 @@ Status FileReplacement::Place(bool keep_old) {
       fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) == 0;
   if (!old_exists && errno != ENOENT) return SystemError("stat", target_, errno);
   // An old regular file is locked first, so that another run does not take
-  // it, under its hidden name, for a leftover and remove it. (Leftovers are
-  // only ever regular files; one that another program holds locked is safe
-  // from them as it is.)
+  // it, under its hidden name, for a leftover (only regular files are).
   UniqueFd old;
   if (old_exists && S_ISREG(old_info.st_mode)) {
     Result<UniqueFd> opened =
@@ -250,9 +248,8 @@ Status FileReplacement::Place(bool keep_old) {
   if (partial_name_.empty()) {
     if (Status named = NameUnnamedFile(); !named.ok()) return named;
   }
-  // The new file swaps names with the old one, so that until the folder is
-  // synced the old one can still be put back; with nothing there it is
-  // simply renamed.
+  // Swapped, not renamed over, so the old file can still be put back until
+  // the folder is synced.
   const unsigned how = old_exists ? RENAME_EXCHANGE : 0;
   if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), how) !=
       0) {

@@ -105,30 +105,19 @@ std::string EscapeKey(std::string_view text) {
   return key;
 }
 
-const std::bitset<256>& AffixChars() {
-  static const std::bitset<256> kSet = [] {
-    std::bitset<256> set;
-    for (int b = 0; b <= 63; ++b) set.set(b);
-    for (int b = 91; b <= 96; ++b) set.set(b);
-    for (int b = 123; b <= 126; ++b) set.set(b);
-    return set;
-  }();
-  return kSet;
+bool IsAffixChar(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b <= 63 || (b >= 91 && b <= 96) || (b >= 123 && b <= 126);
 }
 
 Affixes SplitAffixes(std::string_view text) {
-  const std::bitset<256>& affix = AffixChars();
-  auto is_affix = [&](char c) { return affix.test(static_cast<unsigned char>(c)); };
   std::size_t begin = 0;
-  while (begin < text.size() && is_affix(text[begin])) ++begin;
+  while (begin < text.size() && IsAffixChar(text[begin])) ++begin;
   std::size_t end = text.size();
-  while (end > begin && is_affix(text[end - 1])) --end;
-  Affixes parts;
-  parts.prefix = std::string(text.substr(0, begin));
-  parts.core = std::string(text.substr(begin, end - begin));
-  parts.suffix = std::string(text.substr(end));
-  parts.ok = !parts.core.empty();
-  return parts;
+  while (end > begin && IsAffixChar(text[end - 1])) --end;
+  const std::string_view core = text.substr(begin, end - begin);
+  return Affixes{!core.empty(), std::string(text.substr(0, begin)), std::string(core),
+                 std::string(text.substr(end))};
 }
 
 std::string ValueOfLine(std::string_view line) {

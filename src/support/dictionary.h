@@ -14,7 +14,6 @@
 // Thread use: none; the dictionary and its pages must not be used concurrently.
 #pragma once
 
-#include <bitset>
 #include <string>
 #include <string_view>
 
@@ -81,10 +80,10 @@ ProfileReader ReadProfileFile(const std::string& path);
 // `text` with each "=" replaced by the byte 0x85.
 std::string EscapeKey(std::string_view text);
 
-// Bytes treated as non-letters around a core: 0..63, 91..96 and 123..126.
+// Whether `c` is a non-letter around a core: bytes 0..63, 91..96 and 123..126.
 // Every other byte (letters, "@", 127 and all bytes from 128 up) belongs to a
 // core.
-const std::bitset<256>& AffixChars();
+bool IsAffixChar(char c);
 
 struct Affixes {
   bool ok = false;  // the core is not empty
@@ -92,7 +91,7 @@ struct Affixes {
   std::string core;
   std::string suffix;
 };
-// Splits off the leading and trailing runs of AffixChars. A text made only of
+// Splits off the leading and trailing runs of IsAffixChar. A text made only of
 // affix characters goes wholly into the prefix.
 Affixes SplitAffixes(std::string_view text);
 

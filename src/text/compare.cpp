@@ -45,11 +45,14 @@ std::string FoldCase(std::string_view text) {
     const auto c = static_cast<unsigned char>(out[i]);
     if (c < 0x80) {
       out[i] = static_cast<char>(AsciiLower(c));
-    } else if (utf8::IsTwoByteAt(out, i)) {
+    } else if (c >= 0xC2 && c <= 0xDF && i + 1 < out.size() &&
+               utf8::IsContinuation(static_cast<unsigned char>(out[i + 1]))) {
       // Only two-byte characters fold, each to another two-byte character, so
       // the length holds; longer ones and stray bytes stay as they are.
-      utf8::EncodeTwoByte(FoldCodePoint(utf8::DecodeTwoByte(out, i)), &out[i]);
-      ++i;
+      const auto next = static_cast<unsigned char>(out[i + 1]);
+      const std::uint32_t cp = FoldCodePoint(((c & 0x1Fu) << 6) | (next & 0x3Fu));
+      out[i] = static_cast<char>(0xC0 | (cp >> 6));
+      out[++i] = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
   return out;

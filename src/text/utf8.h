@@ -29,25 +29,6 @@ std::string Printable(std::string_view bytes);
 // Appends the UTF-8 form of the code point `cp` (at most U+10FFFF).
 void Append(std::string& out, std::uint32_t cp);
 
-// Whether a valid two-byte character (U+0080..U+07FF) starts at `i`.
-inline bool IsTwoByteAt(std::string_view s, std::size_t i) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  return c >= 0xC2 && c <= 0xDF && i + 1 < s.size() &&
-         IsContinuation(static_cast<unsigned char>(s[i + 1]));
-}
-
-// The code point of the two-byte character at `i` (IsTwoByteAt must hold).
-inline std::uint32_t DecodeTwoByte(std::string_view s, std::size_t i) {
-  return ((static_cast<unsigned char>(s[i]) & 0x1Fu) << 6) |
-         (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-}
-
-// Writes the code point `cp` (U+0080..U+07FF) as two bytes at `out`.
-inline void EncodeTwoByte(std::uint32_t cp, char* out) {
-  out[0] = static_cast<char>(0xC0 | (cp >> 6));
-  out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-}
-
 // The longest length of at most `limit` bytes at which `text` can be cut
 // without splitting a character. Bytes that are not UTF-8 count as characters
 // of their own.

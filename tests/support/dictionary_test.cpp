@@ -196,9 +196,9 @@ TEST(DictionaryHelpersTest, AffixSplittingAndLineValues) {
   EXPECT_FALSE(parts.ok);
   EXPECT_EQ(parts.prefix, "-- 42 --");
   EXPECT_EQ(parts.suffix, "");
-  EXPECT_TRUE(AffixChars().test('='));
-  EXPECT_FALSE(AffixChars().test(0x85));
-  EXPECT_FALSE(AffixChars().test(127));
+  EXPECT_TRUE(IsAffixChar('='));
+  EXPECT_FALSE(IsAffixChar('\x85'));
+  EXPECT_FALSE(IsAffixChar('\x7f'));
   EXPECT_EQ(EscapeKey("a=b=c"),
             "a\x85"
             "b\x85"
