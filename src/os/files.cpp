@@ -20,9 +20,22 @@ auto Retrying(Call call) {
   }
 }
 
-}  // namespace
+// Calls `step(done, left, offset)`, a read or write of up to `left` bytes,
+// until all `size` bytes have moved; a call that moves none is an error (EIO).
+template <typename Step>
+Status Exactly(Step step, std::size_t size, off_t offset, const char* operation,
+               const std::string& path) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n =
+        Retrying([&] { return step(done, size - done, offset + static_cast<off_t>(done)); });
+    if (n < 0) return SystemError(operation, path, errno);
+    if (n == 0) return SystemError(operation, path, EIO);
+    done += static_cast<std::size_t>(n);
+  }
+  return Status::Ok();
+}
 
-// ---- Descriptors -------------------------------------------------------------
+}  // namespace
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) {
@@ -43,8 +56,6 @@ int UniqueFd::Close() {
   return result;
 }
 
-// ---- Opening, reading, writing ---------------------------------------------
-
 Result<UniqueFd> OpenAt(int dir, const std::string& path, int flags, mode_t mode,
                         const char* operation) {
   System& fs = CurrentSystem();
@@ -54,14 +65,10 @@ Result<UniqueFd> OpenAt(int dir, const std::string& path, int flags, mode_t mode
 }
 
 Status WriteAll(int fd, std::string_view bytes, const std::string& path) {
-  System& fs = CurrentSystem();
-  while (!bytes.empty()) {
-    const ssize_t n = Retrying([&] { return fs.Write(fd, bytes.data(), bytes.size()); });
-    if (n < 0) return SystemError("write", path, errno);
-    if (n == 0) return SystemError("write", path, EIO);
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return Status::Ok();
+  auto step = [&](std::size_t done, std::size_t left, off_t) {
+    return CurrentSystem().Write(fd, bytes.data() + done, left);
+  };
+  return Exactly(step, bytes.size(), 0, "write", path);
 }
 
 Status AppendToFile(const std::string& path, std::string_view text) {
@@ -69,25 +76,6 @@ Status AppendToFile(const std::string& path, std::string_view text) {
   if (!fd.ok()) return fd.status();
   return WriteAll(fd.value().get(), text, path);
 }
-
-namespace {
-
-// Calls `step` (a pread or a pwrite of up to `size` bytes at an offset) until
-// all `size` bytes have moved; a call that moves none is an error (EIO).
-template <typename Step>
-Status Exactly(Step step, std::size_t size, off_t offset, const char* operation,
-               const std::string& path) {
-  for (std::size_t done = 0; done < size;) {
-    const ssize_t n =
-        Retrying([&] { return step(done, size - done, offset + static_cast<off_t>(done)); });
-    if (n < 0) return SystemError(operation, path, errno);
-    if (n == 0) return SystemError(operation, path, EIO);
-    done += static_cast<std::size_t>(n);
-  }
-  return Status::Ok();
-}
-
-}  // namespace
 
 Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
                      const std::string& path) {
@@ -177,8 +165,6 @@ Result<bool> SameContents(const std::string& a, const std::string& b) {
   return true;
 }
 
-// ---- Facts about paths -----------------------------------------------------
-
 Result<struct stat> StatPath(const std::string& path, bool follow_links) {
   struct stat info;
   const int flags = follow_links ? 0 : AT_SYMLINK_NOFOLLOW;
@@ -232,8 +218,6 @@ Result<std::string> RealPath(const std::string& path) {
   }
   return std::string(resolved);
 }
-
-// ---- Removing and making -------------------------------------------------
 
 Status RemoveFile(const std::string& path) {
   if (CurrentSystem().UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0) {

@@ -12,8 +12,6 @@ TDictionary* Dict = nullptr;
 TDictPage* CommonPage = nullptr;
 TDictPage* MessagePage = nullptr;
 
-// ---- TDictPage ----
-
 TDictPage::TDictPage(TDictionary* dictionary, std::string name)
     : Dictionary(dictionary), PageName(std::move(name)) {}
 
@@ -50,8 +48,6 @@ std::string TDictPage::TranslateOrSame(std::string_view text) {
   if (value.empty()) value = parts.core;
   return parts.prefix + value + parts.suffix;
 }
-
-// ---- TDictionary ----
 
 TDictionary::~TDictionary() {
   // Free the pages while the dictionary they refer to is still whole.
@@ -94,8 +90,6 @@ ProfileReader ReadProfileFile(const std::string& path) {
   if (!contents.ok()) return ProfileReader();
   return ProfileReader::FromBytes(contents.value());
 }
-
-// ---- free-standing helpers ----
 
 std::string EscapeKey(std::string_view text) {
   std::string key(text);

@@ -4,12 +4,10 @@
 //
 // Lookups ignore letter case (SameText) and tolerate surrounding digits, blanks
 // and punctuation: a text not found whole is split into prefix, core and
-// suffix (see SplitAffixes) and the core is looked up instead. In keys, each
-// "=" of the source text is written as the byte 0x85 (EscapeKey). Keys are byte
-// strings, never validated or converted as UTF-8.
+// suffix (SplitAffixes) and the core is looked up instead. Keys are byte
+// strings with each "=" written as the byte 0x85 (EscapeKey).
 //
-// Errors: translation never fails loudly. A missing or unreadable file or a
-// missing section leaves every text unchanged.
+// Errors: a missing or unreadable file or section leaves every text unchanged.
 // Ownership: a TDictionary owns its pages; the support library owns Dict.
 // Thread use: none; the dictionary and its pages must not be used concurrently.
 #pragma once

@@ -21,11 +21,9 @@ namespace tessaline {
 // The longest resource name the readers look for, in bytes.
 inline constexpr std::size_t kMaxResourceName = 64;
 
-// The bytes of the resource `name` embedded in the running executable (name
-// compared exactly; the first section of that name). They live as long as the
-// process. Throws tessaline::Exception "Resource <name> not found" when there
-// is none, and ReadResourceFromFile's errors when the program's own file
-// cannot be read.
+// The bytes of the resource `name` (compared exactly) embedded in the running
+// executable, alive as long as the process. Throws ReadResourceFromFile's
+// errors (also when the program's own file cannot be read).
 std::span<const std::byte> FindResource(std::string_view name);
 
 // Puts `bytes` in the place of the running executable's resource `name` (or

@@ -3,8 +3,7 @@
 // texts and of names (the text before a line's first "=").
 //
 // Ownership: a list made with `owns_objects` true frees an item's object when
-// the item is deleted, cleared or the list is destroyed; otherwise objects are
-// only referred to.
+// the item goes; otherwise objects are only referred to.
 // Errors: an index out of range throws std::out_of_range.
 // Thread use: none; not even concurrent reads (name lookups fill a cache).
 #pragma once
@@ -15,9 +14,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "support/object.h"
-
 namespace tessaline {
+
+// The root of the objects a string list's items may refer to (and, in an
+// owning list, free).
+class TObject {
+ public:
+  TObject() = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject() = default;
+};
 
 class TStringList : public TObject {
  public:

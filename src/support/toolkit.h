@@ -81,10 +81,10 @@ class ScopedToolkit {
 // "Stream read error.", "Done!" and "x." unchanged).
 std::string ExceptionDisplayText(const std::string& message);
 
-// The toolkit for runs without a window: message boxes and exception displays
-// go to `errors` as "<caption>: <text>" (or the text alone under an empty
-// caption), the plain message dialog to `output`; the beep writes "\a" to
-// `errors` only when it is a terminal. The cursor is only remembered.
+// The toolkit for runs without a window: boxes and exception displays go to
+// `errors` as "<caption>: <text>" (the text alone under an empty caption), the
+// plain message dialog to `output`; the beep writes "\a" to `errors` when it
+// is a terminal. The cursor is only remembered.
 class ConsoleToolkit : public Toolkit {
  public:
   ConsoleToolkit(std::ostream& output, std::ostream& errors);
