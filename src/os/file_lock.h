@@ -1,11 +1,8 @@
 // Advisory locks (flock) on a lock file, held for a scope.
 //
-// The lock file is opened without following a link and without blocking (a
-// FIFO in its place must not hang us), and only a regular file is used. A
-// lock that another process holds is waited for at most `wait`; after that the
-// attempt fails with EWOULDBLOCK. A lock file that was removed or replaced
-// while we waited is opened again, so the lock held is always on the file that
-// is there.
+// The lock file is opened without following a link and without blocking, and
+// only a regular file is used. A lock file that was removed or replaced while
+// we waited is opened again, so the lock held is always on the file there.
 //
 // Thread use: one FileLock per scope; flock locks belong to the open file, so
 // two FileLock objects of one process on one file exclude each other too.
@@ -33,9 +30,10 @@ class FileLock {
   FileLock& operator=(FileLock&&) = default;
 
   // Takes the lock on `path`, creating the file (mode 0644 less the umask)
-  // when it is missing and may be created. For a shared lock a file that can
-  // only be read is enough. Errors: the failed step's errno, those of
-  // LockFileInTheWay, EWOULDBLOCK when the wait ran out.
+  // when it is missing and may be created; a file that can only be read is
+  // enough. A lock another process holds is waited for at most `wait`.
+  // Errors: the failed step's errno, those of LockFileInTheWay, EWOULDBLOCK
+  // when the wait ran out.
   static Result<FileLock> Acquire(const std::string& path, LockKind kind,
                                   std::chrono::milliseconds wait);
 

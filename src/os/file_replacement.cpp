@@ -35,20 +35,16 @@ bool LockExclusive(int fd) {
   }
 }
 
-// Whether `name` in the folder `dir` still leads to the open file `fd`.
-bool NameLeadsTo(int dir, const std::string& name, int fd) {
+// Whether `name` in the folder `dir` leads to the open file `fd`: 1 when it
+// does, 0 when it leads elsewhere, -1 when either cannot be looked at.
+int NameLeadsTo(int dir, const std::string& name, int fd) {
   System& fs = CurrentSystem();
   struct stat opened, named;
-  return fs.StatFd(fd, &opened) == 0 &&
-         fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named);
-}
-
-// Whether `name` in `dir` is known to lead to a file other than `fd`.
-bool NameLeadsElsewhere(int dir, const std::string& name, int fd) {
-  System& fs = CurrentSystem();
-  struct stat opened, named;
-  return fs.StatFd(fd, &opened) == 0 &&
-         fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && !SameFile(opened, named);
+  if (fs.StatFd(fd, &opened) != 0 ||
+      fs.StatAt(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    return -1;
+  }
+  return SameFile(opened, named) ? 1 : 0;
 }
 
 }  // namespace
@@ -91,8 +87,7 @@ Status FileReplacement::Create(mode_t mode) {
   // In a folder that only takes new names the new file could neither be
   // renamed over the target nor removed again.
   int flags = 0;
-  if (CurrentSystem().GetInodeFlags(folder_.get(), &flags) == 0 &&
-      (flags & FS_APPEND_FL) != 0) {
+  if (CurrentSystem().GetInodeFlags(folder_.get(), &flags) == 0 && (flags & FS_APPEND_FL) != 0) {
     return SystemError("create", target_, EPERM);
   }
   RemoveLeftovers(folder_.get(), file_name_);
@@ -120,8 +115,9 @@ bool FileReplacement::CreateNamed(mode_t mode) {
     // Between creation and locking a cleaner may have taken the file for a
     // stale one; make sure the name still leads to our file. A file we made
     // but cannot use is removed again, unless the name now leads elsewhere.
-    if (!LockExclusive(fd.value().get()) || !NameLeadsTo(folder_.get(), name, fd.value().get())) {
-      if (!NameLeadsElsewhere(folder_.get(), name, fd.value().get())) {
+    if (!LockExclusive(fd.value().get()) ||
+        NameLeadsTo(folder_.get(), name, fd.value().get()) != 1) {
+      if (NameLeadsTo(folder_.get(), name, fd.value().get()) != 0) {
         CurrentSystem().UnlinkAt(folder_.get(), name.c_str(), 0);
       }
       continue;
@@ -151,7 +147,7 @@ void FileReplacement::RemoveLeftovers(int folder, const std::string& file_name) 
     struct stat opened;
     if (fs.StatFd(fd.value().get(), &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
     if (!LockExclusive(fd.value().get())) continue;  // a replacement in progress
-    if (NameLeadsTo(folder, name, fd.value().get())) fs.UnlinkAt(folder, name.c_str(), 0);
+    if (NameLeadsTo(folder, name, fd.value().get()) == 1) fs.UnlinkAt(folder, name.c_str(), 0);
   }
 }
 
@@ -242,9 +238,7 @@ Status FileReplacement::Place(bool keep_old) {
       fs.StatAt(folder_.get(), file_name_.c_str(), &old_info, AT_SYMLINK_NOFOLLOW) == 0;
   if (!old_exists && errno != ENOENT) return SystemError("stat", target_, errno);
   // An old regular file is locked first, so that another run does not take
-  // it, under its hidden name, for a leftover and remove it. (Leftovers are
-  // only ever regular files; one that another program holds locked is safe
-  // from them as it is.)
+  // it, under its hidden name, for a leftover (only regular files are).
   UniqueFd old;
   if (old_exists && S_ISREG(old_info.st_mode)) {
     Result<UniqueFd> opened =
@@ -254,9 +248,8 @@ Status FileReplacement::Place(bool keep_old) {
   if (partial_name_.empty()) {
     if (Status named = NameUnnamedFile(); !named.ok()) return named;
   }
-  // The new file swaps names with the old one, so that until the folder is
-  // synced the old one can still be put back; with nothing there it is
-  // simply renamed.
+  // Swapped, not renamed over, so the old file can still be put back until
+  // the folder is synced.
   const unsigned how = old_exists ? RENAME_EXCHANGE : 0;
   if (fs.RenameAt(folder_.get(), partial_name_.c_str(), folder_.get(), file_name_.c_str(), how) !=
       0) {
@@ -281,8 +274,7 @@ Status FileReplacement::Place(bool keep_old) {
     // Done: what the hidden name holds now (the old file) goes.
     undo_ = UndoBy::kNothing;
     replaced_.Reset();
-    if (!partial_name_.empty() &&
-        fs.UnlinkAt(folder_.get(), partial_name_.c_str(), 0) == 0) {
+    if (!partial_name_.empty() && fs.UnlinkAt(folder_.get(), partial_name_.c_str(), 0) == 0) {
       partial_name_.clear();
     }
   }
@@ -291,7 +283,7 @@ Status FileReplacement::Place(bool keep_old) {
 
 Status FileReplacement::Undo() {
   const UndoBy undo = std::exchange(undo_, UndoBy::kNothing);
-  if (undo == UndoBy::kNothing || !NameLeadsTo(folder_.get(), file_name_, file_.get())) {
+  if (undo == UndoBy::kNothing || NameLeadsTo(folder_.get(), file_name_, file_.get()) != 1) {
     return Status::Ok();
   }
   System& fs = CurrentSystem();

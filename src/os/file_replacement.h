@@ -1,14 +1,12 @@
 // A new file that takes an existing file's place only once it is complete.
 //
 // The new file is made in the target's folder: unnamed (O_TMPFILE) where the
-// file system allows, so nothing is left if the process dies, else under the
-// name "." + target's name + ".part-" + six characters, created exclusively
-// and never through a link. Either way it is locked (flock) while it lives, so
-// that another run does not take it for the leftover of a killed one; such
-// leftovers, unlocked, are removed when the next replacement is made. Put in
-// place, the new file is synced, named and renamed over the target, and the
-// folder is synced, so a crash at any moment leaves the old file or the new
-// one under the target's name, never a part of either.
+// file system allows, else as "." + target's name + ".part-" + six characters,
+// created exclusively and never through a link. It is locked (flock) while it
+// lives, so another run does not take it for the leftover of a killed one;
+// unlocked leftovers are removed when the next replacement is made. A crash at
+// any moment leaves the old file or the new one under the target's name,
+// never a part of either.
 //
 // While the object lives the calling thread holds SIGXFSZ back, so that a
 // file-size limit shows as a failed write (EFBIG) instead of ending the
@@ -43,18 +41,17 @@ class FileReplacement {
   // Opens the target's folder and makes the new file with `mode` (less the
   // umask). Errors: the folder cannot be opened ("open"), no new file can be
   // made in it ("create"), the target names no file ("create", EISDIR), the
-  // folder only takes new names and could keep neither the new file nor its
-  // leftovers ("create", EPERM: an append-only folder).
+  // folder is append-only ("create", EPERM).
   Status Create(mode_t mode);
 
   // The new file, open for writing (only after a successful Create).
   int fd() const { return file_.get(); }
   const std::string& target() const { return target_; }
 
-  // Gives the new file the mode, group and access list of `old`, the file at
-  // the target that it will replace; root keeps the owner too. A group or an
-  // access list that cannot be kept is an error ("chown", "setxattr"), so
-  // that a rewrite never locks out the users the old file let in.
+  // Gives the new file the mode, group and access list of `old`, the file it
+  // will replace; root keeps the owner too. A group or an access list that
+  // cannot be kept is an error ("chown", "setxattr"), so that a rewrite never
+  // locks out the users the old file let in.
   Status KeepAttributesOf(const struct stat& old);
 
   // Sets the new file's mode exactly, whatever the umask ("chmod").
@@ -63,26 +60,23 @@ class FileReplacement {
   // Syncs the new file's contents ("sync").
   Status Sync();
 
-  // Names the new file and puts it at the target: it swaps names with the
-  // file there ("link", "rename"), then the folder is synced ("sync folder";
-  // a file system that cannot sync a folder, EINVAL, is taken as done) and
-  // the old file, now under the hidden name, is removed. A failure after the
-  // swap swaps back, so the target holds what it held. (Where the file
-  // system cannot swap names, the new file is renamed over the old one,
-  // which is then gone at once.) Errors also "stat" when the target cannot
-  // be looked at. Call after Sync.
+  // Call after Sync. Names the new file and swaps names with the file at the
+  // target ("link", "rename"; where names cannot be swapped, renames over it),
+  // syncs the folder ("sync folder"; EINVAL, a folder that cannot be synced,
+  // counts as done) and removes the old file, now under the hidden name. A
+  // failure after the swap swaps back, so the target holds what it held.
+  // Errors also "stat" when the target cannot be looked at.
   Status PutInPlace();
 
   // The same, but what it replaces is kept under the hidden name (a regular
-  // file locked, so that no other run takes it for a leftover), so that Undo
-  // can still put it back; the object removes it when it goes.
+  // file locked against other runs' cleaning) for Undo; the object removes it
+  // when it goes.
   Status PutInPlaceKeepingOld();
 
   // After PutInPlaceKeepingOld, while the target still leads to the new
-  // file: puts what it replaced back at the target, or removes the target
-  // when nothing stood there before, and syncs the folder. Nothing when the
-  // target leads elsewhere by now, or when the old file could not be kept;
-  // a second call does nothing.
+  // file: puts what it replaced back (or removes the target when nothing
+  // stood there) and syncs the folder. Does nothing when the target leads
+  // elsewhere by now, when the old file could not be kept, or a second time.
   // Errors: "rename", "unlink", "sync folder".
   Status Undo();
 

@@ -20,9 +20,22 @@ auto Retrying(Call call) {
   }
 }
 
-}  // namespace
+// Calls `step(done, left, offset)`, a read or write of up to `left` bytes,
+// until all `size` bytes have moved; a call that moves none is an error (EIO).
+template <typename Step>
+Status Exactly(Step step, std::size_t size, off_t offset, const char* operation,
+               const std::string& path) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n =
+        Retrying([&] { return step(done, size - done, offset + static_cast<off_t>(done)); });
+    if (n < 0) return SystemError(operation, path, errno);
+    if (n == 0) return SystemError(operation, path, EIO);
+    done += static_cast<std::size_t>(n);
+  }
+  return Status::Ok();
+}
 
-// ---- Descriptors -------------------------------------------------------------
+}  // namespace
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) {
@@ -43,8 +56,6 @@ int UniqueFd::Close() {
   return result;
 }
 
-// ---- Opening, reading, writing ---------------------------------------------
-
 Result<UniqueFd> OpenAt(int dir, const std::string& path, int flags, mode_t mode,
                         const char* operation) {
   System& fs = CurrentSystem();
@@ -54,14 +65,10 @@ Result<UniqueFd> OpenAt(int dir, const std::string& path, int flags, mode_t mode
 }
 
 Status WriteAll(int fd, std::string_view bytes, const std::string& path) {
-  System& fs = CurrentSystem();
-  while (!bytes.empty()) {
-    const ssize_t n = Retrying([&] { return fs.Write(fd, bytes.data(), bytes.size()); });
-    if (n < 0) return SystemError("write", path, errno);
-    if (n == 0) return SystemError("write", path, EIO);
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return Status::Ok();
+  auto step = [&](std::size_t done, std::size_t left, off_t) {
+    return CurrentSystem().Write(fd, bytes.data() + done, left);
+  };
+  return Exactly(step, bytes.size(), 0, "write", path);
 }
 
 Status AppendToFile(const std::string& path, std::string_view text) {
@@ -72,30 +79,18 @@ Status AppendToFile(const std::string& path, std::string_view text) {
 
 Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset,
                      const std::string& path) {
-  System& fs = CurrentSystem();
-  while (size > 0) {
-    const ssize_t n = Retrying([&] { return fs.ReadAt(fd, buffer, size, offset); });
-    if (n < 0) return SystemError("read", path, errno);
-    if (n == 0) return SystemError("read", path, EIO);  // the file ended early
-    buffer += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
-  return Status::Ok();
+  auto step = [&](std::size_t done, std::size_t left, off_t at) {
+    return CurrentSystem().ReadAt(fd, buffer + done, left, at);
+  };
+  return Exactly(step, size, offset, "read", path);
 }
 
 Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset,
                       const std::string& path) {
-  System& fs = CurrentSystem();
-  while (size > 0) {
-    const ssize_t n = Retrying([&] { return fs.WriteAt(fd, buffer, size, offset); });
-    if (n < 0) return SystemError("write", path, errno);
-    if (n == 0) return SystemError("write", path, EIO);
-    buffer += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
-  return Status::Ok();
+  auto step = [&](std::size_t done, std::size_t left, off_t at) {
+    return CurrentSystem().WriteAt(fd, buffer + done, left, at);
+  };
+  return Exactly(step, size, offset, "write", path);
 }
 
 Status SyncFd(int fd, const std::string& path) {
@@ -104,15 +99,9 @@ Status SyncFd(int fd, const std::string& path) {
   return Status::Ok();
 }
 
-Status SyncFolder(const std::string& folder) {
-  Result<UniqueFd> fd = Open(folder, O_RDONLY | O_DIRECTORY);
-  if (!fd.ok()) return fd.status();
-  return SyncFd(fd.value().get(), folder);
-}
-
-Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags) {
+Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info) {
   // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
-  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK | flags);
+  Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
   if (!fd.ok()) return fd.error();
   Result<struct stat> stat = StatOpen(fd.value().get(), path);
   if (!stat.ok()) return stat.error();
@@ -121,9 +110,9 @@ Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int
   return fd;
 }
 
-Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit, bool follow_links) {
+Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit) {
   struct stat info;
-  Result<UniqueFd> fd = OpenRegularFile(path, info, follow_links ? 0 : O_NOFOLLOW);
+  Result<UniqueFd> fd = OpenRegularFile(path, info);
   if (!fd.ok()) return fd.error();
   if (static_cast<std::uint64_t>(info.st_size) > limit) {
     return SystemError("read", path, kErrorTooLarge);
@@ -176,8 +165,6 @@ Result<bool> SameContents(const std::string& a, const std::string& b) {
   return true;
 }
 
-// ---- Facts about paths -----------------------------------------------------
-
 Result<struct stat> StatPath(const std::string& path, bool follow_links) {
   struct stat info;
   const int flags = follow_links ? 0 : AT_SYMLINK_NOFOLLOW;
@@ -224,10 +211,6 @@ Result<std::string> ReadLinkAt(int dir, const std::string& name, const std::stri
   }
 }
 
-Result<std::string> ReadLink(const std::string& path) {
-  return ReadLinkAt(AT_FDCWD, path, path);
-}
-
 Result<std::string> RealPath(const std::string& path) {
   char resolved[PATH_MAX];
   if (CurrentSystem().RealPath(path.c_str(), resolved) == nullptr) {
@@ -236,16 +219,12 @@ Result<std::string> RealPath(const std::string& path) {
   return std::string(resolved);
 }
 
-// ---- Removing ----------------------------------------------------------------
-
 Status RemoveFile(const std::string& path) {
   if (CurrentSystem().UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0) {
     return SystemError("remove", path, errno);
   }
   return Status::Ok();
 }
-
-// ---- Folders -----------------------------------------------------------------
 
 Status CreateFolders(const std::string& folder, mode_t mode) {
   // Climb to the nearest level that exists, then make the missing ones on the

@@ -1,7 +1,6 @@
-// The program's file work, on the seam of os/system.h: an owned descriptor,
-// whole-file reads with a limit, folder creation, facts about paths. The
-// functions retry calls that EINTR interrupted and report failures as
-// SystemError values; none of them raises.
+// The program's file work, on the seam of os/system.h. The functions retry
+// calls that EINTR interrupted and report failures as SystemError values;
+// none of them raises.
 //
 // Thread use: any thread; no shared state.
 #pragma once
@@ -61,34 +60,27 @@ inline Result<UniqueFd> Open(const std::string& path, int flags, mode_t mode = 0
 // Writes all of `bytes` to `fd`, resuming after interruptions and short
 // writes. A write that takes no byte at all is an error (EIO), never a loop.
 Status WriteAll(int fd, std::string_view bytes, const std::string& path);
-
-// Reads exactly `size` bytes at `offset`; EIO when the file ends first.
-Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset, const std::string& path);
 // Appends `text` to the file `path`, creating it (mode 0644 less the umask).
 Status AppendToFile(const std::string& path, std::string_view text);
 
+// Reads exactly `size` bytes at `offset`; EIO when the file ends first.
+Status ReadExactlyAt(int fd, char* buffer, std::size_t size, off_t offset, const std::string& path);
 // Writes exactly `size` bytes at `offset`, with WriteAll's rule for no progress.
 Status WriteExactlyAt(int fd, const char* buffer, std::size_t size, off_t offset,
                       const std::string& path);
 
 // fsync, retried on EINTR.
 Status SyncFd(int fd, const std::string& path);
-// Opens the folder `folder` and syncs it, so that the names made in it last.
-Status SyncFolder(const std::string& folder);
 
-// The regular file at `path`, opened for reading (with `flags` added, such as
-// O_NOFOLLOW) without ever blocking on a FIFO or device put in its place, and
-// what fstat tells of it in `info`. Errors: the errno of the failed step,
-// kErrorNotRegularFile (operation "read").
-Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info, int flags = 0);
+// The regular file at `path`, opened for reading without ever blocking on a
+// FIFO or device put in its place, and what fstat tells of it in `info`.
+// Errors: the errno of the failed step, kErrorNotRegularFile (operation "read").
+Result<UniqueFd> OpenRegularFile(const std::string& path, struct stat& info);
 
-// The whole of the regular file at `path`, read without ever blocking on a
-// FIFO or device put in its place. Errors: the errno of the failed step
-// (ENOENT for a missing file), kErrorNotRegularFile, kErrorTooLarge when the
+// The whole of the regular file at `path`, opened as OpenRegularFile does.
+// Errors: those of OpenRegularFile, the read's errno, kErrorTooLarge when the
 // file holds more than `limit` bytes (also when it grows past it while read).
-// With `follow_links` false, a link at `path` is refused (ELOOP).
-Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit,
-                                    bool follow_links = true);
+Result<std::string> ReadRegularFile(const std::string& path, std::size_t limit);
 
 // Whether the files at `a` and `b` hold the same bytes. Both must be regular
 // files (kErrorNotRegularFile otherwise); links are followed.
@@ -112,22 +104,18 @@ bool CanWriteFile(const std::string& path);
 
 bool SameFile(const struct stat& a, const struct stat& b);
 
-// The target of the symbolic link `path`.
-Result<std::string> ReadLink(const std::string& path);
-// The target of the link `name` in the open folder `dir`; `shown` names it
-// in the error.
+// The target of the symbolic link `name` in the open folder `dir` (AT_FDCWD:
+// the current one); `shown` names it in the error.
 Result<std::string> ReadLinkAt(int dir, const std::string& name, const std::string& shown);
 
 // The absolute path of `path` with every link and "." and ".." resolved.
 Result<std::string> RealPath(const std::string& path);
 
-// ---- Removing ----------------------------------------------------------------
+// ---- Removing and making -------------------------------------------------
 
 // unlink(path): removes the name `path` (never a folder; a link itself, not
 // what it leads to).
 Status RemoveFile(const std::string& path);
-
-// ---- Folders ---------------------------------------------------------------
 
 // Creates `folder` and every missing folder above it, from the top down, with
 // `mode` (less the umask). An existing directory is success; anything else in

@@ -7,6 +7,14 @@ namespace {
 
 constexpr int kMaxLinks = 40;
 
+// Whether a folder described by `info` may be trusted by the effective user
+// `user`: it belongs to that user or to root, and no other user may write it,
+// unless it is sticky (then nobody else may rename or remove what is in it).
+bool TrustedFolder(const struct stat& info, uid_t user) {
+  if (info.st_uid != user && info.st_uid != 0) return false;
+  return (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (info.st_mode & S_ISVTX) != 0;
+}
+
 // The names of `path`, in order, without empty ones and ".".
 void PushNames(std::deque<std::string>& names, const std::string& path) {
   std::deque<std::string> parts;
@@ -23,7 +31,8 @@ void PushNames(std::deque<std::string>& names, const std::string& path) {
 
 class Walk {
  public:
-  explicit Walk(bool trusted_only) : trusted_only_(trusted_only), user_(CurrentSystem().EffectiveUser()) {}
+  explicit Walk(bool trusted_only)
+      : trusted_only_(trusted_only), user_(CurrentSystem().EffectiveUser()) {}
 
   // Makes `at` the folder `name` of the current one ("/" from anywhere).
   Status Enter(int dir, const std::string& name, const std::string& shown) {
@@ -39,11 +48,9 @@ class Walk {
   }
 
   Result<UniqueFd> Run(const std::string& path) {
+    const char* start = path.starts_with('/') ? "/" : ".";
     std::string walked = path.starts_with('/') ? "" : ".";
-    if (Status start = Enter(AT_FDCWD, path.starts_with('/') ? "/" : ".", walked.empty() ? "/" : ".");
-        !start.ok()) {
-      return start.error();
-    }
+    if (Status entered = Enter(AT_FDCWD, start, start); !entered.ok()) return entered.error();
     std::deque<std::string> names;
     PushNames(names, path);
     int links = 0;
@@ -82,11 +89,6 @@ class Walk {
 };
 
 }  // namespace
-
-bool TrustedFolder(const struct stat& info, uid_t user) {
-  if (info.st_uid != user && info.st_uid != 0) return false;
-  return (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (info.st_mode & S_ISVTX) != 0;
-}
 
 Result<UniqueFd> OpenFolder(const std::string& path, bool trusted_only) {
   return Walk(trusted_only).Run(path);

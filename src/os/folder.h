@@ -12,18 +12,13 @@
 
 namespace tessaline {
 
-// Whether a folder described by `info` may be trusted by a process whose
-// effective user is `user`: it belongs to that user or to root, and no other
-// user may write it, unless it is sticky (then nobody else may rename or
-// remove what is in it).
-bool TrustedFolder(const struct stat& info, uid_t user);
-
 // Opens the folder `path` (O_PATH) by walking it from "/" (or from the
 // current folder for a relative path), following symbolic links on the way
 // (at most 40). With `trusted_only`, every folder on the way and the folder
-// itself must be TrustedFolder, and every link must belong to the user or to
-// root: a folder or link another user controls could otherwise lead the
-// caller anywhere. Errors: the failed step's errno (ENOENT, ENOTDIR,
+// itself must belong to the effective user or to root and be writable by no
+// one else (unless sticky), and every link must belong to the user or root: a
+// folder or link another user controls could otherwise lead the caller
+// anywhere. Errors: the failed step's errno (ENOENT, ENOTDIR,
 // ELOOP, ...) with the path it concerns, kErrorUntrusted (operation "open").
 Result<UniqueFd> OpenFolder(const std::string& path, bool trusted_only);
 

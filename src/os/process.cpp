@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <thread>
 
 #include "os/files.h"
 
@@ -17,14 +17,12 @@ namespace {
 // other thread can exist, so this records the main thread's identity.
 const std::thread::id kMainThread = std::this_thread::get_id();
 
-}  // namespace
-
-namespace {
 const char kRunningImage[] = "/proc/self/exe";
+
 }  // namespace
 
 std::string ExecutablePath() {
-  Result<std::string> path = ReadLink(kRunningImage);
+  Result<std::string> path = ReadLinkAt(AT_FDCWD, kRunningImage, kRunningImage);
   return path.ok() ? WithoutDeletedSuffix(path.value()) : std::string();
 }
 
@@ -51,10 +49,6 @@ std::string HomeFolder() {
 std::string EnvironmentValue(const char* name) {
   const char* value = CurrentSystem().Environment(name);
   return value != nullptr ? value : "";
-}
-
-void SetEnvironmentValue(const char* name, const char* value) {
-  ::setenv(name, value, 1);
 }
 
 bool RunsAsRoot() {

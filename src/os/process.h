@@ -1,16 +1,14 @@
-// Facts about the running process that the Windows kernel interface would give:
-// the executable's path and whether the caller runs on the main thread.
+// Facts about the running process: its executable, its user, its folders and
+// environment, and whether the caller runs on the main thread.
 #pragma once
 
 #include <string>
-#include <thread>
 
 namespace tessaline {
 
-// Full path of the running executable (from /proc/self/exe). When the file
-// was deleted or replaced since the process started, the system names it
-// "<path> (deleted)"; the path is then given without that suffix. Empty if
-// the system cannot tell. Thread-safe.
+// Full path of the running executable (from /proc/self/exe), without the
+// " (deleted)" the system adds once the file was deleted or replaced (see
+// WithoutDeletedSuffix). Empty if the system cannot tell. Thread-safe.
 std::string ExecutablePath();
 
 // A path that opens the running executable's own bytes ("/proc/self/exe"),
@@ -29,11 +27,8 @@ std::string HomeFolder();
 // The value of the environment variable `name`; empty when unset.
 std::string EnvironmentValue(const char* name);
 
-// Sets the environment variable `name` to `value` for this process and the
-// programs it starts. Not thread-safe: call before other threads start.
-void SetEnvironmentValue(const char* name, const char* value);
-
-// Whether the process runs with root's rights (effective user 0).
+// The effective user's id, and whether it is root's (0).
+unsigned EffectiveUserId();
 bool RunsAsRoot();
 
 // Makes writes to a closed pipe fail with EPIPE instead of ending the
@@ -42,9 +37,6 @@ void IgnoreBrokenPipes();
 
 // The process's current folder; empty when it cannot be told.
 std::string CurrentFolder();
-
-// The effective user's id.
-unsigned EffectiveUserId();
 
 // True when called on the thread that started the process (recorded before
 // main() runs). Thread-safe.

@@ -1,14 +1,12 @@
 // The program's one way to the operating system.
 //
 // System is the seam: every file, folder, lock, environment and clock call of
-// the program goes through the object that CurrentSystem() returns, so that a
-// test can put one in its place that fails any chosen step (see
-// tests/common/fault_system.h). Its calls keep the system calls' own
-// contract: -1 (or nullptr) and errno on failure. os/files.h builds the
-// program's file work on top of it.
+// the program goes through CurrentSystem(), so that a test can put in its
+// place one that fails any chosen step (tests/common/fault_system.h). Its
+// calls keep the system calls' contract: -1 (or nullptr) and errno on failure.
 //
-// Thread use: the System object is shared; PosixSystem holds no state.
-// Replace it (ScopedSystem) only while no other thread uses it.
+// Thread use: the System object is shared; replace it (ScopedSystem) only
+// while no other thread uses it.
 #pragma once
 
 #include <fcntl.h>
@@ -70,41 +68,8 @@ class System {
   virtual void SleepFor(std::chrono::nanoseconds pause) = 0;
 };
 
-// The operating system itself.
-class PosixSystem : public System {
- public:
-  int OpenAt(int dir, const char* path, int flags, mode_t mode) override;
-  int Close(int fd) override;
-  ssize_t Read(int fd, void* buffer, std::size_t size) override;
-  ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) override;
-  ssize_t Write(int fd, const void* buffer, std::size_t size) override;
-  ssize_t WriteAt(int fd, const void* buffer, std::size_t size, off_t offset) override;
-  ssize_t CopyRange(int in, off_t* in_offset, int out, off_t* out_offset,
-                    std::size_t size) override;
-  int Sync(int fd) override;
-  int StatAt(int dir, const char* path, struct stat* info, int flags) override;
-  int StatFd(int fd, struct stat* info) override;
-  int AccessAt(int dir, const char* path, int mode, int flags) override;
-  int MakeDirAt(int dir, const char* path, mode_t mode) override;
-  int LinkAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
-             int flags) override;
-  int RenameAt(int old_dir, const char* old_path, int new_dir, const char* new_path,
-               unsigned flags) override;
-  int UnlinkAt(int dir, const char* path, int flags) override;
-  int Lock(int fd, int operation) override;
-  int ChangeMode(int fd, mode_t mode) override;
-  int ChangeOwner(int fd, uid_t owner, gid_t group) override;
-  ssize_t ReadLinkAt(int dir, const char* path, char* buffer, std::size_t size) override;
-  int ListFolder(int dir, std::vector<std::string>& names) override;
-  ssize_t GetAttribute(const char* path, const char* name, void* buffer, std::size_t size) override;
-  int SetAttribute(int fd, const char* name, const void* value, std::size_t size) override;
-  int GetInodeFlags(int fd, int* flags) override;
-  char* RealPath(const char* path, char* resolved) override;
-  const char* Environment(const char* name) override;
-  uid_t EffectiveUser() override;
-  std::chrono::steady_clock::time_point Now() override;
-  void SleepFor(std::chrono::nanoseconds pause) override;
-};
+// The operating system itself (stateless).
+System& OperatingSystem();
 
 // The system every call of the program goes through: the operating system,
 // unless a ScopedSystem has put another in its place.

@@ -1,10 +1,7 @@
-// The one value that describes a failed call to the operating system, and the
-// explicit results built on it.
-//
-// A SystemError names the operation ("open", "write", "rename", ...), the
-// path it was done to and the errno it failed with. Callers turn it into the
-// texts a user sees (the exceptions of the registry and of the installation);
-// nothing here raises.
+// A failed call to the operating system: the operation ("open", "write",
+// "rename", ...), the path it was done to and the errno it failed with; and
+// the explicit results built on it. Callers turn it into the texts a user
+// sees; nothing here raises.
 //
 // Thread use: plain values; any thread.
 #pragma once
@@ -17,8 +14,8 @@
 
 namespace tessaline {
 
-// Codes of this project beside errno's (which are all positive): a file that
-// is in the way because of what it is, not because a call failed.
+// Codes beside errno's (which are all positive): a file in the way because of
+// what it is, not because a call failed.
 inline constexpr int kErrorNotRegularFile = -1;  // a FIFO, device, folder, ...
 inline constexpr int kErrorTooLarge = -2;        // over the reader's limit
 inline constexpr int kErrorSymbolicLink = -3;    // a link where none is followed
@@ -67,8 +64,7 @@ class [[nodiscard]] Result {
  public:
   Result(T value) : state_(std::move(value)) {}            // NOLINT: implicit
   Result(SystemError error) : state_(std::move(error)) {}  // NOLINT: implicit
-  // A Result is never made from a Status: an OK one would hold neither a
-  // value nor an error. Pass status.error() of a failed one.
+  // Not from a Status (an OK one holds no error): pass status.error().
   Result(Status) = delete;
 
   bool ok() const { return state_.index() == 0; }

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "text/compare.h"
 #include "os/files.h"
 #include "os/process.h"
+#include "text/compare.h"
 
 namespace tessaline {
 
@@ -12,15 +12,16 @@ TDictionary* Dict = nullptr;
 TDictPage* CommonPage = nullptr;
 TDictPage* MessagePage = nullptr;
 
-// ---- TDictPage ----
-
 TDictPage::TDictPage(TDictionary* dictionary, std::string name)
     : Dictionary(dictionary), PageName(std::move(name)) {}
 
 void TDictPage::LoadPage() {
   if (Loaded) return;
   try {
-    Dictionary->FillPage(*this);
+    const ProfileReader reader = ReadProfileFile(Dictionary->DictFileName());
+    for (const std::string& name : reader.KeyNames(PageName)) {
+      SetValue(name, reader.Value(PageName, name));
+    }
   } catch (...) {
     // Leave no half-filled page behind; the next lookup tries again.
     Clear();
@@ -34,36 +35,19 @@ void TDictPage::ClearPage() {
   Loaded = false;
 }
 
-bool TDictPage::Translate(std::string_view text, std::string& result) {
+std::string TDictPage::TranslateOrSame(std::string_view text) {
   const std::string key = EscapeKey(text);
   LoadPage();
-  int index = IndexOfName(key);
-  if (index >= 0) {
-    result = ValueOfLine(Strings(index));
-    return true;
-  }
+  if (const int index = IndexOfName(key); index >= 0) return ValueOfLine(Strings(index));
   // "=" is escaped to a core byte first, so prefix and suffix hold exactly the
   // text's own leading and trailing characters.
-  Affixes parts = SplitAffixes(key);
-  if (!parts.ok) {
-    result = std::string(text);
-    return true;
-  }
-  const int core_index = IndexOfName(parts.core);
-  if (core_index < 0) return false;
+  const Affixes parts = SplitAffixes(key);
+  const int core_index = parts.ok ? IndexOfName(parts.core) : -1;
+  if (core_index < 0) return std::string(text);
   std::string value = ValueOfLine(Strings(core_index));
   if (value.empty()) value = parts.core;
-  result = parts.prefix + value + parts.suffix;
-  return true;
+  return parts.prefix + value + parts.suffix;
 }
-
-std::string TDictPage::TranslateOrSame(std::string_view text) {
-  std::string result;
-  if (!Translate(text, result)) result = std::string(text);
-  return result;
-}
-
-// ---- TDictionary ----
 
 TDictionary::~TDictionary() {
   // Free the pages while the dictionary they refer to is still whole.
@@ -92,7 +76,7 @@ void TDictionary::ResolveDictFileName() {
 }
 
 void TDictionary::SetDictFileName(std::string_view name) {
-  if (AsciiUpper(FileName) == AsciiUpper(name)) return;
+  if (SameTextAscii(FileName, name)) return;
   if (!FileName.empty()) {
     for (int i = 0; i < Count(); ++i) static_cast<TDictPage*>(Objects(i))->ClearPage();
   }
@@ -100,60 +84,34 @@ void TDictionary::SetDictFileName(std::string_view name) {
   ExplicitName = true;
 }
 
-void TDictionary::FillPage(TDictPage& page) {
-  const std::string path = DictFileName();
-  FillPageFrom(ReadProfileFile(path), page);
-}
-
 ProfileReader ReadProfileFile(const std::string& path) {
-  // Anything that cannot be read whole (missing, not a regular file, over the
-  // limit) reads as an empty file.
   if (path.empty()) return ProfileReader();
   Result<std::string> contents = ReadRegularFile(path, ProfileReader::kMaxFileBytes);
   if (!contents.ok()) return ProfileReader();
   return ProfileReader::FromBytes(contents.value());
 }
 
-void TDictionary::FillPageFrom(const ProfileReader& reader, TDictPage& page) {
-  for (const std::string& name : reader.KeyNames(page.PageName)) {
-    page.SetValue(name, reader.Value(page.PageName, name));
-  }
-}
-
-// ---- free-standing helpers ----
-
 std::string EscapeKey(std::string_view text) {
   std::string key(text);
   for (char& c : key) {
-    if (c == '=') c = kEscapedEquals;
+    if (c == '=') c = '\x85';
   }
   return key;
 }
 
-const std::bitset<256>& AffixChars() {
-  static const std::bitset<256> kSet = [] {
-    std::bitset<256> set;
-    for (int b = 0; b <= 63; ++b) set.set(b);
-    for (int b = 91; b <= 96; ++b) set.set(b);
-    for (int b = 123; b <= 126; ++b) set.set(b);
-    return set;
-  }();
-  return kSet;
+bool IsAffixChar(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b <= 63 || (b >= 91 && b <= 96) || (b >= 123 && b <= 126);
 }
 
 Affixes SplitAffixes(std::string_view text) {
-  const std::bitset<256>& affix = AffixChars();
-  auto is_affix = [&](char c) { return affix.test(static_cast<unsigned char>(c)); };
   std::size_t begin = 0;
-  while (begin < text.size() && is_affix(text[begin])) ++begin;
+  while (begin < text.size() && IsAffixChar(text[begin])) ++begin;
   std::size_t end = text.size();
-  while (end > begin && is_affix(text[end - 1])) --end;
-  Affixes parts;
-  parts.prefix = std::string(text.substr(0, begin));
-  parts.core = std::string(text.substr(begin, end - begin));
-  parts.suffix = std::string(text.substr(end));
-  parts.ok = !parts.core.empty();
-  return parts;
+  while (end > begin && IsAffixChar(text[end - 1])) --end;
+  const std::string_view core = text.substr(begin, end - begin);
+  return Affixes{!core.empty(), std::string(text.substr(0, begin)), std::string(core),
+                 std::string(text.substr(end))};
 }
 
 std::string ValueOfLine(std::string_view line) {

@@ -4,51 +4,44 @@
 //
 // Lookups ignore letter case (SameText) and tolerate surrounding digits, blanks
 // and punctuation: a text not found whole is split into prefix, core and
-// suffix (see SplitAffixes) and the core is looked up instead. In keys, each
-// "=" of the source text is written as the byte 0x85 (EscapeKey). Keys are byte
-// strings: the escaped key is never validated or converted as UTF-8.
+// suffix (SplitAffixes) and the core is looked up instead. Keys are byte
+// strings with each "=" written as the byte 0x85 (EscapeKey).
 //
-// Errors: translation never fails loudly. A missing or unreadable file or a
-// missing section leaves every text unchanged.
+// Errors: a missing or unreadable file or section leaves every text unchanged.
 // Ownership: a TDictionary owns its pages; the support library owns Dict.
 // Thread use: none; the dictionary and its pages must not be used concurrently.
 #pragma once
 
-#include <bitset>
 #include <string>
 #include <string_view>
 
-#include "text/profile.h"
-#include "support/object.h"
 #include "support/string_list.h"
 #include "support/support_module.h"
+#include "text/profile.h"
 
 namespace tessaline {
 
 class TDictionary;
 
 // One page: lines key "=" value, filled from the dictionary file's section
-// PageName on the first Translate.
+// PageName on the first lookup.
 class TDictPage : public TStringList {
  public:
-  TESSALINE_CLASS(TDictPage, TStringList)
-
   // An empty, unloaded page of `dictionary` (not owned, must outlive the page).
   TDictPage(TDictionary* dictionary, std::string name);
 
-  TDictionary* Dictionary;  // the dictionary the page belongs to; not owned
-  std::string PageName;     // the page's name, also its section's name
+  TDictionary* Dictionary;  // not owned
+  std::string PageName;     // also its section's name
   bool Loaded = false;      // true once filled from the file
 
-  // Fills the page from the dictionary file unless it is loaded already. An
-  // exception from filling passes to the caller and leaves the page unloaded.
+  // Fills the page from the dictionary file unless it is loaded already: for
+  // each listed key of the section in file order, a non-empty value sets the
+  // key's line, an empty one removes it. An exception from filling passes to
+  // the caller and leaves the page empty and unloaded.
   void LoadPage();
   // Removes every line and marks the page unloaded.
   void ClearPage();
 
-  // Looks `text` up: true when a result was produced (then stored in
-  // `result`), false when no translation was found (`result` untouched).
-  bool Translate(std::string_view text, std::string& result);
   // The translation of `text`, or `text` itself when there is none.
   std::string TranslateOrSame(std::string_view text);
 };
@@ -56,8 +49,6 @@ class TDictPage : public TStringList {
 // The list of pages: item texts are page names, item objects the pages.
 class TDictionary : public TStringList {
  public:
-  TESSALINE_CLASS(TDictionary, TStringList)
-
   TDictionary() : TStringList(/*owns_objects=*/true) {}
   ~TDictionary() override;
 
@@ -65,7 +56,6 @@ class TDictionary : public TStringList {
   bool ExplicitName = false;  // true when FileName was last set by a client
 
   // The page named `name` (ignoring case), created and appended if missing.
-  // The same name always yields the same page; the dictionary owns it.
   TDictPage* GetPage(std::string_view name);
 
   // The dictionary file's path, resolving the default on first use.
@@ -78,30 +68,20 @@ class TDictionary : public TStringList {
   // by ".dic". Does nothing while the name is explicit, and leaves the name
   // empty when the executable's path is unknown.
   void ResolveDictFileName();
-
-  // Reads the section PageName of the dictionary file into `page`.
-  void FillPage(TDictPage& page);
-  // Reads the section PageName from an already opened reader into `page`, as
-  // the fixed buffers of the profile reader deliver it: for each listed key in
-  // file order, a non-empty value sets the key's line, an empty one removes it.
-  static void FillPageFrom(const ProfileReader& reader, TDictPage& page);
 };
 
 // The INI file at `path`, read whole. A missing, unreadable or non-regular
-// file (a directory, a device, a pipe: never waited for), or one larger than
-// ProfileReader::kMaxFileBytes, reads as an empty file.
+// file (never waited for), or one larger than ProfileReader::kMaxFileBytes,
+// reads as an empty file.
 ProfileReader ReadProfileFile(const std::string& path);
-
-// The byte that stands for "=" in keys.
-inline constexpr char kEscapedEquals = '\x85';
 
 // `text` with each "=" replaced by the byte 0x85.
 std::string EscapeKey(std::string_view text);
 
-// Bytes treated as non-letters around a core: 0..63, 91..96 and 123..126.
-// Every other byte (letters, "@", 127 and all bytes from 128 up, so every byte
-// of a multi-byte UTF-8 character and the escape byte 0x85) belongs to a core.
-const std::bitset<256>& AffixChars();
+// Whether `c` is a non-letter around a core: bytes 0..63, 91..96 and 123..126.
+// Every other byte (letters, "@", 127 and all bytes from 128 up) belongs to a
+// core.
+bool IsAffixChar(char c);
 
 struct Affixes {
   bool ok = false;  // the core is not empty
@@ -109,7 +89,7 @@ struct Affixes {
   std::string core;
   std::string suffix;
 };
-// Splits off the leading and trailing runs of AffixChars. A text made only of
+// Splits off the leading and trailing runs of IsAffixChar. A text made only of
 // affix characters goes wholly into the prefix.
 Affixes SplitAffixes(std::string_view text);
 
@@ -117,8 +97,7 @@ Affixes SplitAffixes(std::string_view text);
 std::string ValueOfLine(std::string_view line);
 
 // `path` with its extension replaced by `ext`: the part from the last "." on
-// is replaced when a "." comes after the last "/", else `ext` is appended
-// ("/opt/games.old/setup" -> "/opt/games.old/setup.dic").
+// is replaced when a "." comes after the last "/", else `ext` is appended.
 std::string ReplaceExtension(std::string_view path, std::string_view ext);
 
 // Frees the object a pointer variable refers to, if any, and sets the variable

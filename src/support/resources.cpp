@@ -1,7 +1,6 @@
 #include "support/resources.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -25,14 +24,12 @@ namespace {
 class ElfFile {
  public:
   explicit ElfFile(const std::string& path) : path_(path) {
-    Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK);
-    Result<struct stat> info = fd.ok() ? StatOpen(fd.value().get(), path) : fd.error();
-    if (!info.ok()) {
-      throw Exception("Cannot open file \"" + path + "\". " + info.error().Reason());
-    }
-    if (!S_ISREG(info.value().st_mode)) Damaged();
+    struct stat info;
+    Result<UniqueFd> fd = OpenRegularFile(path, info);
+    if (fd.code() == kErrorNotRegularFile) Damaged();
+    if (!fd.ok()) throw Exception("Cannot open file \"" + path + "\". " + fd.error().Reason());
     fd_ = std::move(fd.value());
-    size_ = static_cast<std::uint64_t>(info.value().st_size);
+    size_ = static_cast<std::uint64_t>(info.st_size);
   }
 
   [[noreturn]] void Damaged() const {
@@ -41,12 +38,16 @@ class ElfFile {
 
   std::uint64_t size() const { return size_; }
 
+  // Damage unless `count` bytes at `offset` all lie in the file.
+  void CheckWithin(std::uint64_t offset, std::uint64_t count) const {
+    if (offset > size_ || count > size_ - offset) Damaged();
+  }
+
   // Reads `count` bytes at `offset`; damage if they are not all in the file.
   void Read(std::uint64_t offset, void* out, std::uint64_t count) {
-    if (offset > size_ || count > size_ - offset) Damaged();
-    if (!ReadExactlyAt(fd_.get(), static_cast<char*>(out), count, static_cast<off_t>(offset), path_)
-             .ok())
-      Damaged();
+    CheckWithin(offset, count);
+    const auto at = static_cast<off_t>(offset);
+    if (!ReadExactlyAt(fd_.get(), static_cast<char*>(out), count, at, path_).ok()) Damaged();
   }
 
   // An unsigned little- or big-endian integer of `width` bytes from `bytes`.
@@ -93,11 +94,7 @@ struct SectionTable {
 SectionTable ReadFileHeader(ElfFile& file) {
   unsigned char ident[64] = {};
   file.Read(0, ident, 16);
-  if (std::memcmp(ident,
-                  "\x7f"
-                  "ELF",
-                  4) != 0)
-    file.Damaged();
+  if (std::memcmp(ident, "\177ELF", 4) != 0) file.Damaged();
   if (ident[4] != 1 && ident[4] != 2) file.Damaged();
   if (ident[5] != 1 && ident[5] != 2) file.Damaged();
   SectionTable table;
@@ -150,7 +147,7 @@ void ForEachResourceSection(ElfFile& file, Found found) {
   if (table.offset == 0) return;  // no section table at all
   ResolveLargeCounts(file, table);
   const Section names = ReadSection(file, table, table.names_index);
-  if (names.offset > file.size() || names.size > file.size() - names.offset) file.Damaged();
+  file.CheckWithin(names.offset, names.size);
   const std::string prefix = ResourceSectionName("");
   std::string candidate;
   for (std::uint64_t i = 0; i < table.count; ++i) {
@@ -170,46 +167,31 @@ void ForEachResourceSection(ElfFile& file, Found found) {
 
 std::vector<std::byte> SectionBytes(ElfFile& file, const Section& s) {
   if (s.type == kSectionNoBits) return {};
-  if (s.offset > file.size() || s.size > file.size() - s.offset) file.Damaged();
+  file.CheckWithin(s.offset, s.size);
   std::vector<std::byte> bytes(static_cast<std::size_t>(s.size));
   if (!bytes.empty()) file.Read(s.offset, bytes.data(), s.size);
   return bytes;
 }
 
+using ResourceTable = std::map<std::string, std::span<const std::byte>, std::less<>>;
+
 // The running program's resources: read from its own file on the first
-// lookup, kept for the rest of the process.
-class OwnResources {
- public:
-  static OwnResources& Get() {
-    static OwnResources resources;
-    return resources;
-  }
-
-  // Reads the program's file once; a read that fails is tried again on the
-  // next call.
-  void Load() {
-    std::call_once(loaded_, [this] {
-      ElfFile file(RunningImagePath());
-      ForEachResourceSection(file, [&](std::string_view name, const Section& s) {
-        // The first section of a name counts, as for ReadResourceFromFile.
-        if (!bytes_.contains(name)) bytes_.emplace(std::string(name), SectionBytes(file, s));
-        return false;
-      });
-      for (const auto& [name, bytes] : bytes_) table_.emplace(name, bytes);
+// lookup (a read that fails is tried again on the next), kept for the rest of
+// the process.
+ResourceTable& Table() {
+  static std::once_flag loaded;
+  static std::map<std::string, std::vector<std::byte>, std::less<>> bytes;
+  static ResourceTable table;
+  std::call_once(loaded, [] {
+    ElfFile file(RunningImagePath());
+    ForEachResourceSection(file, [&](std::string_view name, const Section& s) {
+      // The first section of a name counts, as for ReadResourceFromFile.
+      if (!bytes.contains(name)) bytes.emplace(std::string(name), SectionBytes(file, s));
+      return false;
     });
-  }
-
-  std::map<std::string, std::span<const std::byte>, std::less<>>& table() { return table_; }
-
- private:
-  std::once_flag loaded_;
-  std::map<std::string, std::vector<std::byte>, std::less<>> bytes_;
-  std::map<std::string, std::span<const std::byte>, std::less<>> table_;
-};
-
-std::map<std::string, std::span<const std::byte>, std::less<>>& Table() {
-  OwnResources::Get().Load();
-  return OwnResources::Get().table();
+    for (const auto& [name, data] : bytes) table.emplace(name, data);
+  });
+  return table;
 }
 
 }  // namespace
@@ -220,10 +202,6 @@ std::string ResourceSectionName(std::string_view name) {
 
 void RegisterResource(std::string_view name, std::span<const std::byte> bytes) {
   Table().insert_or_assign(std::string(name), bytes);
-}
-
-bool HasResource(std::string_view name) {
-  return Table().find(name) != Table().end();
 }
 
 std::span<const std::byte> FindResource(std::string_view name) {

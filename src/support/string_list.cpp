@@ -46,17 +46,11 @@ int TStringList::AddObject(std::string text, TObject* object) {
   return index;
 }
 
-void TStringList::SetString(int index, std::string text) {
-  CheckIndex(index);
-  items_[static_cast<std::size_t>(index)].text = std::move(text);
-  InvalidateNames();
-}
-
 void TStringList::Delete(int index) {
   CheckIndex(index);
   TObject* object = items_[static_cast<std::size_t>(index)].object;
   items_.erase(items_.begin() + index);
-  InvalidateNames();
+  names_valid_ = false;
   FreeObject(object);
 }
 
@@ -93,13 +87,6 @@ int TStringList::IndexOfName(std::string_view name) const {
   // same line as a scan in list order would.
   auto it = names_.find(FoldCase(name));
   return it == names_.end() ? -1 : it->second;
-}
-
-std::string TStringList::Values(std::string_view name) const {
-  int index = IndexOfName(name);
-  if (index < 0) return {};
-  // A matching name has the same length as `name` (folding keeps lengths).
-  return items_[static_cast<std::size_t>(index)].text.substr(name.size() + 1);
 }
 
 void TStringList::SetValue(std::string_view name, std::string_view value) {

@@ -2,9 +2,8 @@
 // optional associated object, with case-insensitive lookup (SameText) of whole
 // texts and of names (the text before a line's first "=").
 //
-// Ownership: a list made with OwnsObjects() true frees an item's object when
-// the item is deleted, cleared or the list is destroyed; otherwise objects are
-// only referred to.
+// Ownership: a list made with `owns_objects` true frees an item's object when
+// the item goes; otherwise objects are only referred to.
 // Errors: an index out of range throws std::out_of_range.
 // Thread use: none; not even concurrent reads (name lookups fill a cache).
 #pragma once
@@ -15,30 +14,32 @@
 #include <unordered_map>
 #include <vector>
 
-#include "support/object.h"
-
 namespace tessaline {
+
+// The root of the objects a string list's items may refer to (and, in an
+// owning list, free).
+class TObject {
+ public:
+  TObject() = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject() = default;
+};
 
 class TStringList : public TObject {
  public:
-  TESSALINE_CLASS(TStringList, TObject)
-
   explicit TStringList(bool owns_objects = false) : owns_objects_(owns_objects) {}
   ~TStringList() override;
-
-  bool OwnsObjects() const { return owns_objects_; }
 
   int Count() const { return static_cast<int>(items_.size()); }
   const std::string& Strings(int index) const;
   TObject* Objects(int index) const;
 
-  // Appends an item; returns its index. With OwnsObjects() the list takes
-  // `object` (even if appending fails).
+  // Appends an item; returns its index. An owning list takes `object` (even
+  // if appending fails).
   int Add(std::string text);
   int AddObject(std::string text, TObject* object);
 
-  // Replaces the text of an item (its object stays).
-  void SetString(int index, std::string text);
   // Removes an item (freeing its object when the list owns objects).
   void Delete(int index);
   // Removes every item.
@@ -50,9 +51,6 @@ class TStringList : public TObject {
   // `name` ignoring case; -1 if none.
   int IndexOfName(std::string_view name) const;
 
-  // The text after `name` and "=" of the line IndexOfName(name) finds; "" if
-  // there is none.
-  std::string Values(std::string_view name) const;
   // Assigns a value to a name: a non-empty value replaces the name's line by
   // name "=" value (appending that line if there is none); an empty value
   // removes the name's line if there is one.
@@ -65,14 +63,13 @@ class TStringList : public TObject {
   };
 
   void FreeObject(TObject* object) const;
-  void InvalidateNames() { names_valid_ = false; }
   void IndexName(int index) const;
   void CheckIndex(int index) const;
 
   std::vector<Item> items_;
   bool owns_objects_;
   // Cache for IndexOfName: FoldCase(name) -> index of its first line. Valid
-  // only while names_valid_; rebuilt on demand after deletes and edits.
+  // only while names_valid_; rebuilt on demand after a delete.
   mutable std::unordered_map<std::string, int> names_;
   mutable bool names_valid_ = true;
 };

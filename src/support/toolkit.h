@@ -1,14 +1,10 @@
 // The window toolkit's services that the support library and the installer
-// need: the application's message box, its plain message dialog, its default
-// exception display, the beep, the screen cursor, the application title and
-// processing of pending messages.
-//
-// The Qt window installs its own implementation at start-up; until then, and in
-// runs without a window, a console implementation writes to the standard
-// streams. Tests install a recording implementation.
+// need. The Qt window installs its own implementation at start-up; until then,
+// and in runs without a window, a console implementation writes to the
+// standard streams. Tests install a recording implementation.
 //
 // Thread use: CurrentToolkit() may be called from any thread; an implementation
-// decides how a call from a thread other than the user-interface thread is
+// decides how a call from another thread than the user-interface thread is
 // served (the Qt one runs the box on the user-interface thread and waits).
 #pragma once
 
@@ -18,7 +14,7 @@
 
 namespace tessaline {
 
-// Message box style flags and results, as the platform's message box knows them.
+// Message box style flags and results.
 inline constexpr std::int32_t kMbOk = 0x00;
 inline constexpr std::int32_t kMbIconError = 0x10;
 inline constexpr std::int32_t kMbIconInformation = 0x40;
@@ -46,7 +42,6 @@ class Toolkit {
   // ExceptionDisplayText(message).
   virtual void ShowException(const std::string& message) = 0;
 
-  // The platform's default beep.
   virtual void Beep() = 0;
 
   // The screen's current cursor, shared by the whole application.
@@ -69,9 +64,7 @@ Toolkit& CurrentToolkit();
 // console toolkit.
 void SetToolkit(Toolkit* toolkit);
 
-// Installs `toolkit` (not owned; it must outlive this object) for the object's
-// lifetime, then puts back the toolkit that was installed before, also when
-// the scope is left by an exception.
+// Installs `toolkit` (not owned) while it lives, then puts back the one before.
 class ScopedToolkit {
  public:
   explicit ScopedToolkit(Toolkit& toolkit) : previous_(&CurrentToolkit()) { SetToolkit(&toolkit); }
@@ -84,15 +77,14 @@ class ScopedToolkit {
 };
 
 // The text the exception display shows for a message: the message with a full
-// stop appended when it is not empty and the byte value of its last character
-// is greater than that of "." ("Stream read error" -> "Stream read error.",
-// "Done!" and "x." unchanged).
+// stop appended when its last byte is greater than "." ("Stream read error" ->
+// "Stream read error.", "Done!" and "x." unchanged).
 std::string ExceptionDisplayText(const std::string& message);
 
-// The toolkit for runs without a window: message boxes and exception displays
-// go to `errors` as "<caption>: <text>" (or the text alone under an empty
-// caption), the plain message dialog to `output`; the beep writes "\a" to
-// `errors` only when it is a terminal. The cursor is only remembered.
+// The toolkit for runs without a window: boxes and exception displays go to
+// `errors` as "<caption>: <text>" (the text alone under an empty caption), the
+// plain message dialog to `output`; the beep writes "\a" to `errors` when it
+// is a terminal. The cursor is only remembered.
 class ConsoleToolkit : public Toolkit {
  public:
   ConsoleToolkit(std::ostream& output, std::ostream& errors);

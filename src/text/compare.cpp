@@ -33,71 +33,27 @@ constexpr std::uint32_t FoldCodePoint(std::uint32_t cp) {
   return cp;
 }
 
-// Length of the character that starts at `i`: 2 for a valid two-byte sequence
-// (the only ones that can fold), 1 otherwise. Longer sequences are compared
-// byte by byte, which is equivalent since none of their characters fold.
-inline std::size_t TokenLength(std::string_view s, std::size_t i) {
-  return utf8::IsTwoByteAt(s, i) ? 2 : 1;
-}
-
-inline std::uint32_t FoldTwoByte(std::string_view s, std::size_t i) {
-  return FoldCodePoint(utf8::DecodeTwoByte(s, i));
-}
-
 }  // namespace
 
 bool SameText(std::string_view a, std::string_view b) {
-  // Folding keeps lengths, so texts of different lengths never match.
-  if (a.size() != b.size()) return false;
-  std::size_t i = 0;
-  const std::size_t n = a.size();
-  while (i < n) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x < 0x80 && y < 0x80) {  // ASCII fast path
-      if (x != y && AsciiLower(x) != AsciiLower(y)) return false;
-      ++i;
-      continue;
-    }
-    std::size_t la = TokenLength(a, i);
-    std::size_t lb = TokenLength(b, i);
-    if (la != lb) return false;  // a folded pair never meets a lone byte
-    if (la == 1) {
-      if (x != y) return false;
-    } else if (FoldTwoByte(a, i) != FoldTwoByte(b, i)) {
-      return false;
-    }
-    i += la;
-  }
-  return true;
+  return a.size() == b.size() && FoldCase(a) == FoldCase(b);
 }
 
 std::string FoldCase(std::string_view text) {
   std::string out(text);
-  std::size_t i = 0;
-  while (i < out.size()) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto c = static_cast<unsigned char>(out[i]);
     if (c < 0x80) {
       out[i] = static_cast<char>(AsciiLower(c));
-      ++i;
-      continue;
+    } else if (c >= 0xC2 && c <= 0xDF && i + 1 < out.size() &&
+               utf8::IsContinuation(static_cast<unsigned char>(out[i + 1]))) {
+      // Only two-byte characters fold, each to another two-byte character, so
+      // the length holds; longer ones and stray bytes stay as they are.
+      const auto next = static_cast<unsigned char>(out[i + 1]);
+      const std::uint32_t cp = FoldCodePoint(((c & 0x1Fu) << 6) | (next & 0x3Fu));
+      out[i] = static_cast<char>(0xC0 | (cp >> 6));
+      out[++i] = static_cast<char>(0x80 | (cp & 0x3F));
     }
-    if (TokenLength(out, i) == 1) {
-      ++i;
-      continue;
-    }
-    // Every folded partner is itself a two-byte character, so the length holds.
-    std::uint32_t cp = FoldTwoByte(out, i);
-    utf8::EncodeTwoByte(cp, &out[i]);
-    i += 2;
-  }
-  return out;
-}
-
-std::string AsciiUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
   }
   return out;
 }

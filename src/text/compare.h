@@ -18,13 +18,11 @@ namespace tessaline {
 // True when `a` and `b` are equal ignoring letter case as described above.
 bool SameText(std::string_view a, std::string_view b);
 
-// The case-folded form of `text`: SameText(a, b) holds exactly when
-// FoldCase(a) == FoldCase(b). Folding never changes the length, so it can key a
-// hash index that must agree with SameText.
+// The case-folded form of `text`, of the same length: SameText(a, b) holds
+// exactly when FoldCase(a) == FoldCase(b), so it can key a hash index.
 std::string FoldCase(std::string_view text);
 
-// ASCII-only folding: upper-case a-z (resp. lower-case A-Z), other bytes kept.
-std::string AsciiUpper(std::string_view text);
+// True when `a` and `b` are equal ignoring the case of ASCII letters only.
 bool SameTextAscii(std::string_view a, std::string_view b);
 
 }  // namespace tessaline

@@ -17,7 +17,6 @@
 // decoded to UTF-8; any other file is read as bytes, unchanged.
 //
 // Errors: none are raised. A missing section reads as an empty one.
-//
 // Thread use: a reader is immutable once built and may be shared for reading.
 #pragma once
 
@@ -31,8 +30,7 @@ namespace tessaline {
 
 class ProfileReader {
  public:
-  // Files above this size are not read (a dictionary is a few kilobytes; a
-  // file this big is not one, and reading it would only waste memory).
+  // Files above this size are not read (a dictionary is a few kilobytes).
   static constexpr std::size_t kMaxFileBytes = 32u * 1024 * 1024;
   // Bytes of the key-name buffer: names, each ended by a zero, then one more
   // zero. At most kKeyListBytes - 2 bytes of names and zeros are delivered.
@@ -40,11 +38,8 @@ class ProfileReader {
   // Bytes of the value buffer: a value delivers at most kValueBytes - 1 bytes.
   static constexpr std::size_t kValueBytes = 2048;
 
-  // An empty reader (every section is missing).
-  ProfileReader() = default;
-
-  // Reads the given file contents (the dictionary reads the file whole,
-  // within kMaxFileBytes; see support/dictionary.h).
+  ProfileReader() = default;  // every section is missing
+  // Reads the given file contents.
   static ProfileReader FromBytes(std::string_view contents);
 
   // The section's key list as the key-name buffer holds it: the names joined,
@@ -58,8 +53,7 @@ class ProfileReader {
 
   // The value of the first listed or comment line whose key matches `key`
   // (trimmed), unquoted and cut to kValueBytes - 1 bytes (less when that
-  // would split a UTF-8 character); `fallback` when the
-  // section or key is missing.
+  // would split a UTF-8 character); `fallback` when section or key is missing.
   std::string Value(std::string_view section, std::string_view key,
                     std::string_view fallback = {}) const;
 

@@ -14,8 +14,8 @@ std::size_t ClaimedLength(unsigned char lead) {
   return 0;
 }
 
-}  // namespace
-
+// The length of the well-formed character at byte `i` of `text` (1 to 4),
+// its code point in `*code_point` when asked; 0 when none starts there.
 std::size_t CharacterAt(std::string_view text, std::size_t i, std::uint32_t* code_point) {
   const auto b = static_cast<unsigned char>(text[i]);
   const std::size_t len = ClaimedLength(b);
@@ -34,22 +34,6 @@ std::size_t CharacterAt(std::string_view text, std::size_t i, std::uint32_t* cod
   if (code_point != nullptr) *code_point = cp;
   return len;
 }
-
-bool IsValid(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    // Plain ASCII, by far the most of any text, needs no decoding.
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    const std::size_t len = CharacterAt(text, i, nullptr);
-    if (len == 0) return false;
-    i += len;
-  }
-  return true;
-}
-
-namespace {
 
 // One byte in the printable form's escapes.
 void AppendEscaped(std::string& out, unsigned char b) {
@@ -75,6 +59,20 @@ void AppendEscaped(std::string& out, unsigned char b) {
 }
 
 }  // namespace
+
+bool IsValid(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    // Plain ASCII, by far the most of any text, needs no decoding.
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t len = CharacterAt(text, i, nullptr);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
 
 std::string Printable(std::string_view bytes) {
   std::string out;

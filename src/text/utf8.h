@@ -20,43 +20,18 @@ constexpr bool IsContinuation(unsigned char c) {
 // nothing past U+10FFFF, no cut-off character at the end.
 bool IsValid(std::string_view text);
 
-// The length of the well-formed character at byte `i` of `text` (1 to 4),
-// its code point in `*code_point` when asked; 0 when none starts there.
-std::size_t CharacterAt(std::string_view text, std::size_t i, std::uint32_t* code_point);
-
-// `bytes` as a terminal may show them without being told anything: UTF-8
-// characters stay as they are, but control characters (U+0000..U+001F,
-// U+007F..U+009F) and bytes that are not UTF-8 are written as "\xHH" per
-// byte ("\t", "\n", "\r" for those three), and a backslash as "\\", so
-// that the form is unambiguous and the bytes can be read back from it.
+// `bytes` as a terminal may show them: UTF-8 characters stay as they are, but
+// control characters (U+0000..U+001F, U+007F..U+009F) and bytes that are not
+// UTF-8 are written as "\xHH" per byte ("\t", "\n", "\r" for those three),
+// and a backslash as "\\", so that the bytes can be read back from the form.
 std::string Printable(std::string_view bytes);
 
 // Appends the UTF-8 form of the code point `cp` (at most U+10FFFF).
 void Append(std::string& out, std::uint32_t cp);
 
-// Whether a valid two-byte character (U+0080..U+07FF) starts at `i`.
-inline bool IsTwoByteAt(std::string_view s, std::size_t i) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  return c >= 0xC2 && c <= 0xDF && i + 1 < s.size() &&
-         IsContinuation(static_cast<unsigned char>(s[i + 1]));
-}
-
-// The code point of the two-byte character at `i` (IsTwoByteAt must hold).
-inline std::uint32_t DecodeTwoByte(std::string_view s, std::size_t i) {
-  return ((static_cast<unsigned char>(s[i]) & 0x1Fu) << 6) |
-         (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-}
-
-// Writes the code point `cp` (U+0080..U+07FF) as two bytes at `out`.
-inline void EncodeTwoByte(std::uint32_t cp, char* out) {
-  out[0] = static_cast<char>(0xC0 | (cp >> 6));
-  out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-}
-
 // The longest length of at most `limit` bytes at which `text` can be cut
-// without splitting a character: a cut never lands on a continuation byte
-// that follows the start of a character. Bytes that are not UTF-8 count as
-// characters of their own.
+// without splitting a character. Bytes that are not UTF-8 count as characters
+// of their own.
 std::size_t CharacterBoundaryAtMost(std::string_view text, std::size_t limit);
 
 }  // namespace tessaline::utf8

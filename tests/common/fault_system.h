@@ -295,7 +295,7 @@ class FaultSystem : public System {
     return PathOf(dir) + "/" + path;
   }
 
-  PosixSystem real_;
+  System& real_ = OperatingSystem();
   mutable std::mutex mutex_;  // guards what calls record and look up
   std::vector<Call> calls_;
   std::map<FsOp, std::size_t> count_;
