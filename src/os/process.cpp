@@ -59,6 +59,10 @@ void IgnoreBrokenPipes() {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
+bool IsTerminal(int fd) {
+  return ::isatty(fd) == 1;
+}
+
 std::string CurrentFolder() {
   std::string buffer(4096, '\0');
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {

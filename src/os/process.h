@@ -35,6 +35,9 @@ bool RunsAsRoot();
 // process with SIGPIPE, for the rest of the process.
 void IgnoreBrokenPipes();
 
+// Whether the file descriptor `fd` (STDOUT_FILENO, ...) is a terminal.
+bool IsTerminal(int fd);
+
 // The process's current folder; empty when it cannot be told.
 std::string CurrentFolder();
 

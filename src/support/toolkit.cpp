@@ -5,6 +5,8 @@
 #include <atomic>
 #include <iostream>
 
+#include "os/process.h"
+
 namespace tessaline {
 
 namespace {
@@ -17,9 +19,9 @@ ConsoleToolkit& DefaultToolkit() {
 }
 
 // True when `stream` is one of the standard streams and that one is a terminal.
-bool IsTerminal(const std::ostream& stream) {
-  if (&stream == &std::cerr || &stream == &std::clog) return ::isatty(STDERR_FILENO) == 1;
-  if (&stream == &std::cout) return ::isatty(STDOUT_FILENO) == 1;
+bool IsTerminalStream(const std::ostream& stream) {
+  if (&stream == &std::cerr || &stream == &std::clog) return IsTerminal(STDERR_FILENO);
+  if (&stream == &std::cout) return IsTerminal(STDOUT_FILENO);
   return false;
 }
 
@@ -65,7 +67,7 @@ void ConsoleToolkit::ShowException(const std::string& message) {
 }
 
 void ConsoleToolkit::Beep() {
-  if (IsTerminal(errors_)) {
+  if (IsTerminalStream(errors_)) {
     errors_ << '\a';
     errors_.flush();
   }
