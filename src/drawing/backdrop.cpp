@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "drawing/gradient_bands.h"
-#include "support/resources.h"
 
 namespace tessaline {
 
@@ -59,7 +58,7 @@ Region TileRegion(const IntRect& rect) {
   const int l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
   const IntPoint points[] = {{l + 2, t}, {r - 2, t}, {r, t + 2}, {r, b - 3},
                              {r - 3, b}, {l + 3, b}, {l, b - 3}, {l, t + 2}};
-  return CreatePolygonRgn(points, PolyFillMode::kWinding);
+  return Region::FromPolygon(points, PolyFillMode::kWinding);
 }
 
 TileLayout TileLayout::Compute(IntSize paint_box, IntSize sheet) {
@@ -130,11 +129,6 @@ void Backdrop::PrepareTiles(IntSize size) {
     }
   }
   tiles_size_ = size;
-}
-
-void PBPaint(Canvas& canvas) {
-  Backdrop::PaintBlend(canvas);
-  Backdrop(FindResource("PACK")).PaintTiles(canvas);
 }
 
 }  // namespace tessaline

@@ -98,12 +98,4 @@ class Backdrop {
   std::array<Region, kTileRows * kTileColumns> clips_;
 };
 
-// One paint of the whole canvas from the executable's own card sheet (the
-// bitmap resource "PACK"), keeping nothing between calls: the sheet is fetched
-// and decoded on every call. For single pictures; a window keeps a Backdrop.
-// When the resource is missing or damaged the blend is drawn all the same and
-// the error propagates: "Resource PACK not found" or "Bitmap image is not
-// valid".
-void PBPaint(Canvas& canvas);
-
 }  // namespace tessaline

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "support/exception.h"
-#include "support/resources.h"
 
 namespace tessaline {
 
@@ -185,10 +184,6 @@ Bitmap Bitmap::FromDib(std::span<const std::byte> data) {
     }
   }
   return bitmap;
-}
-
-Bitmap Bitmap::FromResource(std::string_view name) {
-  return FromDib(FindResource(name));
 }
 
 }  // namespace tessaline

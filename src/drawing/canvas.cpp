@@ -251,9 +251,9 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
   const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
   const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
   IntRect visible = dest.Intersected(Bounds());
-  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy),
-                                 ClampToInt(source_rect.right - dx),
-                                 ClampToInt(source_rect.bottom - dy)});
+  visible =
+      visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source_rect.right - dx),
+                           ClampToInt(source_rect.bottom - dy)});
   visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
                                  ClampToInt(source.height_ - dy)});
   if (visible.IsEmpty()) return;
@@ -266,31 +266,12 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
   }
 }
 
-namespace {
-
-// The corner of a rounded rectangle: the corner ellipse cannot be larger than
-// the figure.
-RoundCorner FittedRoundCorner(const IntRect& rect, int ellipse_width, int ellipse_height) {
-  return TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
-                          std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
-}
-
-}  // namespace
-
-std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
-                                      int pen_width) {
-  std::vector<RowSpan> spans;
-  if (rect.IsEmpty()) return spans;
-  const RoundCorner corner = FittedRoundCorner(rect, ellipse_width, ellipse_height);
-  StrokeRoundRect(rect, corner, std::max(pen_width, 1), [&](int y, int x0, int x1) {
-    if (x0 < x1) spans.push_back({y, x0, x1});
-  });
-  return spans;
-}
-
 void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height) {
   if (rect.IsEmpty()) return;
-  const RoundCorner corner = FittedRoundCorner(rect, ellipse_width, ellipse_height);
+  // The corner ellipse cannot be larger than the figure.
+  const RoundCorner corner =
+      TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
+                       std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
   if (brush_.style != BrushStyle::kClear) {
     const std::uint32_t pixel = brush_.color.ToPixel();
     FillRoundRectInside(rect, corner, [&](int y, int x0, int x1) { FillSpan(y, x0, x1, pixel); });

@@ -38,13 +38,6 @@ struct Pen {
   int width = 1;  // in pixels; 0 draws as 1
 };
 
-// Pixels x0..x1-1 of row y.
-struct RowSpan {
-  int y = 0;
-  int x0 = 0;
-  int x1 = 0;
-};
-
 // One run of a row fill: pixels x0..x1-1 in one colour (a canvas pixel value).
 struct ColorRun {
   int x0 = 0;
@@ -157,12 +150,6 @@ class Canvas {
   State state_;
   std::vector<State> saved_;
 };
-
-// The pixels Canvas::RoundRect's outline sets for the same rectangle, corner
-// ellipse and pen width, before any clipping: spans with x0 < x1, in no
-// particular order, possibly overlapping. Empty for an empty rectangle.
-std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
-                                      int pen_width);
 
 // Saves the canvas's device-context state (SaveDC) for the life of a scope and
 // restores exactly that state (RestoreDC) when the scope is left by any path,

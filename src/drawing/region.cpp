@@ -98,15 +98,6 @@ void SpansInside(const std::vector<Crossing>& crossings, PolyFillMode mode,
 
 }  // namespace
 
-Region Region::FromRect(const IntRect& rect) {
-  Region region;
-  if (rect.IsEmpty()) return region;
-  region.bounds_ = rect;
-  region.spans_.push_back({rect.left, rect.right});
-  region.bands_.push_back({rect.top, rect.bottom, 0, 1});
-  return region;
-}
-
 Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) {
   Region region;
   if (points.size() < 3) return region;
@@ -157,23 +148,6 @@ std::span<const Span> Region::Row(int y) const {
                                [](int value, const Band& b) { return value < b.bottom; });
   if (band == bands_.end() || y < band->top) return {};
   return std::span<const Span>(spans_).subspan(band->first, band->last - band->first);
-}
-
-bool Region::Contains(IntPoint p) const {
-  for (const Span& s : Row(p.y)) {
-    if (p.x >= s.x0 && p.x < s.x1) return true;
-  }
-  return false;
-}
-
-std::int64_t Region::PixelCount() const {
-  std::int64_t count = 0;
-  for (const Band& band : bands_) {
-    for (std::size_t i = band.first; i < band.last; ++i) {
-      count += (std::int64_t{spans_[i].x1} - spans_[i].x0) * (std::int64_t{band.bottom} - band.top);
-    }
-  }
-  return count;
 }
 
 }  // namespace tessaline

@@ -31,9 +31,6 @@ class Region {
   // The empty region.
   Region() = default;
 
-  // The pixels of a rectangle (right and bottom exclusive; empty gives empty).
-  static Region FromRect(const IntRect& rect);
-
   // The pixels of a polygon with the given vertices (closed from the last back
   // to the first). Costs one step per row that meets a slanted edge or a
   // vertex, and one per stretch of rows between them that meets only vertical
@@ -46,8 +43,6 @@ class Region {
   // Smallest rectangle holding every pixel (empty for the empty region).
   const IntRect& Bounds() const { return bounds_; }
   bool IsEmpty() const { return spans_.empty(); }
-  bool Contains(IntPoint p) const;
-  std::int64_t PixelCount() const;
 
   // Spans of row y, sorted left to right, disjoint and not touching; empty for
   // a row outside the bounds.
@@ -74,13 +69,5 @@ class Region {
   std::vector<Band> bands_;
   std::vector<Span> spans_;
 };
-
-// The platform's names for making regions.
-inline Region CreateRectRgn(const IntRect& rect) {
-  return Region::FromRect(rect);
-}
-inline Region CreatePolygonRgn(std::span<const IntPoint> points, PolyFillMode mode) {
-  return Region::FromPolygon(points, mode);
-}
 
 }  // namespace tessaline

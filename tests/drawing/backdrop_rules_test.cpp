@@ -180,6 +180,12 @@ TEST(TileRegionRulesTest, LeavesOutThreePixelsAtEachCornerAndNothingElse) {
     SCOPED_TRACE(testing::Message()
                  << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom);
     const Region region = TileRegion(rect);
+    auto contains = [&](int x, int y) {
+      for (const Span& s : region.Row(y)) {
+        if (x >= s.x0 && x < s.x1) return true;
+      }
+      return false;
+    };
     int wrong = 0;
     for (int y = rect.top - 2; y < rect.bottom + 2; ++y) {
       for (int x = rect.left - 2; x < rect.right + 2; ++x) {
@@ -187,7 +193,7 @@ TEST(TileRegionRulesTest, LeavesOutThreePixelsAtEachCornerAndNothingElse) {
         const int fx = std::min(x - rect.left, rect.right - 1 - x);
         const int fy = std::min(y - rect.top, rect.bottom - 1 - y);
         const bool cut = (fx == 0 && fy <= 1) || (fx == 1 && fy == 0);
-        if (region.Contains({x, y}) != (in_rect && !cut) && ++wrong <= 3) {
+        if (contains(x, y) != (in_rect && !cut) && ++wrong <= 3) {
           ADD_FAILURE() << "pixel " << x << "," << y << (in_rect && !cut ? " missing" : " extra");
         }
       }

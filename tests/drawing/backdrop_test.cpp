@@ -10,7 +10,6 @@
 
 #include "common/test_support.h"
 #include "support/exception.h"
-#include "support/resources.h"
 
 namespace tessaline {
 namespace {
@@ -252,8 +251,8 @@ TEST(BackdropTest, BlendEqualsBandAfterBandFillsAnywhereAndKeepsTheCanvasState) 
     for (bool clipped : {false, true}) {
       SCOPED_TRACE(testing::Message() << rect.left << "," << rect.top << "," << rect.right << ","
                                       << rect.bottom << (clipped ? " clipped" : ""));
-      Region clip = CreatePolygonRgn(std::vector<IntPoint>{{20, 0}, {90, 30}, {40, 79}, {0, 30}},
-                                     PolyFillMode::kWinding);
+      Region clip = Region::FromPolygon(std::vector<IntPoint>{{20, 0}, {90, 30}, {40, 79}, {0, 30}},
+                                        PolyFillMode::kWinding);
       Canvas actual(90, 80), expected(90, 80);
       if (clipped) actual.SelectClipRgn(clip), expected.SelectClipRgn(clip);
       actual.brush() = Brush{BrushStyle::kClear, Color::FromRgb(255, 0, 0)};
@@ -363,41 +362,6 @@ TEST(BackdropTest, PaintSetsUpTheCanvasAndWorksOnABorrowedBuffer) {
   }
 }
 
-TEST(BackdropTest, PaintFromTheExecutablesSheetAndItsFailures) {
-  // Without the sheet, or with a damaged one, the blend is painted, no tile,
-  // and the error comes out.
-  Canvas blend(688, 453);
-  FillGradient(blend, blend.Bounds(), clWhite, clGreen);
-  auto expect_failure = [&](const char* message) {
-    SCOPED_TRACE(message);
-    Canvas canvas(688, 453);
-    try {
-      PBPaint(canvas);
-      ADD_FAILURE() << "painted";
-    } catch (const Exception& e) {
-      EXPECT_STREQ(e.what(), message);
-    }
-    EXPECT_EQ(std::memcmp(canvas.Row(0), blend.Row(0), 688 * 453 * 4), 0);
-  };
-  // This test program embeds no sheet; the shipped one is then registered as
-  // an installer's embedded resources are.
-  if (!HasResource("PACK")) expect_failure("Resource PACK not found");
-  RegisterResource("PACK", ShippedSheetBytes());
-  Canvas from_resource(688, 453), from_file(688, 453);
-  PBPaint(from_resource);
-  Backdrop(ShippedSheet()).Paint(from_file);
-  ASSERT_EQ(std::memcmp(from_resource.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
-
-  static const std::byte kBroken[40] = {std::byte{40}};
-  RegisterResource("PACK", kBroken);
-  expect_failure("Bitmap image is not valid");
-  // With the sheet back the tiles are back: nothing of the failure is kept.
-  RegisterResource("PACK", ShippedSheetBytes());
-  Canvas again(688, 453);
-  PBPaint(again);
-  EXPECT_EQ(std::memcmp(again.Row(0), from_file.Row(0), 688 * 453 * 4), 0);
-}
-
 TEST(BackdropTest, TinyAndEmptyPaintBoxes) {
   for (IntSize size : {IntSize{0, 0}, IntSize{1, 1}, IntSize{0, 50}, IntSize{3, 2}}) {
     Canvas canvas(size.width, size.height);
@@ -442,7 +406,7 @@ TEST(BackdropTest, DrawsFromTheBytesItIsGivenAndKeepsNoneOfThem) {
 TEST(BackdropTest, PaintLeavesTheCanvasClipAsItWas) {
   // Each tile's copy selects its own clip shape; the clip the canvas had
   // before is back after every tile, and no saved state is left behind.
-  const Region clip = CreateRectRgn({100, 50, 400, 300});
+  const Region clip = TileRegion({100, 50, 400, 300});
   Canvas canvas(688, 453);
   canvas.SelectClipRgn(clip);
   Backdrop backdrop(NoiseSheet());
