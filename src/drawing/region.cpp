@@ -75,16 +75,14 @@ void FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom, RowCros
   out.same_until = all_vertical ? next_change : std::int64_t{y} + 1;
 }
 
-// The spans between sorted crossings that lie inside under the fill mode,
+// The spans between sorted crossings where the winding number is not 0,
 // touching spans joined.
-void SpansInside(const std::vector<Crossing>& crossings, PolyFillMode mode,
-                 std::vector<Span>& row) {
+void SpansInside(const std::vector<Crossing>& crossings, std::vector<Span>& row) {
   row.clear();
   int winding = 0;
   for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
-    winding += mode == PolyFillMode::kWinding ? crossings[i].direction : 1;
-    const bool inside = mode == PolyFillMode::kWinding ? winding != 0 : (winding & 1) != 0;
-    if (!inside) continue;
+    winding += crossings[i].direction;
+    if (winding == 0) continue;
     const int x0 = ClampToInt(crossings[i].x);
     const int x1 = ClampToInt(crossings[i + 1].x);
     if (x1 <= x0) continue;
@@ -98,7 +96,7 @@ void SpansInside(const std::vector<Crossing>& crossings, PolyFillMode mode,
 
 }  // namespace
 
-Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) {
+Region Region::FromPolygon(std::span<const IntPoint> points) {
   Region region;
   if (points.size() < 3) return region;
   const auto [lowest, highest] = std::minmax_element(
@@ -111,7 +109,7 @@ Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) 
   // that meet only vertical edges repeat them.
   for (int y = top; y < bottom;) {
     FindRowCrossings(edges, y, bottom, crossings);
-    SpansInside(crossings.crossings, mode, row);
+    SpansInside(crossings.crossings, row);
     const int end = static_cast<int>(crossings.same_until);
     region.AppendRows(y, end, row);
     y = end;

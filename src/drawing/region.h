@@ -20,12 +20,6 @@ struct Span {
   friend bool operator==(const Span&, const Span&) = default;
 };
 
-// How a polygon's inside is decided where its outline crosses itself.
-enum class PolyFillMode {
-  kAlternate = 1,  // odd number of crossings to the left: inside
-  kWinding = 2,    // non-zero winding number: inside
-};
-
 class Region {
  public:
   // The empty region.
@@ -37,8 +31,9 @@ class Region {
   // edges. A pixel (x, y) belongs to it when the point (x, y) lies
   // inside the outline, a point on a left or top edge counting as inside and
   // one on a right or bottom edge as outside, so the rectangle's four corners
-  // as a polygon give exactly the rectangle's pixels.
-  static Region FromPolygon(std::span<const IntPoint> points, PolyFillMode mode);
+  // as a polygon give exactly the rectangle's pixels. Where the outline
+  // crosses itself, a non-zero winding number is inside.
+  static Region FromPolygon(std::span<const IntPoint> points);
 
   // Smallest rectangle holding every pixel (empty for the empty region).
   const IntRect& Bounds() const { return bounds_; }

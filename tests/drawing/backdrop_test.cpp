@@ -251,8 +251,8 @@ TEST(BackdropTest, BlendEqualsBandAfterBandFillsAnywhereAndKeepsTheCanvasState) 
     for (bool clipped : {false, true}) {
       SCOPED_TRACE(testing::Message() << rect.left << "," << rect.top << "," << rect.right << ","
                                       << rect.bottom << (clipped ? " clipped" : ""));
-      Region clip = Region::FromPolygon(std::vector<IntPoint>{{20, 0}, {90, 30}, {40, 79}, {0, 30}},
-                                        PolyFillMode::kWinding);
+      Region clip =
+          Region::FromPolygon(std::vector<IntPoint>{{20, 0}, {90, 30}, {40, 79}, {0, 30}});
       Canvas actual(90, 80), expected(90, 80);
       if (clipped) actual.SelectClipRgn(clip), expected.SelectClipRgn(clip);
       actual.brush() = Brush{BrushStyle::kClear, Color::FromRgb(255, 0, 0)};

@@ -31,7 +31,7 @@ PixelSet PixelsOf(const Canvas& canvas, std::uint32_t pixel) {
 Region RectRegion(const IntRect& r) {
   const IntPoint corners[] = {
       {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
-  return Region::FromPolygon(corners, PolyFillMode::kWinding);
+  return Region::FromPolygon(corners);
 }
 
 TEST(ColorTest, RgbLayoutSystemColoursAndPixels) {
@@ -83,8 +83,7 @@ TEST(CanvasFillTest, BorrowedBufferKeepsItsRowPadding) {
 }
 
 TEST(CanvasFillTest, RunsEqualOneFillPerRunInOrder) {
-  Region clip =
-      Region::FromPolygon(std::vector<IntPoint>{{1, 0}, {9, 2}, {3, 7}}, PolyFillMode::kWinding);
+  Region clip = Region::FromPolygon(std::vector<IntPoint>{{1, 0}, {9, 2}, {3, 7}});
   const ColorRun runs[] = {{-3, 4, kRed}, {2, 6, kWhite}, {8, 20, 0xff0000ffu}, {5, 5, kRed}};
   for (bool clipped : {false, true}) {
     Canvas by_runs(10, 8), by_rects(10, 8);
