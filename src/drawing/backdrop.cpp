@@ -41,13 +41,12 @@ void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge)
   // width.
   std::array<std::int64_t, kBands + 1> width, height;
   std::array<std::uint32_t, kBands> pixel;
-  const Color from = edge.ToRgb(), to = corner.ToRgb();
   width[0] = rect.Width();
   height[0] = rect.Height();
   for (int i = 0; i < kBands; ++i) {
     auto mix = [i](int e, int c) { return (e * (kBands - i) + c * i) / kBands; };
-    pixel[i] = Color::FromRgb(mix(from.Red(), to.Red()), mix(from.Green(), to.Green()),
-                              mix(from.Blue(), to.Blue()))
+    pixel[i] = Color::FromRgb(mix(edge.Red(), corner.Red()), mix(edge.Green(), corner.Green()),
+                              mix(edge.Blue(), corner.Blue()))
                    .ToPixel();
     width[i + 1] = width[i] - width[i] / (kBands - i);
     height[i + 1] = height[i] - height[i] / (kBands - i);

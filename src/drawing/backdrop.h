@@ -24,7 +24,7 @@ namespace tessaline {
 // right and bottom sides of the part not yet painted, band i (0..99) in
 // (edge * (100 - i) + corner * i) / 100 per channel, about a hundredth of the
 // width and height wide; the last band paints what remains. Every pixel of the
-// rectangle gets exactly one band. System colours are resolved first. Leaves
+// rectangle gets exactly one band. Leaves
 // the canvas's pen, brush and clip region as they were; an empty rectangle
 // paints nothing.
 void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge);

@@ -76,7 +76,6 @@ class Canvas {
   }
   std::uint32_t Pixel(int x, int y) const { return Row(y)[x]; }
   void SetPixel(int x, int y, std::uint32_t pixel) { Row(y)[x] = pixel; }
-  Color PixelColor(int x, int y) const { return Color::FromPixel(Pixel(x, y)); }
 
   // The canvas's current drawing objects, as the toolkit's canvas offers them.
   Brush& brush() { return brush_; }

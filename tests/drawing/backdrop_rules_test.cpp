@@ -207,7 +207,7 @@ TEST(TileRegionRulesTest, LeavesOutThreePixelsAtEachCornerAndNothingElse) {
 TEST(FillGradientRulesTest, RectanglesThatCoverNothingPaintNothing) {
   Canvas canvas(40, 40);
   for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) canvas.SetPixel(x, y, clNavy.ToPixel());
+    for (int x = 0; x < 40; ++x) canvas.SetPixel(x, y, 0xff000080u);
   }
   for (const IntRect rect : {IntRect{10, 10, 10, 30}, IntRect{10, 10, 30, 10},
                              IntRect{30, 30, 10, 10}, IntRect{30, 5, 10, 35}}) {
@@ -215,7 +215,7 @@ TEST(FillGradientRulesTest, RectanglesThatCoverNothingPaintNothing) {
   }
   int painted = 0;
   for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) painted += canvas.Pixel(x, y) != clNavy.ToPixel();
+    for (int x = 0; x < 40; ++x) painted += canvas.Pixel(x, y) != 0xff000080u;
   }
   EXPECT_EQ(painted, 0);
 }

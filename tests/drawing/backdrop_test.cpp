@@ -217,7 +217,7 @@ TEST(BackdropTest, TileLayoutFollowsTheGapRules) {
 TEST(BackdropTest, BlendBandsAtTheDesignSizeAndOnNarrowRectangles) {
   Canvas canvas(688, 453);
   FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
-  auto at = [&](int x, int y) { return canvas.PixelColor(x, y); };
+  auto at = [&](int x, int y) { return Color::FromPixel(canvas.Pixel(x, y)); };
   for (int y = 0; y < 453; ++y) {
     for (int x = 682; x < 688; ++x) ASSERT_EQ(at(x, y), clGreen);
   }
@@ -236,17 +236,17 @@ TEST(BackdropTest, BlendBandsAtTheDesignSizeAndOnNarrowRectangles) {
   // rightmost column starts with band 50; the bottom strips are as usual.
   Canvas narrow(50, 453);
   FillGradient(narrow, narrow.Bounds(), clWhite, clGreen);
-  EXPECT_EQ(narrow.PixelColor(49, 0), Color::FromRgb(127, 191, 127));
-  EXPECT_EQ(narrow.PixelColor(48, 0), Color::FromRgb(130, 192, 130));
-  EXPECT_EQ(narrow.PixelColor(49, 452), clGreen);
-  EXPECT_EQ(narrow.PixelColor(0, 452), clGreen);
+  EXPECT_EQ(Color::FromPixel(narrow.Pixel(49, 0)), Color::FromRgb(127, 191, 127));
+  EXPECT_EQ(Color::FromPixel(narrow.Pixel(48, 0)), Color::FromRgb(130, 192, 130));
+  EXPECT_EQ(Color::FromPixel(narrow.Pixel(49, 452)), clGreen);
+  EXPECT_EQ(Color::FromPixel(narrow.Pixel(0, 452)), clGreen);
 }
 
 TEST(BackdropTest, BlendEqualsBandAfterBandFillsAnywhereAndKeepsTheCanvasState) {
   const IntRect rects[] = {
       {0, 0, 688, 453}, {10, 7, 233, 100}, {-40, -30, 70, 45}, {3, 3, 4, 4},
       {5, 0, 8, 300},   {0, 2, 300, 5},    {60, 50, 500, 400}, {-1000, -1000, 1000, 1000}};
-  const Color corner = clBtnFace, edge = clNavy;
+  const Color corner = Color::FromRgb(212, 208, 200), edge = Color::FromRgb(0, 0, 128);
   for (const IntRect& rect : rects) {
     for (bool clipped : {false, true}) {
       SCOPED_TRACE(testing::Message() << rect.left << "," << rect.top << "," << rect.right << ","
@@ -256,10 +256,10 @@ TEST(BackdropTest, BlendEqualsBandAfterBandFillsAnywhereAndKeepsTheCanvasState) 
       Canvas actual(90, 80), expected(90, 80);
       if (clipped) actual.SelectClipRgn(clip), expected.SelectClipRgn(clip);
       actual.brush() = Brush{BrushStyle::kClear, Color::FromRgb(255, 0, 0)};
-      actual.pen() = Pen{clBlue, 3};
+      actual.pen() = Pen{Color::FromRgb(0, 0, 255), 3};
       FillGradient(actual, rect, corner, edge);
       // The same with one solid brush and two rectangle fills per band.
-      const Color c = corner.ToRgb(), e = edge.ToRgb();
+      const Color c = corner, e = edge;
       std::int64_t w = rect.Width(), h = rect.Height();
       for (int i = 0; i < 100; ++i) {
         Brush brush = CreateSolidBrush(Color::FromRgb((e.Red() * (100 - i) + c.Red() * i) / 100,
