@@ -13,15 +13,6 @@ namespace {
 
 constexpr int kBands = 100;
 
-// The pen and brush the tiles' outlines are drawn with, as PaintBlend leaves
-// them: the paint box's own colour in a clear brush, a black one-pixel pen.
-void SelectOutlineTools(Canvas& canvas) {
-  canvas.brush() = CreateSolidBrush(clGreen);
-  canvas.brush().style = BrushStyle::kClear;
-  canvas.pen().width = 1;
-  canvas.pen().color = clBlack;
-}
-
 // Shares out the length `count` cells leave spare: an equal gap before,
 // between and after them, or, when that would be under a pixel, no margin and
 // gaps only between them (negative where the cells overlap). {gap, margin}.
@@ -116,7 +107,7 @@ void Backdrop::PaintBlend(Canvas& canvas) {
   // The solid fill with the paint box's own colour that would come first is
   // left out: the blend paints every pixel of the same rectangle over it.
   FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
-  SelectOutlineTools(canvas);
+  canvas.pen() = Pen{clBlack, 1};  // the tiles' outlines
 }
 
 void Backdrop::PaintTiles(Canvas& canvas) {

@@ -61,26 +61,6 @@ RoundCorner TraceRoundCorner(std::int64_t ew, std::int64_t eh) {
   return corner;
 }
 
-// The inside of a rounded rectangle, row by row between the outline's left
-// and right ends: fill_span(y, x0, x1) for each row's pixels x0..x1-1.
-template <typename FillSpanFn>
-void FillRoundRectInside(const IntRect& rect, const RoundCorner& corner, FillSpanFn&& fill_span) {
-  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
-                     b = std::int64_t{rect.bottom} - 1;
-  // How far in the outline lies on each row of the corner.
-  std::vector<std::int64_t> inset(static_cast<std::size_t>(corner.side_inset) + 1, 0);
-  for (const IntPoint& p : corner.arc) {
-    auto& in = inset[static_cast<std::size_t>(std::min(p.y, corner.side_inset))];
-    in = std::max<std::int64_t>(in, p.x);
-  }
-  for (std::int64_t row = t + 1; row < b; ++row) {
-    const std::int64_t from_edge = std::min(row - t, b - row);
-    const std::int64_t in =
-        from_edge < corner.side_inset ? inset[static_cast<std::size_t>(from_edge)] : 0;
-    fill_span(ClampToInt(row), ClampToInt(l + in + 1), ClampToInt(r - in));
-  }
-}
-
 // The outline of a rounded rectangle, each pixel a pen-wide square centred on
 // it: fill_span(y, x0, x1) for pixels x0..x1-1 of row y.
 template <typename FillSpanFn>
@@ -132,8 +112,7 @@ Canvas::Canvas(int width, int height)
 Canvas::Canvas(const Canvas& other) : Canvas(other.width_, other.height_) {
   for (int y = 0; y < height_; ++y) std::copy_n(other.Row(y), width_, Row(y));
   pen_ = other.pen_;
-  brush_ = other.brush_;
-  state_ = other.state_;
+  clip_ = other.clip_;
   saved_ = other.saved_;
 }
 
@@ -155,8 +134,7 @@ Canvas& Canvas::operator=(Canvas&& other) noexcept {
     height_ = std::exchange(other.height_, 0);
     stride_ = std::exchange(other.stride_, 0);
     pen_ = other.pen_;
-    brush_ = other.brush_;
-    state_ = std::move(other.state_);
+    clip_ = std::move(other.clip_);
     saved_ = std::move(other.saved_);
   }
   return *this;
@@ -168,11 +146,11 @@ void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
   x0 = std::max(x0, 0);
   x1 = std::min(x1, width_);
   if (x1 <= x0) return;
-  if (!state_.has_clip) {
+  if (!clip_) {
     fn(x0, x1);
     return;
   }
-  for (const Span& span : state_.clip.Row(y)) {
+  for (const Span& span : clip_->Row(y)) {
     if (span.x0 >= x1) break;
     int a = std::max(x0, span.x0);
     int b = std::min(x1, span.x1);
@@ -183,14 +161,6 @@ void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
 void Canvas::FillSpan(int y, int x0, int x1, std::uint32_t pixel) {
   // The row's address only once the row is known to lie on the canvas.
   ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(Row(y) + a, Row(y) + b, pixel); });
-}
-
-void Canvas::FillRect(const IntRect& rect, const Brush& brush) {
-  if (brush.style == BrushStyle::kClear) return;
-  IntRect r = rect.Intersected(Bounds());
-  if (r.IsEmpty()) return;
-  std::uint32_t pixel = brush.color.ToPixel();
-  for (int y = r.top; y < r.bottom; ++y) FillSpan(y, r.left, r.right, pixel);
 }
 
 void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
@@ -204,7 +174,7 @@ void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
   for (std::size_t i = 1; i < runs.size() && contiguous; ++i) {
     contiguous = runs[i].x0 == runs[i - 1].x1 && runs[i].x1 >= runs[i].x0;
   }
-  if (!state_.has_clip && contiguous && runs.front().x1 >= runs.front().x0) {
+  if (!clip_ && contiguous && runs.front().x1 >= runs.front().x0) {
     int a = std::max(runs.front().x0, 0);
     int b = std::min(runs.back().x1, width_);
     if (a >= b) return;
@@ -221,7 +191,7 @@ void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
 }
 
 int Canvas::SaveDC() {
-  saved_.push_back(state_);
+  saved_.push_back(clip_);
   return static_cast<int>(saved_.size());
 }
 
@@ -229,19 +199,13 @@ bool Canvas::RestoreDC(int saved) {
   std::int64_t index =
       saved < 0 ? static_cast<std::int64_t>(saved_.size()) + saved : std::int64_t{saved} - 1;
   if (saved == 0 || index < 0 || index >= static_cast<std::int64_t>(saved_.size())) return false;
-  state_ = std::move(saved_[static_cast<std::size_t>(index)]);
+  clip_ = std::move(saved_[static_cast<std::size_t>(index)]);
   saved_.resize(static_cast<std::size_t>(index));
   return true;
 }
 
 void Canvas::SelectClipRgn(const Region* region) {
-  if (region == nullptr) {
-    state_.has_clip = false;
-    state_.clip = Region();
-    return;
-  }
-  state_.has_clip = true;
-  state_.clip = *region;
+  clip_ = region ? std::optional<Region>(*region) : std::nullopt;
 }
 
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
@@ -272,10 +236,6 @@ void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_heigh
   const RoundCorner corner =
       TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
                        std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
-  if (brush_.style != BrushStyle::kClear) {
-    const std::uint32_t pixel = brush_.color.ToPixel();
-    FillRoundRectInside(rect, corner, [&](int y, int x0, int x1) { FillSpan(y, x0, x1, pixel); });
-  }
   const std::uint32_t ink = pen_.color.ToPixel();
   StrokeRoundRect(rect, corner, std::max(pen_.width, 1),
                   [&](int y, int x0, int x1) { FillSpan(y, x0, x1, ink); });
