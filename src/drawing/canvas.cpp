@@ -61,35 +61,6 @@ RoundCorner TraceRoundCorner(std::int64_t ew, std::int64_t eh) {
   return corner;
 }
 
-// The outline of a rounded rectangle, each pixel a pen-wide square centred on
-// it: fill_span(y, x0, x1) for pixels x0..x1-1 of row y.
-template <typename FillSpanFn>
-void StrokeRoundRect(const IntRect& rect, const RoundCorner& corner, int pen,
-                     FillSpanFn&& fill_span) {
-  const int before = (pen - 1) / 2, after = pen - before;
-  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
-    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
-    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
-      fill_span(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after));
-    }
-  };
-  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
-                     b = std::int64_t{rect.bottom} - 1;
-  dot_row(t, l + corner.top_inset, r - corner.top_inset);
-  if (b != t) dot_row(b, l + corner.top_inset, r - corner.top_inset);
-  for (std::int64_t row = t + corner.side_inset; row <= b - corner.side_inset; ++row) {
-    dot_row(row, l, l);
-    if (r != l) dot_row(row, r, r);
-  }
-  for (const IntPoint& p : corner.arc) {
-    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
-    dot_row(t + p.y, l + p.x, l + p.x);
-    dot_row(t + p.y, r - p.x, r - p.x);
-    dot_row(b - p.y, l + p.x, l + p.x);
-    dot_row(b - p.y, r - p.x, r - p.x);
-  }
-}
-
 }  // namespace
 
 Canvas::Canvas(std::uint32_t* pixels, int width, int height, int stride_bytes)
@@ -214,12 +185,10 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
   // The destination part whose source lies inside `source`.
   const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
   const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
-  IntRect visible = dest.Intersected(Bounds());
-  visible =
-      visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source_rect.right - dx),
-                           ClampToInt(source_rect.bottom - dy)});
-  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
-                                 ClampToInt(source.height_ - dy)});
+  const IntRect from = source_rect.Intersected(source.Bounds());
+  const IntRect visible = dest.Intersected(Bounds()).Intersected(
+      {ClampToInt(from.left - dx), ClampToInt(from.top - dy), ClampToInt(from.right - dx),
+       ClampToInt(from.bottom - dy)});
   if (visible.IsEmpty()) return;
   for (int y = visible.top; y < visible.bottom; ++y) {
     std::uint32_t* row = Row(y);
@@ -236,9 +205,30 @@ void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_heigh
   const RoundCorner corner =
       TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
                        std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
+  // Each pixel of the outline is a pen-wide square centred on it.
   const std::uint32_t ink = pen_.color.ToPixel();
-  StrokeRoundRect(rect, corner, std::max(pen_.width, 1),
-                  [&](int y, int x0, int x1) { FillSpan(y, x0, x1, ink); });
+  const int pen = std::max(pen_.width, 1), before = (pen - 1) / 2, after = pen - before;
+  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
+    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
+    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
+      FillSpan(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after), ink);
+    }
+  };
+  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
+                     b = std::int64_t{rect.bottom} - 1;
+  dot_row(t, l + corner.top_inset, r - corner.top_inset);
+  if (b != t) dot_row(b, l + corner.top_inset, r - corner.top_inset);
+  for (std::int64_t row = t + corner.side_inset; row <= b - corner.side_inset; ++row) {
+    dot_row(row, l, l);
+    if (r != l) dot_row(row, r, r);
+  }
+  for (const IntPoint& p : corner.arc) {
+    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
+    dot_row(t + p.y, l + p.x, l + p.x);
+    dot_row(t + p.y, r - p.x, r - p.x);
+    dot_row(b - p.y, l + p.x, l + p.x);
+    dot_row(b - p.y, r - p.x, r - p.x);
+  }
 }
 
 }  // namespace tessaline

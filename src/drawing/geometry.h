@@ -43,9 +43,6 @@ struct IntRect {
   constexpr std::int64_t Width() const { return std::int64_t{right} - left; }
   constexpr std::int64_t Height() const { return std::int64_t{bottom} - top; }
   constexpr bool IsEmpty() const { return right <= left || bottom <= top; }
-  constexpr bool Contains(IntPoint p) const {
-    return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
-  }
   // The common part of both rectangles (empty when they do not meet).
   constexpr IntRect Intersected(const IntRect& other) const {
     return {std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),

@@ -42,16 +42,12 @@ std::vector<Edge> RowCrossingEdges(std::span<const IntPoint> points) {
   return edges;
 }
 
-// The crossings of one row, and how far the same row repeats.
-struct RowCrossings {
-  std::vector<Crossing> crossings;  // sorted left to right
-  std::int64_t same_until = 0;      // the first row that may differ
-};
-
-// The edges' crossings of row y. When only vertical edges cross it, every row
-// up to the next vertex row (or `bottom`) is the same as row y.
-void FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom, RowCrossings& out) {
-  out.crossings.clear();
+// The edges' crossings of row y, sorted left to right, and the first row that
+// may differ: when only vertical edges cross row y, every row up to the next
+// vertex row (or `bottom`) is the same.
+std::int64_t FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom,
+                              std::vector<Crossing>& out) {
+  out.clear();
   std::int64_t next_change = bottom;
   bool all_vertical = true;
   for (const Edge& e : edges) {
@@ -68,11 +64,10 @@ void FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom, RowCros
       all_vertical = false;
       x = CeilDiv(e.x * e.dy + (y - e.top) * e.dx, e.dy);
     }
-    out.crossings.push_back({x, e.direction});
+    out.push_back({x, e.direction});
   }
-  std::sort(out.crossings.begin(), out.crossings.end(),
-            [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-  out.same_until = all_vertical ? next_change : std::int64_t{y} + 1;
+  std::sort(out.begin(), out.end(), [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+  return all_vertical ? next_change : std::int64_t{y} + 1;
 }
 
 // The spans between sorted crossings where the winding number is not 0,
@@ -103,14 +98,13 @@ Region Region::FromPolygon(std::span<const IntPoint> points) {
       points.begin(), points.end(), [](const IntPoint& a, const IntPoint& b) { return a.y < b.y; });
   const int top = lowest->y, bottom = highest->y;
   const std::vector<Edge> edges = RowCrossingEdges(points);
-  RowCrossings crossings;
+  std::vector<Crossing> crossings;
   std::vector<Span> row;
   // Only the rows where something changes are computed; the rows after them
   // that meet only vertical edges repeat them.
   for (int y = top; y < bottom;) {
-    FindRowCrossings(edges, y, bottom, crossings);
-    SpansInside(crossings.crossings, row);
-    const int end = static_cast<int>(crossings.same_until);
+    const int end = static_cast<int>(FindRowCrossings(edges, y, bottom, crossings));
+    SpansInside(crossings, row);
     region.AppendRows(y, end, row);
     y = end;
   }

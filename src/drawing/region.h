@@ -37,7 +37,6 @@ class Region {
 
   // Smallest rectangle holding every pixel (empty for the empty region).
   const IntRect& Bounds() const { return bounds_; }
-  bool IsEmpty() const { return spans_.empty(); }
 
   // Spans of row y, sorted left to right, disjoint and not touching; empty for
   // a row outside the bounds.

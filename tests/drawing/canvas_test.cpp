@@ -260,7 +260,7 @@ TEST(RoundRectTest, OutlineIsClosedSymmetricAndInsideItsRectangle) {
         SCOPED_TRACE(testing::Message() << w << "x" << h << " ellipse " << e);
         ASSERT_FALSE(ring.empty());
         for (const auto& [x, y] : ring) {
-          ASSERT_TRUE(IntRect({2, 2, 2 + w, 2 + h}).Contains({x, y}));
+          ASSERT_TRUE(x >= 2 && x < 2 + w && y >= 2 && y < 2 + h);
           // Mirror images left-right and top-bottom.
           ASSERT_TRUE(ring.count({2 + w - 1 - (x - 2), y}));
           ASSERT_TRUE(ring.count({x, 2 + h - 1 - (y - 2)}));
@@ -306,7 +306,7 @@ TEST(RoundRectTest, PenColoursAndWidensAndEdgesClip) {
   small.RoundRect({-30, -50, 41, 46}, 6, 6);
   PixelSet visible;
   for (const auto& p : ExpectedRing(-30, -50, 41, 46)) {
-    if (small.Bounds().Contains({p.first, p.second})) visible.insert(p);
+    if (p.first >= 0 && p.first < 50 && p.second >= 0 && p.second < 40) visible.insert(p);
   }
   EXPECT_EQ(PixelsOf(small, kWhite), visible);
 }
