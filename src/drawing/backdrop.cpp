@@ -27,9 +27,7 @@ std::pair<int, int> GapAndMargin(std::int64_t spare, int count) {
 void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge) {
   if (rect.IsEmpty()) return;
   // Before band i the part not yet painted is the width[i] x height[i]
-  // rectangle at the top-left corner; band i paints the strip right of
-  // width[i + 1] over that height and the strip below height[i + 1] over that
-  // width.
+  // rectangle at the top-left corner.
   std::array<std::int64_t, kBands + 1> width, height;
   std::array<std::uint32_t, kBands> pixel;
   width[0] = rect.Width();

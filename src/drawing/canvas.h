@@ -49,14 +49,13 @@ class Canvas {
   Canvas& operator=(const Canvas& other);
   Canvas(Canvas&& other) noexcept;
   Canvas& operator=(Canvas&& other) noexcept;
-  ~Canvas() = default;
 
   int Width() const { return width_; }
   int Height() const { return height_; }
   IntRect Bounds() const { return {0, 0, width_, height_}; }
 
-  // Row y (0 <= y < Height()) and single pixels, for reading results and
-  // for tests: no clipping and no checks, the caller stays inside the canvas.
+  // Row y (0 <= y < Height()) and single pixels: no clipping and no checks,
+  // the caller stays inside the canvas.
   std::uint32_t* Row(int y) {
     return reinterpret_cast<std::uint32_t*>(bytes_ + std::ptrdiff_t{y} * stride_);
   }
@@ -90,12 +89,10 @@ class Canvas {
   void SelectClipRgn(const Region& region) { SelectClipRgn(&region); }
   const Region* ClipRegion() const { return clip_ ? &*clip_ : nullptr; }
 
-  // Copies the source rectangle of `source` pixel for pixel onto the
-  // destination rectangle (the platform's StretchBlt with SRCCOPY between
-  // rectangles of one size; a destination of another size takes the source
-  // rectangle's size from its top-left corner). Destination pixels whose
-  // source pixel lies outside `source` are left alone. `source` may not be
-  // this canvas.
+  // Copies `source_rect` of `source` (not this canvas) pixel for pixel to the
+  // top-left corner of `dest` (StretchBlt with SRCCOPY between rectangles of
+  // one size), cut to `dest`; pixels whose source lies outside `source` are
+  // left alone.
   void CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
 
   // Outline of the rectangle (right and bottom exclusive) with rounded corners

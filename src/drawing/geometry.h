@@ -18,8 +18,6 @@ constexpr int ClampToInt(std::int64_t v) {
 struct IntPoint {
   int x = 0;
   int y = 0;
-
-  friend bool operator==(const IntPoint&, const IntPoint&) = default;
 };
 
 struct IntSize {

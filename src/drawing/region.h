@@ -1,8 +1,7 @@
 // A clip region: a set of pixels stored as bands of rows that share the same
 // sorted horizontal spans, so that filling and copying through it costs one
-// range test per span, not one per pixel, and a tall rectangle costs one band. Regions are values
-// (copyable, movable); nothing needs to be released by hand. Not synchronised: share only for
-// reading.
+// range test per span, not one per pixel, and a tall rectangle costs one band.
+// Regions are values. Not synchronised: share only for reading.
 #pragma once
 
 #include <span>
@@ -25,14 +24,12 @@ class Region {
   // The empty region.
   Region() = default;
 
-  // The pixels of a polygon with the given vertices (closed from the last back
-  // to the first). Costs one step per row that meets a slanted edge or a
-  // vertex, and one per stretch of rows between them that meets only vertical
-  // edges. A pixel (x, y) belongs to it when the point (x, y) lies
-  // inside the outline, a point on a left or top edge counting as inside and
-  // one on a right or bottom edge as outside, so the rectangle's four corners
-  // as a polygon give exactly the rectangle's pixels. Where the outline
-  // crosses itself, a non-zero winding number is inside.
+  // The pixels of a polygon (closed from the last vertex back to the first)
+  // under the non-zero winding rule. A pixel (x, y) belongs to it when the
+  // point (x, y) lies inside, a point on a left or top edge counting as inside
+  // and one on a right or bottom edge as outside, so a rectangle's four
+  // corners give exactly its pixels. Costs one step per row that meets a
+  // slanted edge or a vertex, and one per stretch of rows between them.
   static Region FromPolygon(std::span<const IntPoint> points);
 
   // Smallest rectangle holding every pixel (empty for the empty region).
