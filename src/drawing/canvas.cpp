@@ -176,7 +176,11 @@ bool Canvas::RestoreDC(int saved) {
 }
 
 void Canvas::SelectClipRgn(const Region* region) {
-  clip_ = region ? std::optional<Region>(*region) : std::nullopt;
+  if (region == nullptr) {
+    clip_.reset();
+  } else {
+    clip_ = *region;  // reuses the current clip's storage
+  }
 }
 
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
@@ -185,10 +189,12 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
   // The destination part whose source lies inside `source`.
   const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
   const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
-  const IntRect from = source_rect.Intersected(source.Bounds());
-  const IntRect visible = dest.Intersected(Bounds()).Intersected(
-      {ClampToInt(from.left - dx), ClampToInt(from.top - dy), ClampToInt(from.right - dx),
-       ClampToInt(from.bottom - dy)});
+  IntRect visible = dest.Intersected(Bounds());
+  visible =
+      visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source_rect.right - dx),
+                           ClampToInt(source_rect.bottom - dy)});
+  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
+                                 ClampToInt(source.height_ - dy)});
   if (visible.IsEmpty()) return;
   for (int y = visible.top; y < visible.bottom; ++y) {
     std::uint32_t* row = Row(y);
