@@ -4,34 +4,42 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <tuple>
 #include <utility>
-
-#include "drawing/gradient_bands.h"
-#include "support/resources.h"
 
 namespace tessaline {
 
 namespace {
 
-constexpr int kBands = GradientBands::kCount;
+constexpr int kBands = 100;
 
-// The pen and brush the tiles' outlines are drawn with, as PaintBlend leaves
-// them: the paint box's own colour in a clear brush, a black one-pixel pen.
-void SelectOutlineTools(Canvas& canvas) {
-  canvas.brush() = CreateSolidBrush(clGreen);
-  canvas.brush().style = BrushStyle::kClear;
-  canvas.pen().width = 1;
-  canvas.pen().color = clBlack;
+// Shares out the length `count` cells leave spare: an equal gap before,
+// between and after them, or, when that would be under a pixel, no margin and
+// gaps only between them (negative where the cells overlap). {gap, margin}.
+std::pair<int, int> GapAndMargin(std::int64_t spare, int count) {
+  const std::int64_t even = spare / (count + 1);
+  if (even >= 1) return {ClampToInt(even), ClampToInt(even)};
+  return {ClampToInt(spare / (count - 1)), 0};
 }
 
 }  // namespace
 
 void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge) {
   if (rect.IsEmpty()) return;
-  const GradientBands bands = GradientBands::Compute(rect.Width(), rect.Height(), corner, edge);
-  const auto& width = bands.width;
-  const auto& height = bands.height;
-  const auto& pixel = bands.pixel;
+  // Before band i the part not yet painted is the width[i] x height[i]
+  // rectangle at the top-left corner.
+  std::array<std::int64_t, kBands + 1> width, height;
+  std::array<std::uint32_t, kBands> pixel;
+  width[0] = rect.Width();
+  height[0] = rect.Height();
+  for (int i = 0; i < kBands; ++i) {
+    auto mix = [i](int e, int c) { return (e * (kBands - i) + c * i) / kBands; };
+    pixel[i] = Color::FromRgb(mix(edge.Red(), corner.Red()), mix(edge.Green(), corner.Green()),
+                              mix(edge.Blue(), corner.Blue()))
+                   .ToPixel();
+    width[i + 1] = width[i] - width[i] / (kBands - i);
+    height[i + 1] = height[i] - height[i] / (kBands - i);
+  }
 
   // A pixel's band is the first whose strips reach it: the band of its column
   // or that of its row, whichever comes first. So each group of rows that lies
@@ -59,23 +67,17 @@ Region TileRegion(const IntRect& rect) {
   const int l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
   const IntPoint points[] = {{l + 2, t}, {r - 2, t}, {r, t + 2}, {r, b - 3},
                              {r - 3, b}, {l + 3, b}, {l, b - 3}, {l, t + 2}};
-  return CreatePolygonRgn(points, PolyFillMode::kWinding);
+  return Region::FromPolygon(points);
 }
 
 TileLayout TileLayout::Compute(IntSize paint_box, IntSize sheet) {
   TileLayout layout;
   layout.cell_width = sheet.width / kSheetColumns;
   layout.cell_height = sheet.height / kTileRows;
-  std::int64_t spare_width =
-      std::int64_t{paint_box.width} - std::int64_t{kTileColumns} * layout.cell_width;
-  std::int64_t across = spare_width / 9;
-  layout.gap_across = ClampToInt(across >= 1 ? across : spare_width / 7);
-  layout.left_margin = ClampToInt(across >= 1 ? across : 0);
-  std::int64_t spare_height =
-      std::int64_t{paint_box.height} - std::int64_t{kTileRows} * layout.cell_height;
-  std::int64_t down = spare_height / 5;
-  layout.gap_down = ClampToInt(down >= 1 ? down : spare_height / 3);
-  layout.top_margin = ClampToInt(down >= 1 ? down : 0);
+  std::tie(layout.gap_across, layout.left_margin) = GapAndMargin(
+      std::int64_t{paint_box.width} - std::int64_t{kTileColumns} * layout.cell_width, kTileColumns);
+  std::tie(layout.gap_down, layout.top_margin) = GapAndMargin(
+      std::int64_t{paint_box.height} - std::int64_t{kTileRows} * layout.cell_height, kTileRows);
   return layout;
 }
 
@@ -103,7 +105,7 @@ void Backdrop::PaintBlend(Canvas& canvas) {
   // The solid fill with the paint box's own colour that would come first is
   // left out: the blend paints every pixel of the same rectangle over it.
   FillGradient(canvas, canvas.Bounds(), clWhite, clGreen);
-  SelectOutlineTools(canvas);
+  canvas.pen() = Pen{clBlack, 1};  // the tiles' outlines
 }
 
 void Backdrop::PaintTiles(Canvas& canvas) {
@@ -130,11 +132,6 @@ void Backdrop::PrepareTiles(IntSize size) {
     }
   }
   tiles_size_ = size;
-}
-
-void PBPaint(Canvas& canvas) {
-  Backdrop::PaintBlend(canvas);
-  Backdrop(FindResource("PACK")).PaintTiles(canvas);
 }
 
 }  // namespace tessaline

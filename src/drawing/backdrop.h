@@ -24,15 +24,14 @@ namespace tessaline {
 // right and bottom sides of the part not yet painted, band i (0..99) in
 // (edge * (100 - i) + corner * i) / 100 per channel, about a hundredth of the
 // width and height wide; the last band paints what remains. Every pixel of the
-// rectangle gets exactly one band. System colours are resolved first. Leaves
-// the canvas's pen, brush and clip region as they were; an empty rectangle
-// paints nothing.
+// rectangle gets exactly one band. Leaves the canvas's pen and clip region as
+// they were; an empty rectangle paints nothing.
 void FillGradient(Canvas& canvas, const IntRect& rect, Color corner, Color edge);
 
 // The clip shape of a tile occupying `rect`: the polygon (left+2, top),
 // (right-2, top), (right, top+2), (right, bottom-3), (right-3, bottom),
-// (left+3, bottom), (left, bottom-3), (left, top+2) with winding fill. Of the
-// rectangle's pixels it leaves out exactly three at each corner.
+// (left+3, bottom), (left, bottom-3), (left, top+2). Of the rectangle's pixels
+// it leaves out exactly three at each corner.
 Region TileRegion(const IntRect& rect);
 
 // Where the tiles go on a paint box of a given size for a sheet of a given
@@ -59,33 +58,28 @@ inline constexpr int kTileRows = 4;
 inline constexpr int kSheetColumns = 9;  // eight faces and a card back per suit
 inline constexpr int kTileCorner = 6;    // width and height of the outline's corner ellipse
 
-// The backdrop of one card sheet. It holds the decoded sheet and, for the size
-// of the canvas it last painted, the tiles' layout and clip shapes: those
-// depend only on the canvas's and the sheet's sizes, which stay the same from
-// one paint to the next, so they are made again only when the size changes.
+// The backdrop of one card sheet. It keeps the decoded sheet and, for the
+// canvas size it last painted, the tiles' layout and clip shapes, made again
+// only when the size changes.
 class Backdrop {
  public:
-  // Decodes the card sheet from its bytes (a bitmap as Bitmap::FromDib takes
-  // it); the bytes are not kept. Throws "Bitmap image is not valid".
+  // Decodes the card sheet from its bytes (as Bitmap::FromDib takes them);
+  // the bytes are not kept. Throws "Bitmap image is not valid".
   explicit Backdrop(std::span<const std::byte> sheet);
   explicit Backdrop(Bitmap sheet);
 
-  // Paints the whole canvas (its size is the paint box's size): the pixels of
-  // PaintBlend, then PaintTiles. The canvas's brush ends clear, its pen
-  // black and one pixel wide; its clip region stays as it was.
+  // Paints the whole canvas (its size is the paint box's size): PaintBlend,
+  // then PaintTiles. The canvas's clip region stays as it was.
   void Paint(Canvas& canvas);
 
   // The blend over the whole canvas, which is all that shows where there is
-  // no card sheet. The canvas's brush ends clear, its pen black and one pixel
-  // wide.
+  // no card sheet. The canvas's pen ends black and one pixel wide.
   static void PaintBlend(Canvas& canvas);
   // The 32 tiles from the card sheet over what the canvas holds, row by row,
   // each row from left to right, so that where tiles overlap the later one
-  // covers the earlier; each outlined with the canvas's pen and brush. The
-  // clip region is left as it was.
+  // covers the earlier; each outlined with the canvas's pen. The clip region
+  // is left as it was.
   void PaintTiles(Canvas& canvas);
-
-  const Bitmap& sheet() const { return sheet_; }
 
  private:
   // Makes the tiles' layout and clip shapes for a canvas of `size`, unless
@@ -97,13 +91,5 @@ class Backdrop {
   TileLayout layout_;
   std::array<Region, kTileRows * kTileColumns> clips_;
 };
-
-// One paint of the whole canvas from the executable's own card sheet (the
-// bitmap resource "PACK"), keeping nothing between calls: the sheet is fetched
-// and decoded on every call. For single pictures; a window keeps a Backdrop.
-// When the resource is missing or damaged the blend is drawn all the same and
-// the error propagates: "Resource PACK not found" or "Bitmap image is not
-// valid".
-void PBPaint(Canvas& canvas);
 
 }  // namespace tessaline

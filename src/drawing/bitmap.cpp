@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <limits>
 
 #include "support/exception.h"
-#include "support/resources.h"
 
 namespace tessaline {
 
@@ -26,10 +24,7 @@ std::uint32_t U32(const std::byte* p) {
   return U16(p) | U16(p + 2) << 16;
 }
 std::int32_t I32(const std::byte* p) {
-  std::uint32_t u = U32(p);
-  std::int32_t v;
-  std::memcpy(&v, &u, sizeof v);
-  return v;
+  return static_cast<std::int32_t>(U32(p));  // two's complement
 }
 
 // A canvas pixel from the blue, green and red bytes at `p`.
@@ -62,14 +57,6 @@ struct DibLayout {
 };
 
 using Palette = std::array<std::uint32_t, 256>;
-
-// Reads the information header at `info`, after checking that its 40 bytes
-// are there.
-InfoHeader ReadInfoHeader(std::span<const std::byte> data, std::size_t info) {
-  if (data.size() - info < kInfoHeaderSize) Invalid();
-  const std::byte* h = data.data() + info;
-  return {U32(h), I32(h + 4), I32(h + 8), U16(h + 12), U16(h + 14), U32(h + 16), U32(h + 32)};
-}
 
 // Refuses what cannot be decoded: a short or overlong header, compression,
 // depths other than 1, 4, 8, 24 and 32, sizes out of range.
@@ -108,7 +95,10 @@ DibLayout ReadLayout(std::span<const std::byte> data) {
     layout.pixel_offset = U32(data.data() + 10);
     info = kFileHeaderSize;
   }
-  const InfoHeader header = ReadInfoHeader(data, info);
+  if (data.size() - info < kInfoHeaderSize) Invalid();
+  const std::byte* h = data.data() + info;
+  const InfoHeader header{U32(h),      I32(h + 4),  I32(h + 8), U16(h + 12),
+                          U16(h + 14), U32(h + 16), U32(h + 32)};
   CheckInfoHeader(header, data.size() - info);
   layout.width = header.width;
   layout.top_down = header.height < 0;
@@ -185,10 +175,6 @@ Bitmap Bitmap::FromDib(std::span<const std::byte> data) {
     }
   }
   return bitmap;
-}
-
-Bitmap Bitmap::FromResource(std::string_view name) {
-  return FromDib(FindResource(name));
 }
 
 }  // namespace tessaline

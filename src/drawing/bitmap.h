@@ -17,7 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "drawing/canvas.h"
 
@@ -30,9 +29,6 @@ class Bitmap {
 
   // Decodes a bitmap (see above). Throws "Bitmap image is not valid".
   static Bitmap FromDib(std::span<const std::byte> data);
-  // Decodes the bitmap resource `name` of the running executable. Throws
-  // "Resource <name> not found" or "Bitmap image is not valid".
-  static Bitmap FromResource(std::string_view name);
 
   int Width() const { return canvas_.Width(); }
   int Height() const { return canvas_.Height(); }

@@ -61,55 +61,6 @@ RoundCorner TraceRoundCorner(std::int64_t ew, std::int64_t eh) {
   return corner;
 }
 
-// The inside of a rounded rectangle, row by row between the outline's left
-// and right ends: fill_span(y, x0, x1) for each row's pixels x0..x1-1.
-template <typename FillSpanFn>
-void FillRoundRectInside(const IntRect& rect, const RoundCorner& corner, FillSpanFn&& fill_span) {
-  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
-                     b = std::int64_t{rect.bottom} - 1;
-  // How far in the outline lies on each row of the corner.
-  std::vector<std::int64_t> inset(static_cast<std::size_t>(corner.side_inset) + 1, 0);
-  for (const IntPoint& p : corner.arc) {
-    auto& in = inset[static_cast<std::size_t>(std::min(p.y, corner.side_inset))];
-    in = std::max<std::int64_t>(in, p.x);
-  }
-  for (std::int64_t row = t + 1; row < b; ++row) {
-    const std::int64_t from_edge = std::min(row - t, b - row);
-    const std::int64_t in =
-        from_edge < corner.side_inset ? inset[static_cast<std::size_t>(from_edge)] : 0;
-    fill_span(ClampToInt(row), ClampToInt(l + in + 1), ClampToInt(r - in));
-  }
-}
-
-// The outline of a rounded rectangle, each pixel a pen-wide square centred on
-// it: fill_span(y, x0, x1) for pixels x0..x1-1 of row y.
-template <typename FillSpanFn>
-void StrokeRoundRect(const IntRect& rect, const RoundCorner& corner, int pen,
-                     FillSpanFn&& fill_span) {
-  const int before = (pen - 1) / 2, after = pen - before;
-  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
-    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
-    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
-      fill_span(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after));
-    }
-  };
-  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
-                     b = std::int64_t{rect.bottom} - 1;
-  dot_row(t, l + corner.top_inset, r - corner.top_inset);
-  if (b != t) dot_row(b, l + corner.top_inset, r - corner.top_inset);
-  for (std::int64_t row = t + corner.side_inset; row <= b - corner.side_inset; ++row) {
-    dot_row(row, l, l);
-    if (r != l) dot_row(row, r, r);
-  }
-  for (const IntPoint& p : corner.arc) {
-    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
-    dot_row(t + p.y, l + p.x, l + p.x);
-    dot_row(t + p.y, r - p.x, r - p.x);
-    dot_row(b - p.y, l + p.x, l + p.x);
-    dot_row(b - p.y, r - p.x, r - p.x);
-  }
-}
-
 }  // namespace
 
 Canvas::Canvas(std::uint32_t* pixels, int width, int height, int stride_bytes)
@@ -132,8 +83,7 @@ Canvas::Canvas(int width, int height)
 Canvas::Canvas(const Canvas& other) : Canvas(other.width_, other.height_) {
   for (int y = 0; y < height_; ++y) std::copy_n(other.Row(y), width_, Row(y));
   pen_ = other.pen_;
-  brush_ = other.brush_;
-  state_ = other.state_;
+  clip_ = other.clip_;
   saved_ = other.saved_;
 }
 
@@ -155,8 +105,7 @@ Canvas& Canvas::operator=(Canvas&& other) noexcept {
     height_ = std::exchange(other.height_, 0);
     stride_ = std::exchange(other.stride_, 0);
     pen_ = other.pen_;
-    brush_ = other.brush_;
-    state_ = std::move(other.state_);
+    clip_ = std::move(other.clip_);
     saved_ = std::move(other.saved_);
   }
   return *this;
@@ -168,11 +117,11 @@ void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
   x0 = std::max(x0, 0);
   x1 = std::min(x1, width_);
   if (x1 <= x0) return;
-  if (!state_.has_clip) {
+  if (!clip_) {
     fn(x0, x1);
     return;
   }
-  for (const Span& span : state_.clip.Row(y)) {
+  for (const Span& span : clip_->Row(y)) {
     if (span.x0 >= x1) break;
     int a = std::max(x0, span.x0);
     int b = std::min(x1, span.x1);
@@ -183,14 +132,6 @@ void Canvas::ForEachVisible(int y, int x0, int x1, Fn&& fn) const {
 void Canvas::FillSpan(int y, int x0, int x1, std::uint32_t pixel) {
   // The row's address only once the row is known to lie on the canvas.
   ForEachVisible(y, x0, x1, [&](int a, int b) { std::fill(Row(y) + a, Row(y) + b, pixel); });
-}
-
-void Canvas::FillRect(const IntRect& rect, const Brush& brush) {
-  if (brush.style == BrushStyle::kClear) return;
-  IntRect r = rect.Intersected(Bounds());
-  if (r.IsEmpty()) return;
-  std::uint32_t pixel = brush.color.ToPixel();
-  for (int y = r.top; y < r.bottom; ++y) FillSpan(y, r.left, r.right, pixel);
 }
 
 void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
@@ -204,7 +145,7 @@ void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
   for (std::size_t i = 1; i < runs.size() && contiguous; ++i) {
     contiguous = runs[i].x0 == runs[i - 1].x1 && runs[i].x1 >= runs[i].x0;
   }
-  if (!state_.has_clip && contiguous && runs.front().x1 >= runs.front().x0) {
+  if (!clip_ && contiguous && runs.front().x1 >= runs.front().x0) {
     int a = std::max(runs.front().x0, 0);
     int b = std::min(runs.back().x1, width_);
     if (a >= b) return;
@@ -221,7 +162,7 @@ void Canvas::FillRuns(int top, int bottom, std::span<const ColorRun> runs) {
 }
 
 int Canvas::SaveDC() {
-  saved_.push_back(state_);
+  saved_.push_back(clip_);
   return static_cast<int>(saved_.size());
 }
 
@@ -229,19 +170,17 @@ bool Canvas::RestoreDC(int saved) {
   std::int64_t index =
       saved < 0 ? static_cast<std::int64_t>(saved_.size()) + saved : std::int64_t{saved} - 1;
   if (saved == 0 || index < 0 || index >= static_cast<std::int64_t>(saved_.size())) return false;
-  state_ = std::move(saved_[static_cast<std::size_t>(index)]);
+  clip_ = std::move(saved_[static_cast<std::size_t>(index)]);
   saved_.resize(static_cast<std::size_t>(index));
   return true;
 }
 
 void Canvas::SelectClipRgn(const Region* region) {
   if (region == nullptr) {
-    state_.has_clip = false;
-    state_.clip = Region();
-    return;
+    clip_.reset();
+  } else {
+    clip_ = *region;  // reuses the current clip's storage
   }
-  state_.has_clip = true;
-  state_.clip = *region;
 }
 
 void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect) {
@@ -251,9 +190,9 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
   const std::int64_t dx = std::int64_t{source_rect.left} - dest.left;
   const std::int64_t dy = std::int64_t{source_rect.top} - dest.top;
   IntRect visible = dest.Intersected(Bounds());
-  visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy),
-                                 ClampToInt(source_rect.right - dx),
-                                 ClampToInt(source_rect.bottom - dy)});
+  visible =
+      visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source_rect.right - dx),
+                           ClampToInt(source_rect.bottom - dy)});
   visible = visible.Intersected({ClampToInt(-dx), ClampToInt(-dy), ClampToInt(source.width_ - dx),
                                  ClampToInt(source.height_ - dy)});
   if (visible.IsEmpty()) return;
@@ -266,38 +205,36 @@ void Canvas::CopyRect(const IntRect& dest, const Canvas& source, const IntRect& 
   }
 }
 
-namespace {
-
-// The corner of a rounded rectangle: the corner ellipse cannot be larger than
-// the figure.
-RoundCorner FittedRoundCorner(const IntRect& rect, int ellipse_width, int ellipse_height) {
-  return TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
-                          std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
-}
-
-}  // namespace
-
-std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
-                                      int pen_width) {
-  std::vector<RowSpan> spans;
-  if (rect.IsEmpty()) return spans;
-  const RoundCorner corner = FittedRoundCorner(rect, ellipse_width, ellipse_height);
-  StrokeRoundRect(rect, corner, std::max(pen_width, 1), [&](int y, int x0, int x1) {
-    if (x0 < x1) spans.push_back({y, x0, x1});
-  });
-  return spans;
-}
-
 void Canvas::RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height) {
   if (rect.IsEmpty()) return;
-  const RoundCorner corner = FittedRoundCorner(rect, ellipse_width, ellipse_height);
-  if (brush_.style != BrushStyle::kClear) {
-    const std::uint32_t pixel = brush_.color.ToPixel();
-    FillRoundRectInside(rect, corner, [&](int y, int x0, int x1) { FillSpan(y, x0, x1, pixel); });
-  }
+  // The corner ellipse cannot be larger than the figure.
+  const RoundCorner corner =
+      TraceRoundCorner(std::clamp<std::int64_t>(ellipse_width, 1, rect.Width()),
+                       std::clamp<std::int64_t>(ellipse_height, 1, rect.Height()));
+  // Each pixel of the outline is a pen-wide square centred on it.
   const std::uint32_t ink = pen_.color.ToPixel();
-  StrokeRoundRect(rect, corner, std::max(pen_.width, 1),
-                  [&](int y, int x0, int x1) { FillSpan(y, x0, x1, ink); });
+  const int pen = std::max(pen_.width, 1), before = (pen - 1) / 2, after = pen - before;
+  auto dot_row = [&](std::int64_t py, std::int64_t px0, std::int64_t px1) {
+    // Pixels px0..px1 (inclusive) of row py, widened by the pen.
+    for (std::int64_t yy = py - before; yy < py + after; ++yy) {
+      FillSpan(ClampToInt(yy), ClampToInt(px0 - before), ClampToInt(px1 + after), ink);
+    }
+  };
+  const std::int64_t l = rect.left, t = rect.top, r = std::int64_t{rect.right} - 1,
+                     b = std::int64_t{rect.bottom} - 1;
+  dot_row(t, l + corner.top_inset, r - corner.top_inset);
+  if (b != t) dot_row(b, l + corner.top_inset, r - corner.top_inset);
+  for (std::int64_t row = t + corner.side_inset; row <= b - corner.side_inset; ++row) {
+    dot_row(row, l, l);
+    if (r != l) dot_row(row, r, r);
+  }
+  for (const IntPoint& p : corner.arc) {
+    if (p.y == 0 || p.x == 0) continue;  // already drawn as part of a straight edge
+    dot_row(t + p.y, l + p.x, l + p.x);
+    dot_row(t + p.y, r - p.x, r - p.x);
+    dot_row(b - p.y, l + p.x, l + p.x);
+    dot_row(b - p.y, r - p.x, r - p.x);
+  }
 }
 
 }  // namespace tessaline

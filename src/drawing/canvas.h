@@ -1,18 +1,19 @@
 // A raster canvas standing in for a Windows device context and the toolkit's
-// canvas on it: solid brushes, rectangle fills, clip regions, saved states,
-// rectangle copies and rounded rectangles, drawing the same pixels as the
-// platform's graphics interface.
+// canvas on it: row fills, clip regions, saved states, rectangle copies and
+// rounded rectangles, drawing the same pixels as the platform's graphics
+// interface.
 //
 // Pixels are 32-bit values 0xffRRGGBB laid out like QImage::Format_RGB32, rows
 // `stride_bytes` apart, so a window can wrap the same memory without a copy.
 // Every operation is clipped to the canvas and to its clip region.
 //
 // Ownership: a canvas either borrows a caller's buffer (which must outlive it)
-// or owns one. Brushes, pens and regions are values; nothing is released by
-// hand. Thread use: one thread at a time per canvas.
+// or owns one. Pens and regions are values; nothing is released by hand.
+// Thread use: one thread at a time per canvas.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,28 +22,9 @@
 
 namespace tessaline {
 
-enum class BrushStyle { kSolid, kClear };
-
-struct Brush {
-  BrushStyle style = BrushStyle::kSolid;
-  Color color = clWhite;
-};
-
-// A brush of exactly the given colour.
-inline Brush CreateSolidBrush(Color color) {
-  return {BrushStyle::kSolid, color};
-}
-
 struct Pen {
   Color color = clBlack;
   int width = 1;  // in pixels; 0 draws as 1
-};
-
-// Pixels x0..x1-1 of row y.
-struct RowSpan {
-  int y = 0;
-  int x0 = 0;
-  int x1 = 0;
 };
 
 // One run of a row fill: pixels x0..x1-1 in one colour (a canvas pixel value).
@@ -67,14 +49,13 @@ class Canvas {
   Canvas& operator=(const Canvas& other);
   Canvas(Canvas&& other) noexcept;
   Canvas& operator=(Canvas&& other) noexcept;
-  ~Canvas() = default;
 
   int Width() const { return width_; }
   int Height() const { return height_; }
   IntRect Bounds() const { return {0, 0, width_, height_}; }
 
-  // Row y (0 <= y < Height()) and single pixels, for reading results and
-  // for tests: no clipping and no checks, the caller stays inside the canvas.
+  // Row y (0 <= y < Height()) and single pixels: no clipping and no checks,
+  // the caller stays inside the canvas.
   std::uint32_t* Row(int y) {
     return reinterpret_cast<std::uint32_t*>(bytes_ + std::ptrdiff_t{y} * stride_);
   }
@@ -83,27 +64,18 @@ class Canvas {
   }
   std::uint32_t Pixel(int x, int y) const { return Row(y)[x]; }
   void SetPixel(int x, int y, std::uint32_t pixel) { Row(y)[x] = pixel; }
-  Color PixelColor(int x, int y) const { return Color::FromPixel(Pixel(x, y)); }
 
-  // The canvas's current drawing objects, as the toolkit's canvas offers them.
-  Brush& brush() { return brush_; }
-  const Brush& brush() const { return brush_; }
+  // The canvas's pen, as the toolkit's canvas offers it.
   Pen& pen() { return pen_; }
   const Pen& pen() const { return pen_; }
 
-  // Fills the rectangle with the brush; a clear brush or an empty rectangle
-  // draws nothing.
-  void FillRect(const IntRect& rect, const Brush& brush);
-  // The same with the canvas's own brush.
-  void FillRect(const IntRect& rect) { FillRect(rect, brush_); }
-
-  // On every row top..bottom-1, fills each run: the same pixels as one
-  // FillRect per run, run after run, but written row by row.
+  // On every row top..bottom-1, fills each run: the same pixels as filling
+  // the runs' rectangles one after the other, but written row by row.
   void FillRuns(int top, int bottom, std::span<const ColorRun> runs);
 
   // Saves the device context's clip region; returns the number of saved
-  // states (1 for the first save). Pen and brush are the canvas's
-  // own settings, as on the toolkit's canvas, and are not saved.
+  // states (1 for the first save). The pen, as on the toolkit's canvas, is
+  // not saved.
   int SaveDC();
   // Restores a saved clip region: a negative `saved` counts back from the
   // latest (-1 restores the most recent save), a positive one is the number
@@ -115,31 +87,23 @@ class Canvas {
   // nullptr removes the clip. Coordinates are the canvas's own.
   void SelectClipRgn(const Region* region);
   void SelectClipRgn(const Region& region) { SelectClipRgn(&region); }
-  const Region* ClipRegion() const { return state_.has_clip ? &state_.clip : nullptr; }
+  const Region* ClipRegion() const { return clip_ ? &*clip_ : nullptr; }
 
-  // Copies the source rectangle of `source` pixel for pixel onto the
-  // destination rectangle (the platform's StretchBlt with SRCCOPY between
-  // rectangles of one size; a destination of another size takes the source
-  // rectangle's size from its top-left corner). Destination pixels whose
-  // source pixel lies outside `source` are left alone. `source` may not be
-  // this canvas.
+  // Copies `source_rect` of `source` (not this canvas) pixel for pixel to the
+  // top-left corner of `dest` (StretchBlt with SRCCOPY between rectangles of
+  // one size), cut to `dest`; pixels whose source lies outside `source` are
+  // left alone.
   void CopyRect(const IntRect& dest, const Canvas& source, const IntRect& source_rect);
 
   // Outline of the rectangle (right and bottom exclusive) with rounded corners
-  // whose corner ellipse is ellipse_width x ellipse_height, drawn with the pen
-  // and, inside it, filled with the brush unless the brush is clear. For a
+  // whose corner ellipse is ellipse_width x ellipse_height, drawn with the pen;
+  // the inside is left alone. For a
   // 71 x 96 rectangle and a 6 x 6 ellipse the one-pixel outline has 322 pixels:
   // the top and bottom rows from left+2 to right-3, the left and right columns
   // from top+2 to bottom-3 and one diagonal pixel at each corner.
   void RoundRect(const IntRect& rect, int ellipse_width, int ellipse_height);
 
  private:
-  // What SaveDC saves.
-  struct State {
-    bool has_clip = false;
-    Region clip;
-  };
-
   // Fills pixels x0..x1-1 of row y, clipped to the canvas and the clip region.
   void FillSpan(int y, int x0, int x1, std::uint32_t pixel);
   // Calls fn(x0, x1) for every part of x0..x1-1 on row y that lies inside the
@@ -153,16 +117,9 @@ class Canvas {
   int height_ = 0;
   std::ptrdiff_t stride_ = 0;
   Pen pen_;
-  Brush brush_;
-  State state_;
-  std::vector<State> saved_;
+  std::optional<Region> clip_;
+  std::vector<std::optional<Region>> saved_;  // what SaveDC saved
 };
-
-// The pixels Canvas::RoundRect's outline sets for the same rectangle, corner
-// ellipse and pen width, before any clipping: spans with x0 < x1, in no
-// particular order, possibly overlapping. Empty for an empty rectangle.
-std::vector<RowSpan> RoundRectOutline(const IntRect& rect, int ellipse_width, int ellipse_height,
-                                      int pen_width);
 
 // Saves the canvas's device-context state (SaveDC) for the life of a scope and
 // restores exactly that state (RestoreDC) when the scope is left by any path,

@@ -18,8 +18,6 @@ constexpr int ClampToInt(std::int64_t v) {
 struct IntPoint {
   int x = 0;
   int y = 0;
-
-  friend bool operator==(const IntPoint&, const IntPoint&) = default;
 };
 
 struct IntSize {
@@ -43,9 +41,6 @@ struct IntRect {
   constexpr std::int64_t Width() const { return std::int64_t{right} - left; }
   constexpr std::int64_t Height() const { return std::int64_t{bottom} - top; }
   constexpr bool IsEmpty() const { return right <= left || bottom <= top; }
-  constexpr bool Contains(IntPoint p) const {
-    return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
-  }
   // The common part of both rectangles (empty when they do not meet).
   constexpr IntRect Intersected(const IntRect& other) const {
     return {std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
@@ -55,10 +50,7 @@ struct IntRect {
   friend bool operator==(const IntRect&, const IntRect&) = default;
 };
 
-// A colour as the platform passes it: a 32-bit signed value. A value of 0 or
-// more is RGB with red in the low byte (red + 256 * green + 65536 * blue); a
-// negative value names a system colour by its low byte, resolved through
-// GetSysColor.
+// A colour as the platform passes it: red + 256 * green + 65536 * blue.
 class Color {
  public:
   constexpr Color() = default;
@@ -73,20 +65,14 @@ class Color {
   }
 
   constexpr std::int32_t Value() const { return value_; }
-  constexpr bool IsSystemColor() const { return value_ < 0; }
-
-  // Channels of an RGB colour (meaningless for a system colour; resolve first).
   constexpr int Red() const { return value_ & 0xff; }
   constexpr int Green() const { return (value_ >> 8) & 0xff; }
   constexpr int Blue() const { return (value_ >> 16) & 0xff; }
 
-  // The RGB value: itself, or for a system colour the system's colour.
-  constexpr Color ToRgb() const;
-  // The canvas pixel of this colour (0xffRRGGBB), system colours resolved.
-  std::uint32_t ToPixel() const {
-    Color rgb = ToRgb();
-    return 0xff000000u | static_cast<std::uint32_t>(rgb.Red()) << 16 |
-           static_cast<std::uint32_t>(rgb.Green()) << 8 | static_cast<std::uint32_t>(rgb.Blue());
+  // The canvas pixel of this colour (0xffRRGGBB).
+  constexpr std::uint32_t ToPixel() const {
+    return 0xff000000u | static_cast<std::uint32_t>(Red()) << 16 |
+           static_cast<std::uint32_t>(Green()) << 8 | static_cast<std::uint32_t>(Blue());
   }
 
   friend constexpr bool operator==(const Color&, const Color&) = default;
@@ -98,33 +84,6 @@ class Color {
 // Named colours of the toolkit.
 inline constexpr Color clBlack = Color::FromRgb(0, 0, 0);
 inline constexpr Color clGreen = Color::FromRgb(0, 128, 0);
-inline constexpr Color clNavy = Color::FromRgb(0, 0, 128);
-inline constexpr Color clBlue = Color::FromRgb(0, 0, 255);
 inline constexpr Color clWhite = Color::FromRgb(255, 255, 255);
-
-// System colour indices used by the window, and their toolkit colour values.
-inline constexpr int kColorWindow = 5;
-inline constexpr int kColorWindowText = 8;
-inline constexpr int kColorBtnFace = 15;
-inline constexpr Color clBtnFace = Color(static_cast<std::int32_t>(0xff000000u | kColorBtnFace));
-inline constexpr Color clWindow = Color(static_cast<std::int32_t>(0xff000000u | kColorWindow));
-inline constexpr Color clWindowText =
-    Color(static_cast<std::int32_t>(0xff000000u | kColorWindowText));
-
-// The system's colour for a system colour index: the classic Windows default
-// colour scheme. Indices without a colour give black.
-constexpr Color GetSysColor(int index) {
-  constexpr std::int32_t kRgb[] = {
-      0xc8d0d4, 0xa56e3a, 0x6a240a, 0x808080, 0xc8d0d4, 0xffffff, 0x000000, 0x000000,
-      0x000000, 0xffffff, 0xc8d0d4, 0xc8d0d4, 0x808080, 0x6a240a, 0xffffff, 0xc8d0d4,
-      0x808080, 0x808080, 0x000000, 0xc8d0d4, 0xffffff, 0x404040, 0xc8d0d4, 0x000000,
-      0xe1ffff, 0xb5b5b5, 0x800000, 0xf0caa6, 0xc0c0c0, 0xc56a31, 0xc8d0d4};
-  if (index < 0 || index >= static_cast<int>(sizeof(kRgb) / sizeof(kRgb[0]))) return Color(0);
-  return Color(kRgb[index]);
-}
-
-constexpr Color Color::ToRgb() const {
-  return value_ < 0 ? GetSysColor(value_ & 0xff) : *this;
-}
 
 }  // namespace tessaline

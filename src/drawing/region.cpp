@@ -42,16 +42,12 @@ std::vector<Edge> RowCrossingEdges(std::span<const IntPoint> points) {
   return edges;
 }
 
-// The crossings of one row, and how far the same row repeats.
-struct RowCrossings {
-  std::vector<Crossing> crossings;  // sorted left to right
-  std::int64_t same_until = 0;      // the first row that may differ
-};
-
-// The edges' crossings of row y. When only vertical edges cross it, every row
-// up to the next vertex row (or `bottom`) is the same as row y.
-void FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom, RowCrossings& out) {
-  out.crossings.clear();
+// The edges' crossings of row y, sorted left to right, and the first row that
+// may differ: when only vertical edges cross row y, every row up to the next
+// vertex row (or `bottom`) is the same.
+std::int64_t FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom,
+                              std::vector<Crossing>& out) {
+  out.clear();
   std::int64_t next_change = bottom;
   bool all_vertical = true;
   for (const Edge& e : edges) {
@@ -68,23 +64,20 @@ void FindRowCrossings(const std::vector<Edge>& edges, int y, int bottom, RowCros
       all_vertical = false;
       x = CeilDiv(e.x * e.dy + (y - e.top) * e.dx, e.dy);
     }
-    out.crossings.push_back({x, e.direction});
+    out.push_back({x, e.direction});
   }
-  std::sort(out.crossings.begin(), out.crossings.end(),
-            [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-  out.same_until = all_vertical ? next_change : std::int64_t{y} + 1;
+  std::sort(out.begin(), out.end(), [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+  return all_vertical ? next_change : std::int64_t{y} + 1;
 }
 
-// The spans between sorted crossings that lie inside under the fill mode,
+// The spans between sorted crossings where the winding number is not 0,
 // touching spans joined.
-void SpansInside(const std::vector<Crossing>& crossings, PolyFillMode mode,
-                 std::vector<Span>& row) {
+void SpansInside(const std::vector<Crossing>& crossings, std::vector<Span>& row) {
   row.clear();
   int winding = 0;
   for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
-    winding += mode == PolyFillMode::kWinding ? crossings[i].direction : 1;
-    const bool inside = mode == PolyFillMode::kWinding ? winding != 0 : (winding & 1) != 0;
-    if (!inside) continue;
+    winding += crossings[i].direction;
+    if (winding == 0) continue;
     const int x0 = ClampToInt(crossings[i].x);
     const int x1 = ClampToInt(crossings[i + 1].x);
     if (x1 <= x0) continue;
@@ -98,30 +91,20 @@ void SpansInside(const std::vector<Crossing>& crossings, PolyFillMode mode,
 
 }  // namespace
 
-Region Region::FromRect(const IntRect& rect) {
-  Region region;
-  if (rect.IsEmpty()) return region;
-  region.bounds_ = rect;
-  region.spans_.push_back({rect.left, rect.right});
-  region.bands_.push_back({rect.top, rect.bottom, 0, 1});
-  return region;
-}
-
-Region Region::FromPolygon(std::span<const IntPoint> points, PolyFillMode mode) {
+Region Region::FromPolygon(std::span<const IntPoint> points) {
   Region region;
   if (points.size() < 3) return region;
   const auto [lowest, highest] = std::minmax_element(
       points.begin(), points.end(), [](const IntPoint& a, const IntPoint& b) { return a.y < b.y; });
   const int top = lowest->y, bottom = highest->y;
   const std::vector<Edge> edges = RowCrossingEdges(points);
-  RowCrossings crossings;
+  std::vector<Crossing> crossings;
   std::vector<Span> row;
   // Only the rows where something changes are computed; the rows after them
   // that meet only vertical edges repeat them.
   for (int y = top; y < bottom;) {
-    FindRowCrossings(edges, y, bottom, crossings);
-    SpansInside(crossings.crossings, mode, row);
-    const int end = static_cast<int>(crossings.same_until);
+    const int end = static_cast<int>(FindRowCrossings(edges, y, bottom, crossings));
+    SpansInside(crossings, row);
     region.AppendRows(y, end, row);
     y = end;
   }
@@ -157,23 +140,6 @@ std::span<const Span> Region::Row(int y) const {
                                [](int value, const Band& b) { return value < b.bottom; });
   if (band == bands_.end() || y < band->top) return {};
   return std::span<const Span>(spans_).subspan(band->first, band->last - band->first);
-}
-
-bool Region::Contains(IntPoint p) const {
-  for (const Span& s : Row(p.y)) {
-    if (p.x >= s.x0 && p.x < s.x1) return true;
-  }
-  return false;
-}
-
-std::int64_t Region::PixelCount() const {
-  std::int64_t count = 0;
-  for (const Band& band : bands_) {
-    for (std::size_t i = band.first; i < band.last; ++i) {
-      count += (std::int64_t{spans_[i].x1} - spans_[i].x0) * (std::int64_t{band.bottom} - band.top);
-    }
-  }
-  return count;
 }
 
 }  // namespace tessaline

@@ -1,8 +1,7 @@
 // A clip region: a set of pixels stored as bands of rows that share the same
 // sorted horizontal spans, so that filling and copying through it costs one
-// range test per span, not one per pixel, and a tall rectangle costs one band. Regions are values
-// (copyable, movable); nothing needs to be released by hand. Not synchronised: share only for
-// reading.
+// range test per span, not one per pixel, and a tall rectangle costs one band.
+// Regions are values. Not synchronised: share only for reading.
 #pragma once
 
 #include <span>
@@ -20,34 +19,21 @@ struct Span {
   friend bool operator==(const Span&, const Span&) = default;
 };
 
-// How a polygon's inside is decided where its outline crosses itself.
-enum class PolyFillMode {
-  kAlternate = 1,  // odd number of crossings to the left: inside
-  kWinding = 2,    // non-zero winding number: inside
-};
-
 class Region {
  public:
   // The empty region.
   Region() = default;
 
-  // The pixels of a rectangle (right and bottom exclusive; empty gives empty).
-  static Region FromRect(const IntRect& rect);
-
-  // The pixels of a polygon with the given vertices (closed from the last back
-  // to the first). Costs one step per row that meets a slanted edge or a
-  // vertex, and one per stretch of rows between them that meets only vertical
-  // edges. A pixel (x, y) belongs to it when the point (x, y) lies
-  // inside the outline, a point on a left or top edge counting as inside and
-  // one on a right or bottom edge as outside, so the rectangle's four corners
-  // as a polygon give exactly the rectangle's pixels.
-  static Region FromPolygon(std::span<const IntPoint> points, PolyFillMode mode);
+  // The pixels of a polygon (closed from the last vertex back to the first)
+  // under the non-zero winding rule. A pixel (x, y) belongs to it when the
+  // point (x, y) lies inside, a point on a left or top edge counting as inside
+  // and one on a right or bottom edge as outside, so a rectangle's four
+  // corners give exactly its pixels. Costs one step per row that meets a
+  // slanted edge or a vertex, and one per stretch of rows between them.
+  static Region FromPolygon(std::span<const IntPoint> points);
 
   // Smallest rectangle holding every pixel (empty for the empty region).
   const IntRect& Bounds() const { return bounds_; }
-  bool IsEmpty() const { return spans_.empty(); }
-  bool Contains(IntPoint p) const;
-  std::int64_t PixelCount() const;
 
   // Spans of row y, sorted left to right, disjoint and not touching; empty for
   // a row outside the bounds.
@@ -74,13 +60,5 @@ class Region {
   std::vector<Band> bands_;
   std::vector<Span> spans_;
 };
-
-// The platform's names for making regions.
-inline Region CreateRectRgn(const IntRect& rect) {
-  return Region::FromRect(rect);
-}
-inline Region CreatePolygonRgn(std::span<const IntPoint> points, PolyFillMode mode) {
-  return Region::FromPolygon(points, mode);
-}
 
 }  // namespace tessaline

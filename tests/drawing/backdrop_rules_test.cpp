@@ -180,6 +180,12 @@ TEST(TileRegionRulesTest, LeavesOutThreePixelsAtEachCornerAndNothingElse) {
     SCOPED_TRACE(testing::Message()
                  << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom);
     const Region region = TileRegion(rect);
+    auto contains = [&](int x, int y) {
+      for (const Span& s : region.Row(y)) {
+        if (x >= s.x0 && x < s.x1) return true;
+      }
+      return false;
+    };
     int wrong = 0;
     for (int y = rect.top - 2; y < rect.bottom + 2; ++y) {
       for (int x = rect.left - 2; x < rect.right + 2; ++x) {
@@ -187,7 +193,7 @@ TEST(TileRegionRulesTest, LeavesOutThreePixelsAtEachCornerAndNothingElse) {
         const int fx = std::min(x - rect.left, rect.right - 1 - x);
         const int fy = std::min(y - rect.top, rect.bottom - 1 - y);
         const bool cut = (fx == 0 && fy <= 1) || (fx == 1 && fy == 0);
-        if (region.Contains({x, y}) != (in_rect && !cut) && ++wrong <= 3) {
+        if (contains(x, y) != (in_rect && !cut) && ++wrong <= 3) {
           ADD_FAILURE() << "pixel " << x << "," << y << (in_rect && !cut ? " missing" : " extra");
         }
       }
@@ -201,7 +207,7 @@ TEST(TileRegionRulesTest, LeavesOutThreePixelsAtEachCornerAndNothingElse) {
 TEST(FillGradientRulesTest, RectanglesThatCoverNothingPaintNothing) {
   Canvas canvas(40, 40);
   for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) canvas.SetPixel(x, y, clNavy.ToPixel());
+    for (int x = 0; x < 40; ++x) canvas.SetPixel(x, y, 0xff000080u);
   }
   for (const IntRect rect : {IntRect{10, 10, 10, 30}, IntRect{10, 10, 30, 10},
                              IntRect{30, 30, 10, 10}, IntRect{30, 5, 10, 35}}) {
@@ -209,7 +215,7 @@ TEST(FillGradientRulesTest, RectanglesThatCoverNothingPaintNothing) {
   }
   int painted = 0;
   for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) painted += canvas.Pixel(x, y) != clNavy.ToPixel();
+    for (int x = 0; x < 40; ++x) painted += canvas.Pixel(x, y) != 0xff000080u;
   }
   EXPECT_EQ(painted, 0);
 }

@@ -199,14 +199,5 @@ TEST(BitmapTest, DamagedOrUnsupportedHeadersAreRefused) {
   ExpectInvalid(file, "pixel offset overflowing");
 }
 
-TEST(BitmapTest, MissingResourceIsNamed) {
-  try {
-    Bitmap::FromResource("NO_SUCH_SHEET");
-    ADD_FAILURE() << "loaded";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Resource NO_SUCH_SHEET not found");
-  }
-}
-
 }  // namespace
 }  // namespace tessaline

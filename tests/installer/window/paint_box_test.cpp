@@ -22,7 +22,7 @@ class PaintBoxTest : public WindowTest {
     auto* back_buffer = dynamic_cast<QImage*>(form.backingStore()->paintDevice());
     ASSERT_NE(back_buffer, nullptr);
     Canvas expected(form.width(), form.height());
-    PBPaint(expected);
+    Backdrop(FindResource("PACK")).Paint(expected);
     const QRect panel = form.findChild<QWidget*>("Panel1")->geometry();
     int differing = 0;
     for (int y = 0; y < form.height(); ++y) {

@@ -10,6 +10,7 @@
 #include "installer/window/screenshot.h"
 #include "common/fault_system.h"
 #include "drawing/canvas.h"
+#include "support/resources.h"
 #include "window_test_support.h"
 
 namespace tessaline::test {
@@ -26,7 +27,7 @@ class ScreenshotTest : public WindowTest {
 // The backdrop as the paint handler draws it on a canvas of that size.
 QImage Backdrop(int width, int height) {
   Canvas canvas(width, height);
-  PBPaint(canvas);
+  tessaline::Backdrop(FindResource("PACK")).Paint(canvas);
   QImage image(width, height, QImage::Format_RGB32);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) image.setPixel(x, y, canvas.Pixel(x, y) | 0xff000000u);
