@@ -50,9 +50,6 @@ struct CommandLine {
   std::string error;                       // kError: what is wrong, one line
 };
 
-// The largest client size a screenshot may ask for, each way.
-inline constexpr int kMaxScreenshotSide = 16384;
-
 // Parses the arguments after the program name. Never fails: a bad command
 // line gives Mode::kError with the reason.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
