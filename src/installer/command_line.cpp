@@ -161,8 +161,7 @@ Failure Parser::Apply(const Option& option, const std::optional<std::string>& in
   if (Failure failure = Claim(option)) return failure;
   if (option.value == Value::kNone) return Set(option, std::nullopt);
   std::optional<std::string> value = inline_value;
-  if (!value && !AtEnd() &&
-      (option.value != Value::kOptional || !args_[next_].starts_with('-'))) {
+  if (!value && !AtEnd() && (option.value != Value::kOptional || !args_[next_].starts_with('-'))) {
     value = args_[next_++];
   }
   if (!value) return option.value == Value::kOptional ? Set(option, value) : option.value_error;
