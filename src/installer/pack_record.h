@@ -23,9 +23,8 @@
 
 namespace tessaline {
 
-// The product key's subkey that holds the records, and its full path.
+// The product key's subkey that holds the records.
 inline constexpr char kPackSubKey[] = "Pack";
-inline constexpr char kPackKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack";
 
 // The record's value names for the number spelt `number` ("1" -> Pack1, Comm1, Cir1).
 struct RecordNames {
