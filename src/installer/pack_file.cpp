@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "drawing/bitmap.h"
+#include "installer/identity.h"
+#include "os/file_replacement.h"
 #include "os/files.h"
 #include "os/folder.h"
 #include "os/process.h"
@@ -103,8 +105,7 @@ void ExamineIn(PackFileVerdict& verdict, const std::string& name, const std::str
 
 }  // namespace
 
-PackFileVerdict ExaminePackFile(const std::string& path, const std::string& file_name,
-                                std::span<const std::byte> sheet, bool trusted_only) {
+PackFileVerdict ExaminePackFile(const std::string& path, std::span<const std::byte> sheet) {
   PackFileVerdict verdict{Kind::kAbsent, {}, {}, {}, {}};
   const std::string name = FileNamePart(path);
   if (name.empty()) {
@@ -112,7 +113,7 @@ PackFileVerdict ExaminePackFile(const std::string& path, const std::string& file
     verdict.reason = "it names a folder";
     return verdict;
   }
-  Result<UniqueFd> folder = OpenFolder(ContainingFolder(path), trusted_only);
+  Result<UniqueFd> folder = OpenFolder(ContainingFolder(path), RunsAsRoot());
   if (!folder.ok()) {
     if (Missing(folder.code())) return verdict;
     verdict.kind = folder.code() == kErrorUntrusted ? Kind::kOther : Kind::kUnreadable;
@@ -120,7 +121,9 @@ PackFileVerdict ExaminePackFile(const std::string& path, const std::string& file
     return verdict;
   }
   verdict.folder = std::move(folder.value());
+  const std::string file_name = PackName + ".wpk";
   ExamineIn(verdict, name, file_name, sheet);
+  FileReplacement::RemoveLeftovers(verdict.folder.get(), file_name);
   return verdict;
 }
 

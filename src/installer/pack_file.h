@@ -42,11 +42,11 @@ struct PackFileVerdict {
 };
 
 // Whether `path` is this pack's file: a regular file, not a link, named
-// `file_name` (PackName + ".wpk"), not the running program, whose section
-// ".rsrc.PACK" holds `sheet` byte for byte. The folder is opened once
-// (os/folder.h), following no folder or link that another user controls
-// when `trusted_only`; everything after is done through it.
-PackFileVerdict ExaminePackFile(const std::string& path, const std::string& file_name,
-                                std::span<const std::byte> sheet, bool trusted_only);
+// PackName + ".wpk", not the running program, whose section ".rsrc.PACK"
+// holds `sheet` byte for byte. The folder is opened once (os/folder.h),
+// following no folder or link that another user controls when running as
+// root; everything after is done through it, and leftovers of killed runs
+// beside the file are removed.
+PackFileVerdict ExaminePackFile(const std::string& path, std::span<const std::byte> sheet);
 
 }  // namespace tessaline

@@ -70,11 +70,7 @@ void WriteJson(const std::vector<ListedPack>& packs, std::ostream& out) {
 int RunList(const std::string& hive_path, bool json, std::ostream& out, std::ostream& err) {
   std::vector<ListedPack> packs;
   try {
-    if (hive_path.empty()) {
-      throw std::runtime_error(
-          "No registry file: neither WENLORA_REGISTRY nor a home folder is set");
-    }
-    HiveFile hive(hive_path);
+    HiveFile hive = OpenHive(hive_path);
     for (PackRecord& record : ListPackRecords(hive.Read())) {
       // A "Pack"N that is not a string names no file.
       const PackFileState state =

@@ -41,6 +41,11 @@ struct PackRecord {
   bool empty() const { return !path && !title && !cyrillic_title; }
 };
 
+// The hive at `hive_path` (DefaultHivePath) for --list, --verify and
+// --uninstall. Raises std::runtime_error "No registry file: neither
+// WENLORA_REGISTRY nor a home folder is set" for an empty path.
+HiveFile OpenHive(const std::string& hive_path);
+
 // Every record with a "Pack"N value, N a number as the installer writes it
 // (decimal without leading zeros, at most 2,147,483,647), sorted by N.
 std::vector<PackRecord> ListPackRecords(const Hive& hive);

@@ -2,13 +2,10 @@
 
 #include <exception>
 #include <ostream>
-#include <stdexcept>
 
 #include "installer/identity.h"
 #include "installer/pack_file.h"
 #include "installer/pack_record.h"
-#include "os/file_replacement.h"
-#include "os/process.h"
 #include "registry/hive_file.h"
 
 namespace tessaline {
@@ -18,11 +15,7 @@ using Kind = PackFileVerdict::Kind;
 
 // The verdict on the file of a complete record with this pack's titles.
 std::pair<bool, std::string> JudgeFile(const std::string& path, const VerifyRequest& request) {
-  PackFileVerdict verdict =
-      ExaminePackFile(path, PackName + ".wpk", request.sheet, RunsAsRoot());
-  if (verdict.folder.valid()) {
-    FileReplacement::RemoveLeftovers(verdict.folder.get(), PackName + ".wpk");
-  }
+  const PackFileVerdict verdict = ExaminePackFile(path, request.sheet);
   switch (verdict.kind) {
     case Kind::kAbsent:
       return {false, "file missing: " + path};
@@ -63,11 +56,7 @@ std::pair<bool, std::string> Judge(const PackRecord& record, const VerifyRequest
 int RunVerify(const VerifyRequest& request, std::ostream& out, std::ostream& err) {
   PackRecord record;
   try {
-    if (request.hive_path.empty()) {
-      throw std::runtime_error(
-          "No registry file: neither WENLORA_REGISTRY nor a home folder is set");
-    }
-    HiveFile hive(request.hive_path);
+    HiveFile hive = OpenHive(request.hive_path);
     record = FindPackRecord(hive.Read(), PackNo);
   } catch (const std::exception& error) {
     err << error.what() << '\n';

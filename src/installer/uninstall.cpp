@@ -63,11 +63,7 @@ std::string Done(const PackRecord& record, bool kept) {
 
 int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostream& err) {
   try {
-    if (request.hive_path.empty()) {
-      throw std::runtime_error(
-          "No registry file: neither WENLORA_REGISTRY nor a home folder is set");
-    }
-    HiveFile hive(request.hive_path);
+    HiveFile hive = OpenHive(request.hive_path);
     if (FindPackRecord(hive.Read(), PackNo).empty()) {
       out << "not installed\n";
       return 0;
@@ -85,11 +81,7 @@ int RunUninstall(const UninstallRequest& request, std::ostream& out, std::ostrea
     }
     bool kept = false;
     if (record.path && !record.path->empty()) {
-      PackFileVerdict verdict =
-          ExaminePackFile(*record.path, PackName + ".wpk", request.sheet, RunsAsRoot());
-      if (verdict.folder.valid()) {
-        FileReplacement::RemoveLeftovers(verdict.folder.get(), PackName + ".wpk");
-      }
+      PackFileVerdict verdict = ExaminePackFile(*record.path, request.sheet);
       if (verdict.kind == Kind::kThisPack) {
         RemovePackFile(*record.path, verdict);
       } else if (verdict.kind != Kind::kAbsent) {
