@@ -25,7 +25,6 @@
 #include "os/files.h"
 #include "os/process.h"
 #include "support/resources.h"
-#include "registry/cipher_reg.h"
 #include "registry/hive_file.h"
 #include "support/dictionary.h"
 #include "support/toolkit.h"
@@ -113,15 +112,12 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
   // No boxes: reports go to the standard streams, so nothing waits for a click.
   ConsoleToolkit toolkit(std::cout, std::cerr);
   ScopedToolkit use_toolkit(toolkit);
-  if (ScreenshotFormat(command.screenshot_path).empty()) {
-    // A name the picture cannot have is a mistake on the command line.
-    std::cerr << "tessaline: cannot write a picture named " << command.screenshot_path
-              << ": its suffix is not one of " << ScreenshotFormats() << "\n";
-    return 2;
+  // A name the picture cannot have is a mistake on the command line.
+  const bool named_right = !ScreenshotFormat(command.screenshot_path).empty();
+  if (WriteScreenshot(command.screenshot_path, QSize(command.width, command.height), std::cerr)) {
+    return 0;
   }
-  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height), std::cerr)
-             ? 0
-             : 1;
+  return named_right ? 1 : 2;
 }
 
 int PrintTranslations(const std::vector<std::string>& texts) {
@@ -163,15 +159,9 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
                    "one, use --install [DIR] to install or --screenshot FILE.png to see "
                    "the window\n";
       return 1;
-    case Mode::kScreenshot:
-    case Mode::kInstall:
-    case Mode::kTranslate:
-    case Mode::kList:
-    case Mode::kVerify:
-    case Mode::kUninstall:
+    default:
       return std::nullopt;
   }
-  return std::nullopt;
 }
 
 // Runs `command` with the modules it needs, started for the run's length. The

@@ -37,14 +37,7 @@ Status WritePicture(const std::string& path, std::string_view bytes) {
   return written;
 }
 
-}  // namespace
-
-std::string ScreenshotFormat(const std::string& path) {
-  const QByteArray suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower().toUtf8();
-  if (suffix.isEmpty()) return "png";
-  return QImageWriter::supportedImageFormats().contains(suffix) ? suffix.toStdString() : "";
-}
-
+// The formats ScreenshotFormat accepts, as a list for messages ("bmp, jpg, ...").
 std::string ScreenshotFormats() {
   std::string list;
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
@@ -52,6 +45,14 @@ std::string ScreenshotFormats() {
     list += format.toStdString();
   }
   return list;
+}
+
+}  // namespace
+
+std::string ScreenshotFormat(const std::string& path) {
+  const QByteArray suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower().toUtf8();
+  if (suffix.isEmpty()) return "png";
+  return QImageWriter::supportedImageFormats().contains(suffix) ? suffix.toStdString() : "";
 }
 
 bool WriteScreenshot(const std::string& path, QSize client_size, std::ostream& err) {

@@ -14,9 +14,6 @@ namespace tessaline {
 // name without a suffix); empty when Qt cannot write that format.
 std::string ScreenshotFormat(const std::string& path);
 
-// The formats ScreenshotFormat accepts, as a list for messages ("bmp, jpg, ...").
-std::string ScreenshotFormats();
-
 // Builds the window as its creation leaves it, lays it out at `client_size`
 // without showing it on any screen, and writes it to `path` in the format of
 // its suffix (ScreenshotFormat). The file is written in place (so a device
