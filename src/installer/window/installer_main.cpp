@@ -11,10 +11,8 @@
 #include "installer/command_line.h"
 #include "installer/exit_status.h"
 #include "installer/modules.h"
-#include "installer/pack_list.h"
-#include "installer/pack_verify.h"
+#include "installer/pack_commands.h"
 #include "installer/unattended.h"
-#include "installer/uninstall.h"
 #include "installer/window/application.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
@@ -24,9 +22,9 @@
 #include "installer/window/window_platform.h"
 #include "os/files.h"
 #include "os/process.h"
-#include "support/resources.h"
 #include "registry/hive_file.h"
 #include "support/dictionary.h"
+#include "support/resources.h"
 #include "support/toolkit.h"
 
 #ifndef TESSALINE_VERSION
@@ -183,9 +181,8 @@ int Run(const std::string& program, const CommandLine& command, char* argv0,
       return RunVerify({DefaultHivePath(), RunningImagePath(), FindResource("PACK")}, std::cout,
                        std::cerr);
     case Mode::kUninstall:
-      return RunUninstall(
-          {DefaultHivePath(), FindResource("PACK"), command.force}, std::cout,
-          std::cerr);
+      return RunUninstall({DefaultHivePath(), FindResource("PACK"), command.force}, std::cout,
+                          std::cerr);
     case Mode::kScreenshot:
       return RunScreenshot(argv0, command);
     default:
@@ -207,8 +204,7 @@ int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
   // been shut down, rather than aborting the program.
   std::string failure;
   try {
-    return StatusAfterOutput(Run(program, command, argv0, identity), std::cout, std::cerr,
-                             program);
+    return StatusAfterOutput(Run(program, command, argv0, identity), std::cout, std::cerr, program);
   } catch (const std::exception& error) {
     failure = error.what();
   } catch (...) {
