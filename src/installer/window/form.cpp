@@ -3,29 +3,27 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTextDocument>  // Qt::mightBeRichText
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <exception>
 
 #include "drawing/backdrop.h"
+#include "drawing/canvas.h"
 #include "installer/destination.h"
 #include "installer/folders.h"
 #include "installer/installation.h"
 #include "installer/panel_state.h"
 #include "installer/window/directory_chooser.h"
-#include "installer/window/field_tip.h"
-#include "installer/window/focus_return.h"
 #include "installer/window/paint_box.h"
-#include "installer/window/resource_picture.h"
-#include "drawing/canvas.h"
 #include "os/process.h"
-#include "support/resources.h"
 #include "support/messages.h"
+#include "support/resources.h"
 #include "support/toolkit.h"
 #include "ui_form.h"
 
@@ -44,6 +42,35 @@ void RunHandler(Handler&& handler) {
     ShowCurrentException();
   }
 }
+
+// Gives a window the focus back when a dialog it opened has closed: the
+// window is raised and activated, and the focus goes back to the control
+// that had it when the dialog opened. The window system may not do it by
+// itself: under openbox, a question box closing just before the dialog that
+// asked it leaves the focus on the window manager's own window about half
+// the time. The request to activate the window leaves on the same
+// connection after the dialog's unmapping, so the window manager takes it
+// after its own choice of focus.
+class FocusReturn {
+ public:
+  explicit FocusReturn(QWidget& window) : window_(&window), control_(window.focusWidget()) {}
+  FocusReturn(const FocusReturn&) = delete;
+  FocusReturn& operator=(const FocusReturn&) = delete;
+  ~FocusReturn() {
+    if (window_ == nullptr || !window_->isVisible()) return;
+    window_->raise();
+    window_->activateWindow();
+    // Set while the window may still be inactive: the window's focus goes
+    // there as soon as it is active.
+    if (control_ != nullptr && control_->window() == window_) {
+      control_->setFocus(Qt::OtherFocusReason);
+    }
+  }
+
+ private:
+  QPointer<QWidget> window_;
+  QPointer<QWidget> control_;
+};
 
 // Lets a window that was restored to a fixed size grow again.
 void LiftSizeLimits(QWidget& window) {
@@ -125,8 +152,9 @@ void TForm1::SetDestination(const std::string& dir_n) {
   destination_ = dir_n;
   destination_shown_ = QString::fromStdString(dir_n);  // invalid UTF-8 shows as U+FFFD
   ui_->DirN->setText(destination_shown_);
-  ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
-  ui_->DirN->setToolTip(FieldToolTip(ui_->DirN->text()));  // the whole path, as shown
+  // A long path shows its beginning; the tip, the whole path as shown.
+  ui_->DirN->setCursorPosition(0);
+  ui_->DirN->setToolTip(FieldToolTip(ui_->DirN->text()));
 }
 
 std::string TForm1::Destination() const {
@@ -171,27 +199,22 @@ void TForm1::FormResize() {
   panel->setGeometry(left, top, panel->width(), panel->height());
 }
 
-void TForm1::FormClose() {
-  showMinimized();
-}
-
 void TForm1::Button2Click() {
   showMinimized();
   close();
 }
 
 void TForm1::Button3Click() {
-  const std::optional<std::string> chosen = AskForFolder();
+  std::optional<std::string> chosen;
+  {
+    const FocusReturn focus_return(*this);  // when the chooser has closed
+    chosen = directory_prompt_(this, Destination());
+  }
   if (!chosen) return;
   const std::string destination = DestinationForFolder(*chosen);
   // May raise (DirN then stays); a level that cannot be made is told by Install.
   if (!DirectoryExists(destination)) (void)CreateFolderPath(destination);
   SetDestination(destination);
-}
-
-std::optional<std::string> TForm1::AskForFolder() {
-  const FocusReturn focus_return(*this);  // when the chooser has closed
-  return directory_prompt_(this, Destination());
 }
 
 void TForm1::btInstallClick() {
@@ -225,7 +248,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  RunHandler([this] { FormClose(); });
+  RunHandler([this] { showMinimized(); });
   event->accept();
 }
 
@@ -297,6 +320,27 @@ void ShowMaximizedOnScreen(QWidget& window) {
   LiftSizeLimits(window);
   if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
   window.showMaximized();
+}
+
+QString FieldToolTip(const QString& text) {
+  QString shown = text;
+  for (QChar& c : shown) {
+    if ((c.unicode() < 0x20 && c != u'\t') || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator) {
+      c = u' ';
+    }
+  }
+  if (!Qt::mightBeRichText(shown)) return shown;
+  return QStringLiteral("<p style=\"white-space:pre\">") + shown.toHtmlEscaped() +
+         QStringLiteral("</p>");
+}
+
+QPixmap ResourcePicture(const std::string& name) {
+  const auto bytes = FindResource(name);
+  QPixmap picture;
+  picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                       static_cast<uint>(bytes.size()));
+  return picture;
 }
 
 }  // namespace tessaline

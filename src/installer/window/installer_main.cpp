@@ -16,7 +16,6 @@
 #include "installer/window/application.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
-#include "installer/window/resource_picture.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
 #include "installer/window/window_platform.h"

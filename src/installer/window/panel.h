@@ -1,7 +1,4 @@
-// A panel as the installer window's layout describes it: a rectangle filled
-// with its colour, framed by an outer bevel one pixel wide (raised, lowered or
-// none); its border width is the room between the bevel and the children,
-// which the layout already leaves.
+// The painted parts of the installer window's layout: panels and bevels.
 //
 // Thread use: user-interface thread only, like every widget.
 #pragma once
@@ -11,6 +8,9 @@
 
 namespace tessaline {
 
+// A rectangle filled with its colour, framed by an outer bevel one pixel
+// wide (raised, lowered or none); its border width is the room between the
+// bevel and the children, which the layout already leaves.
 class Panel : public QWidget {
   Q_OBJECT
   Q_PROPERTY(BevelKind bevelOuter READ bevelOuter WRITE setBevelOuter)
@@ -41,6 +41,18 @@ class Panel : public QWidget {
   BevelKind bevel_outer_ = BevelRaised;
   int border_width_ = 0;
   QColor color_;
+};
+
+// A lowered line along the bottom of its rectangle: a dark line one pixel
+// above a light one, the full width. It holds no children and takes no input.
+class Bevel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Bevel(QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace tessaline
