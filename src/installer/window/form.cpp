@@ -15,7 +15,6 @@
 
 #include "drawing/backdrop.h"
 #include "drawing/canvas.h"
-#include "installer/destination.h"
 #include "installer/folders.h"
 #include "installer/installation.h"
 #include "installer/panel_state.h"

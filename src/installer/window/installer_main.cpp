@@ -12,7 +12,7 @@
 #include "installer/exit_status.h"
 #include "installer/modules.h"
 #include "installer/pack_commands.h"
-#include "installer/unattended.h"
+#include "installer/installation.h"
 #include "installer/window/application.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
