@@ -1,24 +1,159 @@
 #include "installer/pack_commands.h"
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <stdexcept>
+#include <vector>
 
+#include "drawing/bitmap.h"
 #include "installer/identity.h"
-#include "installer/pack_file.h"
 #include "installer/pack_record.h"
 #include "os/file_replacement.h"
+#include "os/files.h"
+#include "os/folder.h"
 #include "os/process.h"
 #include "registry/hive_file.h"
+#include "support/exception.h"
+#include "support/resources.h"
 #include "text/utf8.h"
 
 namespace tessaline {
 namespace {
 
+// What lies at a recorded pack path, in two ways: CheckPackFile, for --list,
+// tells any pack (a file carrying a card sheet, an ELF section ".rsrc.PACK"
+// that decodes as a bitmap) from nothing, a file or folder without one, or a
+// file that cannot be read; ExaminePackFile, for --verify and --uninstall,
+// which agree on it, tells whether the file is this pack's own.
+
+enum class PackFileState { kOk, kMissing, kNotAPack, kUnreadable };
+
+// How --list names each state.
+constexpr std::string_view kPackFileStateNames[] = {"ok", "missing", "not a pack", "unreadable"};
+
+std::string_view PackFileStateName(PackFileState state) {
+  return kPackFileStateNames[static_cast<int>(state)];
+}
+
+bool Missing(int code) {
+  return code == ENOENT || code == ENOTDIR;
+}
+
+PackFileState CheckPackFile(const std::string& path) {
+  Result<struct stat> info = StatPath(path);
+  if (!info.ok()) {
+    return Missing(info.error().code()) ? PackFileState::kMissing : PackFileState::kUnreadable;
+  }
+  if (!S_ISREG(info.value().st_mode)) return PackFileState::kNotAPack;
+  // Opening first tells a file we may not read from one that holds no sheet.
+  if (Result<UniqueFd> fd = Open(path, O_RDONLY | O_NONBLOCK); !fd.ok()) {
+    return PackFileState::kUnreadable;
+  }
+  try {
+    const std::vector<std::byte> sheet = ReadResourceFromFile(path, "PACK");
+    Bitmap::FromDib(sheet);
+    return PackFileState::kOk;
+  } catch (const Exception&) {
+    return PackFileState::kNotAPack;
+  }
+}
+
+// What ExaminePackFile found at a path.
+struct PackFileVerdict {
+  enum class Kind {
+    kAbsent,      // nothing there (or no folder)
+    kThisPack,    // this pack's file: `file` is open on it, `examined` its stat
+    kNotAPack,    // a folder, FIFO, device: what --list calls "not a pack"
+    kOther,       // a link, another name, the running program, another sheet
+    kUnreadable,  // it cannot be looked at or read
+  } kind;
+  std::string reason;  // why it is not this pack's file
+  UniqueFd folder;     // the folder, opened once (valid unless kAbsent)
+  UniqueFd file;       // kThisPack: the file, open for reading
+  struct stat examined {};
+};
+
 using Kind = PackFileVerdict::Kind;
+
+// Whether the open file `fd` carries `sheet` as its card sheet. Read through
+// the descriptor's own name, so that it is the file examined, whatever is put
+// at the path meanwhile.
+bool CarriesSheet(const UniqueFd& fd, std::span<const std::byte> sheet) {
+  try {
+    const std::vector<std::byte> carried =
+        ReadResourceFromFile("/proc/self/fd/" + std::to_string(fd.get()), "PACK");
+    return std::equal(carried.begin(), carried.end(), sheet.begin(), sheet.end());
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// The verdict on the name `name` of the open folder in `verdict`.
+void ExamineIn(PackFileVerdict& verdict, const std::string& name, const std::string& file_name,
+               std::span<const std::byte> sheet) {
+  const auto set = [&](Kind kind, std::string reason) {
+    verdict.kind = kind;
+    verdict.reason = std::move(reason);
+  };
+  struct stat info;
+  if (CurrentSystem().StatAt(verdict.folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (Missing(errno)) return set(Kind::kAbsent, {});
+    return set(Kind::kUnreadable, SystemError("stat", name, errno).Reason());
+  }
+  if (S_ISLNK(info.st_mode)) return set(Kind::kOther, "it is a symbolic link");
+  if (!S_ISREG(info.st_mode)) return set(Kind::kNotAPack, "it is not a regular file");
+  if (name != file_name) return set(Kind::kOther, "it is not named " + file_name);
+  if (Result<struct stat> self = StatPath(RunningImagePath());
+      !self.ok() || SameFile(self.value(), info)) {
+    return set(Kind::kOther, "it is the running program");
+  }
+  Result<UniqueFd> fd = OpenAt(verdict.folder.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+  if (!fd.ok()) return set(Kind::kUnreadable, fd.error().Reason());
+  Result<struct stat> opened = StatOpen(fd.value().get(), name);
+  if (!opened.ok() || !SameFile(opened.value(), info)) {
+    return set(Kind::kOther, "it changed while it was examined");
+  }
+  if (!CarriesSheet(fd.value(), sheet)) {
+    return set(Kind::kOther, "it does not carry this pack's card sheet");
+  }
+  verdict.file = std::move(fd.value());
+  verdict.examined = info;
+  set(Kind::kThisPack, {});
+}
+
+// Whether `path` is this pack's file: a regular file, not a link, named
+// PackName + ".wpk", not the running program, whose section ".rsrc.PACK"
+// holds `sheet` byte for byte. The folder is opened once (os/folder.h),
+// following no folder or link that another user controls when running as
+// root; everything after is done through it, and leftovers of killed runs
+// beside the file are removed.
+PackFileVerdict ExaminePackFile(const std::string& path, std::span<const std::byte> sheet) {
+  PackFileVerdict verdict{Kind::kAbsent, {}, {}, {}, {}};
+  const std::string name = FileNamePart(path);
+  if (name.empty()) {
+    verdict.kind = Kind::kNotAPack;
+    verdict.reason = "it names a folder";
+    return verdict;
+  }
+  Result<UniqueFd> folder = OpenFolder(ContainingFolder(path), RunsAsRoot());
+  if (!folder.ok()) {
+    if (Missing(folder.code())) return verdict;
+    verdict.kind = folder.code() == kErrorUntrusted ? Kind::kOther : Kind::kUnreadable;
+    verdict.reason = "its folder cannot be used: " + folder.error().ToString();
+    return verdict;
+  }
+  verdict.folder = std::move(folder.value());
+  const std::string file_name = PackName + ".wpk";
+  ExamineIn(verdict, name, file_name, sheet);
+  FileReplacement::RemoveLeftovers(verdict.folder.get(), file_name);
+  return verdict;
+}
 
 struct ListedPack {
   PackRecord record;

@@ -17,8 +17,9 @@ namespace tessaline {
 
 // Writes every pack record of the hive at `hive_path` (ListPackRecords) to
 // `out`, one a line after a header, fields separated by tabs: number, title,
-// Cyrillic title, path, state (PackFileStateName of the path; a missing value
-// gives an empty field; each field in utf8::Printable's form, so that control
+// Cyrillic title, path, state of the path's file ("ok": a file carrying a
+// card sheet that decodes, "missing", "not a pack", "unreadable"; a missing
+// value gives an empty field; each field in utf8::Printable's form, so that control
 // characters and bytes that are not UTF-8 show as escapes; a "Pack"N that is
 // not a string gives an empty path and "missing"). With `json`, writes them
 // as a JSON array of objects with the keys "number", "title",
@@ -35,7 +36,7 @@ struct VerifyRequest {
 
 // Checks the record of pack PackNo: all three values are there, "Comm"N is
 // PackName and "Cir"N is PackNameCyr, the file "Pack"N names is this pack's
-// as --uninstall judges it (pack_file.h: ExaminePackFile) and byte for byte
+// as --uninstall judges it and byte for byte
 // `program`. Writes one line to `out`: "ok: PATH" and returns 0; or, and
 // returns 1, "not installed", "record incomplete: Cir1 missing" (the first
 // value missing), "record differs: Comm1" (a title that is not this pack's),
@@ -56,8 +57,8 @@ struct UninstallRequest {
 // stays as it was. The hive's lock is held from reading the record until it
 // is gone, so that no installer comes between.
 //
-// The file is removed only when it is this pack's (ExaminePackFile, the rule
-// --verify follows too), through its folder opened once. A record naming
+// The file is removed only when it is this pack's (the rule --verify follows
+// too), through its folder opened once. A record naming
 // anything else is left alone with the reason on `err` and 1; with `force`
 // its values are removed, its file kept, and the reason still goes to `err`.
 // A record whose file is already gone loses its values.
