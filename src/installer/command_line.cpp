@@ -1,7 +1,10 @@
 #include "installer/command_line.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <ostream>
 #include <string_view>
 
 namespace tessaline {
@@ -278,6 +281,20 @@ std::string UsageText(const std::string& program) {
          "\n"
          "The product's registry is the file named by WENLORA_REGISTRY, else\n"
          "$XDG_DATA_HOME/wenlora/system.reg.\n";
+}
+
+int StatusAfterOutput(int status, std::ostream& out, std::ostream& err,
+                      const std::string& program) {
+  errno = 0;
+  out.flush();
+  if (out.good()) return status;
+  const int code = errno;
+  err << program << ": the output could not be written";
+  if (code != 0) err << ": " << std::strerror(code);
+  if (status == 0) err << " (the command itself was carried out)";
+  err << '\n';
+  err.flush();
+  return 1;
 }
 
 }  // namespace tessaline

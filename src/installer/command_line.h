@@ -18,6 +18,7 @@
 // Thread use: no shared state.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,5 +57,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The --help text for the program named `program`, ending in a line break.
 std::string UsageText(const std::string& program);
+
+// What a command's exit status says when its output could not be written: a
+// command whose standard output is lost (a full disk, a closed pipe) has not
+// done what was asked of it, whatever it did besides.
+//
+// Flushes `out`; `status` when everything written to it arrived, else 1,
+// after a line on `err`: "<program>: the output could not be written:
+// <reason>" (with a note that the work itself was done when `status` was 0).
+int StatusAfterOutput(int status, std::ostream& out, std::ostream& err, const std::string& program);
 
 }  // namespace tessaline

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "installer/folders.h"
 #include "os/files.h"
 #include "text/utf8.h"
 
@@ -29,12 +28,12 @@ QString StartDirectory(std::string start) {
   return QString::fromStdString(start);
 }
 
-}  // namespace
+// The question asked before a directory that does not exist is accepted, and
+// the warning for the name of an existing file (the chooser stays open).
+constexpr char kCreateQuestion[] = "The specified directory does not exist. Create it?";
+constexpr char kNotADirectory[] = "The specified name is a file, not a directory.";
 
-const char* const DirectoryChooser::kCreateQuestion =
-    "The specified directory does not exist. Create it?";
-const char* const DirectoryChooser::kNotADirectory =
-    "The specified name is a file, not a directory.";
+}  // namespace
 
 DirectoryChooser::DirectoryChooser(QWidget* parent, const std::string& start)
     : QFileDialog(parent, QStringLiteral("Select Directory"), StartDirectory(start)) {

@@ -29,12 +29,6 @@ class DirectoryChooser : public QFileDialog {
   // the root itself), in UTF-8. Empty until the chooser is accepted.
   const std::string& chosen() const { return chosen_; }
 
-  // The question asked before a directory that does not exist is accepted.
-  static const char* const kCreateQuestion;
-  // What a warning says when the chosen name is an existing file (the
-  // chooser then stays open).
-  static const char* const kNotADirectory;
-
  public slots:
   void accept() override;
 

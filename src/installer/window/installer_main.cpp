@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "installer/command_line.h"
-#include "installer/exit_status.h"
 #include "installer/modules.h"
 #include "installer/pack_commands.h"
 #include "installer/installation.h"
@@ -18,7 +17,6 @@
 #include "installer/window/paint_box.h"
 #include "installer/window/screenshot.h"
 #include "installer/window/toolkit.h"
-#include "installer/window/window_platform.h"
 #include "os/files.h"
 #include "os/process.h"
 #include "registry/hive_file.h"
