@@ -10,7 +10,6 @@
 #include "installer/identity.h"
 #include "installer/pack_copy.h"
 #include "installer/pack_record.h"
-#include "installer/panel_state.h"
 #include "os/files.h"
 #include "os/process.h"
 #include "registry/cipher_reg.h"
@@ -118,6 +117,24 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
     throw ERegistryException(message);
   }
   return pack_path;
+}
+
+void PanelState::Create() {
+  if (CipherReg->SubKeyExists("")) {
+    destination = CipherReg->ReadValue("", "Wenlora", "");
+    std::string installed_path = ReadRecordedPackPath();
+    if (!installed_path.empty()) {
+      destination = std::move(installed_path);
+      installed = true;
+    } else if (destination->empty()) {
+      // The product key without the game's folder: what this program's own
+      // installs and uninstalls leave where the game is not installed.
+      destination = TempFolder();
+    }
+  } else {
+    destination = TempFolder();
+  }
+  title = PackName;
 }
 
 std::string CompletionText(const std::string& pack_path) {

@@ -1,7 +1,5 @@
 // File failures of the installation, and the copy policy of the pack file:
-// what may be replaced, and how each failed step is reported. The new file is
-// made and put in place by FileReplacement (os/file_replacement.h), so
-// a partial file never stands under the pack file's name.
+// what may be replaced, and how each failed step is reported.
 //
 // Thread use: any thread; no shared state. While copying, the calling
 // thread's SIGXFSZ is held back so that a file-size limit shows up as a write

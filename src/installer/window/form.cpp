@@ -17,7 +17,6 @@
 #include "drawing/canvas.h"
 #include "installer/folders.h"
 #include "installer/installation.h"
-#include "installer/panel_state.h"
 #include "installer/window/directory_chooser.h"
 #include "installer/window/paint_box.h"
 #include "os/process.h"

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "installer/command_line.h"
+#include "installer/installation.h"
 #include "installer/modules.h"
 #include "installer/pack_commands.h"
-#include "installer/installation.h"
 #include "installer/window/application.h"
 #include "installer/window/form.h"
 #include "installer/window/paint_box.h"
@@ -115,11 +115,6 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
   return named_right ? 1 : 2;
 }
 
-int PrintTranslations(const std::vector<std::string>& texts) {
-  for (const std::string& text : texts) std::cout << CommonPage->TranslateOrSame(text) << "\n";
-  return 0;
-}
-
 // The answers that need no module: help, version, a mistake on the command
 // line, the window without a display. Nothing when the run goes on.
 std::optional<int> AnswerBeforeStartUp(const std::string& program, const CommandLine& command,
@@ -165,7 +160,10 @@ int Run(const std::string& program, const CommandLine& command, char* argv0,
         const PackIdentity& identity) {
   if (command.mode == Mode::kTranslate) {
     const ModuleScope modules({SupportModule(command.dictionary)});
-    return PrintTranslations(command.texts);
+    for (const std::string& text : command.texts) {
+      std::cout << CommonPage->TranslateOrSame(text) << "\n";
+    }
+    return 0;
   }
   const ModuleScope modules(
       {SupportModule(command.dictionary), RegistryModule(), IdentityModule(identity)});
