@@ -18,7 +18,6 @@
 #include "installer/folders.h"
 #include "installer/installation.h"
 #include "installer/window/directory_chooser.h"
-#include "installer/window/paint_box.h"
 #include "os/process.h"
 #include "support/messages.h"
 #include "support/resources.h"
