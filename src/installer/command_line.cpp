@@ -1,7 +1,10 @@
 #include "installer/command_line.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <ostream>
 #include <string_view>
 
 namespace tessaline {
@@ -12,6 +15,9 @@ using Mode = CommandLine::Mode;
 // An error message for the user; none when the step went well.
 using Failure = std::optional<std::string>;
 
+// The largest client size a screenshot may ask for, each way.
+constexpr int kMaxScreenshotSide = 16384;
+
 // How an option takes its value.
 enum class Value {
   kNone,      // none: "--opt=value" is a mistake
@@ -20,8 +26,6 @@ enum class Value {
   kOptional,  // "--opt=value" or the next argument unless it starts with
               // '-' (either not empty), or none
 };
-
-class Parser;
 
 // One row of the option table.
 struct Option {
@@ -33,42 +37,37 @@ struct Option {
   // missing one, or an empty one where that is refused (kNonEmpty,
   // kOptional).
   const char* value_error;
-  // What the option sets from its value; may take further arguments.
-  Failure (*apply)(Parser& parser, std::optional<std::string> value);
+  // The mode option this one only goes with, if any.
+  std::string_view only_with = {};
 };
 
-// Walks the arguments once, left to right, applying each option's row.
-class Parser {
- public:
-  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
-
-  CommandLine Parse();
-
-  // Applies `option`, given with `inline_value` ("--opt=value") or without.
-  Failure Apply(const Option& option, const std::optional<std::string>& inline_value);
-
-  bool AtEnd() const { return next_ >= args_.size(); }
-  const std::string& Take() { return args_[next_++]; }
-  CommandLine& result() { return result_; }
-  // After "--" every argument is an operand, whatever it starts with.
-  void EndOptions() { options_ended_ = true; }
-
- private:
-  // Records that `option` was given; a second time, or a second mode, is a
-  // mistake.
-  Failure Claim(const Option& option);
-  Failure TakeValue(const Option& option, const std::optional<std::string>& inline_value,
-                    std::optional<std::string>& value);
-  // An argument after "--": the folder of an --install given without one,
-  // else a mistake.
-  Failure TakeOperand(const std::string& arg);
-
-  const std::vector<std::string>& args_;
-  std::size_t next_ = 0;
-  CommandLine result_;
-  std::vector<std::string_view> given_;
-  bool options_ended_ = false;
+constexpr Option kOptions[] = {
+    {"--help", Value::kNone, std::nullopt, "option '--help' takes no value"},
+    {"-h", Value::kNone, std::nullopt, "option '--help' takes no value"},
+    {"--version", Value::kNone, Mode::kVersion, "option '--version' takes no value"},
+    {"--screenshot", Value::kNonEmpty, Mode::kScreenshot,
+     "option '--screenshot' needs a file name"},
+    {"--size", Value::kAny, std::nullopt, "option '--size' needs WIDTHxHEIGHT", "--screenshot"},
+    {"--install", Value::kOptional, Mode::kInstall,
+     "option '--install' needs a directory, not an empty name"},
+    {"--dictionary", Value::kNonEmpty, std::nullopt, "option '--dictionary' needs a file name"},
+    {"--translate", Value::kNone, Mode::kTranslate,
+     "option '--translate' takes no value; give the texts after it"},
+    {"--list", Value::kNone, Mode::kList, "option '--list' takes no value"},
+    {"--json", Value::kNone, std::nullopt, "option '--json' takes no value", "--list"},
+    {"--verify", Value::kNone, Mode::kVerify, "option '--verify' takes no value"},
+    {"--uninstall", Value::kNone, Mode::kUninstall, "option '--uninstall' takes no value"},
+    {"--force", Value::kNone, std::nullopt, "option '--force' takes no value", "--uninstall"},
+    // The end of the options: "--install -- -packs" installs into "-packs".
+    {"--", Value::kNone, std::nullopt, "option '--' ends the options and takes no value"},
 };
+
+const Option* FindOption(std::string_view name) {
+  for (const Option& option : kOptions) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
 
 // A positive decimal number no larger than kMaxScreenshotSide, digits only.
 std::optional<int> ParseSide(std::string_view text) {
@@ -82,117 +81,6 @@ std::optional<int> ParseSide(std::string_view text) {
   return value;
 }
 
-Failure SetHelp(Parser& parser, std::optional<std::string>) {
-  parser.result().mode = Mode::kHelp;
-  return std::nullopt;
-}
-
-Failure SetScreenshotPath(Parser& parser, std::optional<std::string> value) {
-  parser.result().screenshot_path = std::move(*value);
-  return std::nullopt;
-}
-
-Failure SetSize(Parser& parser, std::optional<std::string> value) {
-  const std::string_view text = *value;
-  const auto x = text.find('x');
-  const auto width = x == std::string_view::npos ? std::nullopt : ParseSide(text.substr(0, x));
-  const auto height = x == std::string_view::npos ? std::nullopt : ParseSide(text.substr(x + 1));
-  if (!width || !height) {
-    return "invalid size '" + *value + "': expected WIDTHxHEIGHT, each from 1 to " +
-           std::to_string(kMaxScreenshotSide);
-  }
-  parser.result().width = *width;
-  parser.result().height = *height;
-  return std::nullopt;
-}
-
-Failure SetInstallDir(Parser& parser, std::optional<std::string> value) {
-  parser.result().install_dir = std::move(value);
-  return std::nullopt;
-}
-
-Failure SetDictionary(Parser& parser, std::optional<std::string> value) {
-  parser.result().dictionary = std::move(value);
-  return std::nullopt;
-}
-
-Failure SetJson(Parser& parser, std::optional<std::string>) {
-  parser.result().json = true;
-  return std::nullopt;
-}
-
-Failure SetForce(Parser& parser, std::optional<std::string>) {
-  parser.result().force = true;
-  return std::nullopt;
-}
-
-Failure EndOptions(Parser& parser, std::optional<std::string>) {
-  parser.EndOptions();
-  return std::nullopt;
-}
-
-Failure TakeTexts(Parser& parser, std::optional<std::string> value);
-
-constexpr Option kOptions[] = {
-    {"--help", Value::kNone, std::nullopt, "option '--help' takes no value", SetHelp},
-    {"-h", Value::kNone, std::nullopt, "option '--help' takes no value", SetHelp},
-    {"--version", Value::kNone, Mode::kVersion, "option '--version' takes no value", nullptr},
-    {"--screenshot", Value::kNonEmpty, Mode::kScreenshot, "option '--screenshot' needs a file name",
-     SetScreenshotPath},
-    {"--size", Value::kAny, std::nullopt, "option '--size' needs WIDTHxHEIGHT", SetSize},
-    {"--install", Value::kOptional, Mode::kInstall,
-     "option '--install' needs a directory, not an empty name", SetInstallDir},
-    {"--dictionary", Value::kNonEmpty, std::nullopt, "option '--dictionary' needs a file name",
-     SetDictionary},
-    {"--translate", Value::kNone, Mode::kTranslate,
-     "option '--translate' takes no value; give the texts after it", TakeTexts},
-    {"--list", Value::kNone, Mode::kList, "option '--list' takes no value", nullptr},
-    {"--json", Value::kNone, std::nullopt, "option '--json' takes no value", SetJson},
-    {"--verify", Value::kNone, Mode::kVerify, "option '--verify' takes no value", nullptr},
-    {"--uninstall", Value::kNone, Mode::kUninstall, "option '--uninstall' takes no value", nullptr},
-    {"--force", Value::kNone, std::nullopt, "option '--force' takes no value", SetForce},
-    // The end of the options: "--install -- -packs" installs into "-packs".
-    {"--", Value::kNone, std::nullopt, "option '--' ends the options and takes no value",
-     EndOptions},
-};
-
-// Flags that only go with one mode.
-struct Companion {
-  std::string_view name;
-  Mode mode;
-  const char* error;
-};
-
-constexpr Companion kCompanions[] = {
-    {"--json", Mode::kList, "option '--json' only goes with '--list'"},
-    {"--force", Mode::kUninstall, "option '--force' only goes with '--uninstall'"},
-};
-
-const Option* FindOption(std::string_view name) {
-  for (const Option& option : kOptions) {
-    if (option.name == name) return &option;
-  }
-  return nullptr;
-}
-
-// Every later argument is a text, except a "--dictionary FILE"; after "--"
-// even that is a text.
-Failure TakeTexts(Parser& parser, std::optional<std::string>) {
-  bool texts_only = false;
-  while (!parser.AtEnd()) {
-    const std::string& next = parser.Take();
-    if (!texts_only && next == "--") {
-      texts_only = true;
-    } else if (!texts_only && next == "--dictionary") {
-      if (Failure failure = parser.Apply(*FindOption(next), std::nullopt)) return failure;
-    } else {
-      parser.result().texts.push_back(next);
-    }
-  }
-  if (parser.result().texts.empty()) return "option '--translate' needs at least one text";
-  return std::nullopt;
-}
-
 CommandLine Error(std::string message) {
   CommandLine result;
   result.mode = Mode::kError;
@@ -200,9 +88,43 @@ CommandLine Error(std::string message) {
   return result;
 }
 
+// Walks the arguments once, left to right, applying each option's row.
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+  CommandLine Parse();
+
+ private:
+  bool AtEnd() const { return next_ >= args_.size(); }
+  bool Given(std::string_view name) const {
+    return std::find(given_.begin(), given_.end(), name) != given_.end();
+  }
+  // Applies `option`, given with `inline_value` ("--opt=value") or without.
+  Failure Apply(const Option& option, const std::optional<std::string>& inline_value);
+  // Records that `option` was given; a second time, or a second mode, is a
+  // mistake.
+  Failure Claim(const Option& option);
+  // What `option` sets from its value; --translate takes the arguments after it.
+  Failure Set(const Option& option, std::optional<std::string> value);
+  Failure SetSize(const std::string& text);
+  // Every later argument is a text, except a "--dictionary FILE"; after "--"
+  // even that is a text.
+  Failure TakeTexts();
+  // An argument after "--": the folder of an --install given without one,
+  // else a mistake.
+  Failure TakeOperand(const std::string& arg);
+
+  const std::vector<std::string>& args_;
+  std::size_t next_ = 0;
+  CommandLine result_;
+  std::vector<std::string_view> given_;
+  bool options_ended_ = false;
+};
+
 CommandLine Parser::Parse() {
   while (!AtEnd()) {
-    const std::string& arg = Take();
+    const std::string& arg = args_[next_++];
     if (options_ended_) {
       if (Failure failure = TakeOperand(arg)) return Error(std::move(*failure));
       continue;
@@ -228,14 +150,10 @@ CommandLine Parser::Parse() {
       return help;
     }
   }
-  if (std::find(given_.begin(), given_.end(), "--size") != given_.end() &&
-      result_.mode != Mode::kScreenshot) {
-    return Error("option '--size' only goes with '--screenshot'");
-  }
-  for (const Companion& companion : kCompanions) {
-    if (std::find(given_.begin(), given_.end(), companion.name) != given_.end() &&
-        result_.mode != companion.mode) {
-      return Error(companion.error);
+  for (const Option& option : kOptions) {
+    if (!option.only_with.empty() && Given(option.name) && !Given(option.only_with)) {
+      return Error("option '" + std::string(option.name) + "' only goes with '" +
+                   std::string(option.only_with) + "'");
     }
   }
   return result_;
@@ -244,26 +162,19 @@ CommandLine Parser::Parse() {
 Failure Parser::Apply(const Option& option, const std::optional<std::string>& inline_value) {
   if (option.value == Value::kNone && inline_value) return option.value_error;
   if (Failure failure = Claim(option)) return failure;
-  std::optional<std::string> value;
-  if (Failure failure = TakeValue(option, inline_value, value)) return failure;
-  return option.apply != nullptr ? option.apply(*this, std::move(value)) : std::nullopt;
-}
-
-Failure Parser::TakeOperand(const std::string& arg) {
-  // The folder of an --install that has none yet: "--install -- DIR".
-  if (result_.mode == Mode::kInstall && !result_.install_dir) {
-    if (arg.empty()) return FindOption("--install")->value_error;
-    result_.install_dir = arg;
-    return std::nullopt;
+  if (option.value == Value::kNone) return Set(option, std::nullopt);
+  std::optional<std::string> value = inline_value;
+  if (!value && !AtEnd() && (option.value != Value::kOptional || !args_[next_].starts_with('-'))) {
+    value = args_[next_++];
   }
-  return "unexpected argument '" + arg + "'";
+  if (!value) return option.value == Value::kOptional ? Set(option, value) : option.value_error;
+  if (value->empty() && option.value != Value::kAny) return option.value_error;
+  return Set(option, std::move(value));
 }
 
 Failure Parser::Claim(const Option& option) {
   const std::string name(option.name);
-  if (std::find(given_.begin(), given_.end(), option.name) != given_.end()) {
-    return "option '" + name + "' given twice";
-  }
+  if (Given(option.name)) return "option '" + name + "' given twice";
   if (option.mode) {
     if (result_.mode != Mode::kWindow) {
       return "option '" + name + "' cannot be combined with the options before it";
@@ -274,32 +185,67 @@ Failure Parser::Claim(const Option& option) {
   return std::nullopt;
 }
 
-Failure Parser::TakeValue(const Option& option, const std::optional<std::string>& inline_value,
-                          std::optional<std::string>& value) {
-  switch (option.value) {
-    case Value::kNone:
-      return std::nullopt;
-    case Value::kOptional:
-      if (inline_value) {
-        value = inline_value;
-      } else if (!AtEnd() && !args_[next_].starts_with('-')) {
-        value = Take();
-      }
-      if (value && value->empty()) return option.value_error;
-      return std::nullopt;
-    case Value::kAny:
-    case Value::kNonEmpty:
-      if (inline_value) {
-        value = inline_value;
-      } else if (!AtEnd()) {
-        value = Take();
-      }
-      if (!value || (option.value == Value::kNonEmpty && value->empty())) {
-        return option.value_error;
-      }
-      return std::nullopt;
+Failure Parser::Set(const Option& option, std::optional<std::string> value) {
+  const std::string_view name = option.name;
+  if (name == "--help" || name == "-h") {
+    result_.mode = Mode::kHelp;
+  } else if (name == "--screenshot") {
+    result_.screenshot_path = std::move(*value);
+  } else if (name == "--size") {
+    return SetSize(*value);
+  } else if (name == "--install") {
+    result_.install_dir = std::move(value);
+  } else if (name == "--dictionary") {
+    result_.dictionary = std::move(value);
+  } else if (name == "--translate") {
+    return TakeTexts();
+  } else if (name == "--json") {
+    result_.json = true;
+  } else if (name == "--force") {
+    result_.force = true;
+  } else if (name == "--") {
+    options_ended_ = true;
   }
   return std::nullopt;
+}
+
+Failure Parser::SetSize(const std::string& text) {
+  const auto x = text.find('x');
+  const auto width = x == std::string::npos ? std::nullopt : ParseSide(text.substr(0, x));
+  const auto height = x == std::string::npos ? std::nullopt : ParseSide(text.substr(x + 1));
+  if (!width || !height) {
+    return "invalid size '" + text + "': expected WIDTHxHEIGHT, each from 1 to " +
+           std::to_string(kMaxScreenshotSide);
+  }
+  result_.width = *width;
+  result_.height = *height;
+  return std::nullopt;
+}
+
+Failure Parser::TakeTexts() {
+  bool texts_only = false;
+  while (!AtEnd()) {
+    const std::string& next = args_[next_++];
+    if (!texts_only && next == "--") {
+      texts_only = true;
+    } else if (!texts_only && next == "--dictionary") {
+      if (Failure failure = Apply(*FindOption(next), std::nullopt)) return failure;
+    } else {
+      result_.texts.push_back(next);
+    }
+  }
+  if (result_.texts.empty()) return "option '--translate' needs at least one text";
+  return std::nullopt;
+}
+
+Failure Parser::TakeOperand(const std::string& arg) {
+  // The folder of an --install that has none yet: "--install -- DIR".
+  if (result_.mode == Mode::kInstall && !result_.install_dir) {
+    if (arg.empty()) return FindOption("--install")->value_error;
+    result_.install_dir = arg;
+    return std::nullopt;
+  }
+  return "unexpected argument '" + arg + "'";
 }
 
 }  // namespace
@@ -335,6 +281,20 @@ std::string UsageText(const std::string& program) {
          "\n"
          "The product's registry is the file named by WENLORA_REGISTRY, else\n"
          "$XDG_DATA_HOME/wenlora/system.reg.\n";
+}
+
+int StatusAfterOutput(int status, std::ostream& out, std::ostream& err,
+                      const std::string& program) {
+  errno = 0;
+  out.flush();
+  if (out.good()) return status;
+  const int code = errno;
+  err << program << ": the output could not be written";
+  if (code != 0) err << ": " << std::strerror(code);
+  if (status == 0) err << " (the command itself was carried out)";
+  err << '\n';
+  err.flush();
+  return 1;
 }
 
 }  // namespace tessaline

@@ -18,6 +18,7 @@
 // Thread use: no shared state.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,14 +51,20 @@ struct CommandLine {
   std::string error;                       // kError: what is wrong, one line
 };
 
-// The largest client size a screenshot may ask for, each way.
-inline constexpr int kMaxScreenshotSide = 16384;
-
 // Parses the arguments after the program name. Never fails: a bad command
 // line gives Mode::kError with the reason.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The --help text for the program named `program`, ending in a line break.
 std::string UsageText(const std::string& program);
+
+// What a command's exit status says when its output could not be written: a
+// command whose standard output is lost (a full disk, a closed pipe) has not
+// done what was asked of it, whatever it did besides.
+//
+// Flushes `out`; `status` when everything written to it arrived, else 1,
+// after a line on `err`: "<program>: the output could not be written:
+// <reason>" (with a note that the work itself was done when `status` was 0).
+int StatusAfterOutput(int status, std::ostream& out, std::ostream& err, const std::string& program);
 
 }  // namespace tessaline

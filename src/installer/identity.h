@@ -48,8 +48,6 @@ void InstallerStartup(const PackIdentity& identity);
 // not run.
 void InstallerShutdown();
 
-// ---- The identity resource ------------------------------------------------
-
 // The name of the resource that holds a program's identity.
 inline constexpr char kIdentityResource[] = "IDENTITY";
 

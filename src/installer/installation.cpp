@@ -2,16 +2,19 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <ostream>
 
-#include "installer/destination.h"
 #include "installer/folders.h"
 #include "installer/identity.h"
 #include "installer/pack_copy.h"
 #include "installer/pack_record.h"
 #include "os/files.h"
+#include "os/process.h"
 #include "registry/cipher_reg.h"
 #include "registry/registry_exception.h"
+#include "support/toolkit.h"
 
 namespace tessaline {
 
@@ -33,6 +36,19 @@ std::unique_ptr<PendingCopy> WriteCopy(const std::string& source_path,
   auto copy = std::make_unique<PendingCopy>(source_path, pack_path);
   copy->Write();
   return copy;
+}
+
+// Prints a text whose lines end in CR LF (or LF) one line at a time.
+void PrintLines(const std::string& text, std::ostream& out) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    out << text.substr(start, stop - start) << '\n';
+    start = end + 1;
+  }
 }
 
 }  // namespace
@@ -59,13 +75,9 @@ std::string PackPathFor(const std::string& dir_n, const std::string& pack_name) 
   return (folder == "/" ? folder : folder + "/") + pack_name + ".wpk";
 }
 
-std::string PackPathFor(const std::string& dir_n) {
-  return PackPathFor(dir_n, PackName);
-}
-
 std::string InstallPack(const std::string& dir_n, const std::string& source_path) {
   const std::string folder = PackFolderFor(dir_n);
-  const std::string pack_path = PackPathFor(dir_n);
+  const std::string pack_path = PackPathFor(dir_n, PackName);
   std::unique_ptr<PendingCopy> copy;
   try {
     // A path no program could open is never recorded, nor its folders made.
@@ -107,8 +119,53 @@ std::string InstallPack(const std::string& dir_n, const std::string& source_path
   return pack_path;
 }
 
+void PanelState::Create() {
+  if (CipherReg->SubKeyExists("")) {
+    destination = CipherReg->ReadValue("", "Wenlora", "");
+    std::string installed_path = ReadRecordedPackPath();
+    if (!installed_path.empty()) {
+      destination = std::move(installed_path);
+      installed = true;
+    } else if (destination->empty()) {
+      // The product key without the game's folder: what this program's own
+      // installs and uninstalls leave where the game is not installed.
+      destination = TempFolder();
+    }
+  } else {
+    destination = TempFolder();
+  }
+  title = PackName;
+}
+
 std::string CompletionText(const std::string& pack_path) {
   return "Pack installation finished\r\n" + pack_path;
+}
+
+int RunUnattendedInstall(const std::optional<std::string>& dir, std::ostream& out,
+                         std::ostream& err) {
+  // A reader that went away must not kill us in the middle of an install.
+  IgnoreBrokenPipes();
+  ConsoleToolkit console(out, err);
+  ScopedToolkit scoped(console);
+  try {
+    std::string destination;
+    if (dir) {
+      destination = DestinationForFolder(*dir);
+    } else {
+      PanelState state;
+      state.Create();
+      destination = state.destination.value_or("");
+    }
+    const std::string pack_path = InstallPack(destination, RunningImagePath());
+    PrintLines(CompletionText(pack_path), out);
+    return 0;  // whether the text reached its reader is the caller's check
+  } catch (const std::exception& error) {
+    PrintLines(ExceptionDisplayText(error.what()), err);
+  } catch (...) {
+    PrintLines(ExceptionDisplayText("Unknown error"), err);
+  }
+  err.flush();
+  return 1;
 }
 
 }  // namespace tessaline

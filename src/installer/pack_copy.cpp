@@ -132,10 +132,4 @@ void PendingCopy::PutInPlace() {
   }
 }
 
-void CopyFileReplacing(const std::string& source, const std::string& target) {
-  PendingCopy copy(source, target);
-  copy.Write();
-  copy.PutInPlace();
-}
-
 }  // namespace tessaline

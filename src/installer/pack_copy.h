@@ -1,7 +1,5 @@
 // File failures of the installation, and the copy policy of the pack file:
-// what may be replaced, and how each failed step is reported. The new file is
-// made and put in place by FileReplacement (os/file_replacement.h), so
-// a partial file never stands under the pack file's name.
+// what may be replaced, and how each failed step is reported.
 //
 // Thread use: any thread; no shared state. While copying, the calling
 // thread's SIGXFSZ is held back so that a file-size limit shows up as a write
@@ -48,21 +46,21 @@ class EWriteError : public Exception {
 // Size of one piece of the plain read/write copy.
 inline constexpr std::size_t kCopyPieceSize = 61440;
 
-// Prefix and suffix of the names of the unfinished copies that
-// CopyFileReplacing may leave beside `target` if the process is killed at the
-// wrong moment: "." + target's file name + ".part-" + six characters.
-inline std::string PartialCopyPrefix(const std::string& target_file_name) {
-  return FileReplacement::PartialPrefix(target_file_name);
-}
-
-// Copies every byte of the file `source` to the file `target`, replacing an
-// existing `target` only once the whole copy is written and synced. The new
-// file gets mode 0755 (less the umask): the pack is a copy of an executable.
+// Copies every byte of the file `source` to `target` in two steps, so that
+// the bytes are copied before it is settled whether the copy is to stand:
+// Write makes the whole copy as a new file in target's folder that has no
+// name yet (or, where the file system allows no unnamed files, a hidden one
+// named FileReplacement::PartialPrefix) and syncs it; PutInPlace then makes
+// it `target`. The new file gets mode 0755 (less the umask): the pack is a
+// copy of an executable. A copy not put in place is removed when the object
+// goes; until then the file it replaced is kept too
+// (FileReplacement::PutInPlaceKeepingOld), so that Undo can put it back.
+// Unfinished copies of killed runs that no running copy holds are removed.
 //
 // Errors (nothing is changed at `target` and no unfinished copy remains),
 // each text followed by a line saying why (WithCause, support/exception.h):
 //   EFOpenError("Cannot open file <source>") when `source` cannot be opened
-//     or is not a regular file;
+//     or is not a regular file (on construction);
 //   EFCreateError("Cannot create file <target>") when the new file cannot be
 //     created in target's folder, when `target` is a directory or another
 //     non-regular file, or when `target` is `source` itself (same device and
@@ -71,20 +69,7 @@ inline std::string PartialCopyPrefix(const std::string& target_file_name) {
 //     early;
 //   EWriteError("Stream write error") when writing, syncing or renaming the
 //     new file fails (full disk, file-size limit).
-// Unfinished copies of earlier runs that were killed (see PartialCopyPrefix)
-// and that no running copy holds are removed first.
-void CopyFileReplacing(const std::string& source, const std::string& target);
-
-// The same copy in two steps, so that the bytes can be copied before it is
-// settled whether the copy is to stand: Write makes the whole copy as a new
-// file in target's folder that has no name yet (or, where the file system
-// allows no unnamed files, a hidden one: see PartialCopyPrefix) and syncs
-// it; PutInPlace then makes it `target`. A copy not put in place is removed
-// when the object goes, so that nothing of it is left. Until then the file
-// it replaced is kept too (FileReplacement::PutInPlaceKeepingOld), so that
-// Undo can put it back when what the copy was for fails after all. Each step
-// raises the errors above that it meets; the source is opened and the target
-// looked at on construction. One thread.
+// One thread.
 class PendingCopy {
  public:
   PendingCopy(std::string source, std::string target);

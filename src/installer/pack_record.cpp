@@ -1,6 +1,7 @@
 #include "installer/pack_record.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "installer/identity.h"
 #include "registry/cipher_reg.h"
@@ -42,6 +43,13 @@ PackRecord RecordOf(const HiveKey& key, const std::string& number) {
 RecordNames RecordNamesOf(std::string_view number) {
   const std::string n(number);
   return {"Pack" + n, "Comm" + n, "Cir" + n};
+}
+
+HiveFile OpenHive(const std::string& hive_path) {
+  if (hive_path.empty()) {
+    throw std::runtime_error("No registry file: neither WENLORA_REGISTRY nor a home folder is set");
+  }
+  return HiveFile(hive_path);
 }
 
 std::vector<PackRecord> ListPackRecords(const Hive& hive) {

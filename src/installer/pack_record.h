@@ -23,9 +23,8 @@
 
 namespace tessaline {
 
-// The product key's subkey that holds the records, and its full path.
+// The product key's subkey that holds the records.
 inline constexpr char kPackSubKey[] = "Pack";
-inline constexpr char kPackKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora\\Pack";
 
 // The record's value names for the number spelt `number` ("1" -> Pack1, Comm1, Cir1).
 struct RecordNames {
@@ -41,6 +40,11 @@ struct PackRecord {
 
   bool empty() const { return !path && !title && !cyrillic_title; }
 };
+
+// The hive at `hive_path` (DefaultHivePath) for --list, --verify and
+// --uninstall. Raises std::runtime_error "No registry file: neither
+// WENLORA_REGISTRY nor a home folder is set" for an empty path.
+HiveFile OpenHive(const std::string& hive_path);
 
 // Every record with a "Pack"N value, N a number as the installer writes it
 // (decimal without leading zeros, at most 2,147,483,647), sorted by N.

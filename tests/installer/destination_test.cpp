@@ -1,4 +1,4 @@
-#include "installer/destination.h"
+#include "installer/folders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "installer/exit_status.h"
+#include "installer/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include <random>
 
 #include "common/fault_system.h"
-#include "installer/uninstall.h"
+#include "installer/pack_commands.h"
 #include "pack_files.h"
 #include "common/scoped_env.h"
 #include "installer/folders.h"

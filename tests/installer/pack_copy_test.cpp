@@ -30,6 +30,13 @@ using test::WriteFile;
 
 using Names = std::vector<std::string>;
 
+// The copy as the installation makes it: written, then put in place.
+void CopyFileReplacing(const std::string& source, const std::string& target) {
+  PendingCopy copy(source, target);
+  copy.Write();
+  copy.PutInPlace();
+}
+
 // Expects `body` to raise an exception of type E with `message`, followed
 // by a line saying why: `cause` when given, else anything.
 template <typename E, typename F>
@@ -248,7 +255,7 @@ TEST(CopyFileReplacingFaultTest, EveryStepFailedInTurnKeepsTheOldPackAndLeavesNo
       // Only a failed removal may leave an unfinished copy, for the next run.
       if (run.failed.op == FsOp::kUnlink) {
         for (const std::string& name : ListDir(scratch.path())) {
-          if (name.rfind(PartialCopyPrefix("P.wpk"), 0) == 0) ::unlink((scratch / name).c_str());
+          if (name.rfind(FileReplacement::PartialPrefix("P.wpk"), 0) == 0) ::unlink((scratch / name).c_str());
         }
       }
       EXPECT_EQ(ListDir(scratch.path()), (Names{"P.wpk", "source"}));
@@ -415,7 +422,7 @@ TEST(CopyFileReplacingFaultTest, KilledCopyNeverLeavesAPartialPackFile) {
     EXPECT_EQ(left.size(), unnamed ? 2u : 3u);
     for (const std::string& name : left) {
       if (name != "P.wpk" && name != "source") {
-        EXPECT_EQ(name.rfind(PartialCopyPrefix("P.wpk"), 0), 0u) << name;
+        EXPECT_EQ(name.rfind(FileReplacement::PartialPrefix("P.wpk"), 0), 0u) << name;
       }
     }
   }

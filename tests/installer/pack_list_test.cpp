@@ -1,4 +1,4 @@
-#include "installer/pack_list.h"
+#include "installer/pack_commands.h"
 
 #include <gtest/gtest.h>
 

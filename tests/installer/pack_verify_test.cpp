@@ -1,4 +1,4 @@
-#include "installer/pack_verify.h"
+#include "installer/pack_commands.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "installer/panel_state.h"
+#include "installer/installation.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

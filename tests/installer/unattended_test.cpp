@@ -1,4 +1,4 @@
-#include "installer/unattended.h"
+#include "installer/installation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "installer/uninstall.h"
+#include "installer/pack_commands.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,7 +12,6 @@
 
 #include "common/fail_each_step.h"
 #include "common/fault_system.h"
-#include "installer/pack_verify.h"
 #include "pack_files.h"
 #include "os/process.h"
 #include "registry/hive_parse.h"

@@ -1,32 +1,32 @@
 #include "installer/window/form.h"
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPixmap>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTextDocument>  // Qt::mightBeRichText
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <exception>
 
 #include "drawing/backdrop.h"
-#include "installer/destination.h"
+#include "drawing/canvas.h"
 #include "installer/folders.h"
 #include "installer/installation.h"
-#include "installer/panel_state.h"
-#include "installer/window/directory_chooser.h"
-#include "installer/window/field_tip.h"
-#include "installer/window/focus_return.h"
-#include "installer/window/paint_box.h"
-#include "installer/window/resource_picture.h"
-#include "drawing/canvas.h"
+#include "os/files.h"
 #include "os/process.h"
-#include "support/resources.h"
 #include "support/messages.h"
+#include "support/resources.h"
 #include "support/toolkit.h"
+#include "text/utf8.h"
 #include "ui_form.h"
 
 namespace tessaline {
@@ -45,11 +45,61 @@ void RunHandler(Handler&& handler) {
   }
 }
 
+// Gives a window the focus back when a dialog it opened has closed: the
+// window is raised and activated, and the focus goes back to the control
+// that had it when the dialog opened. The window system may not do it by
+// itself: under openbox, a question box closing just before the dialog that
+// asked it leaves the focus on the window manager's own window about half
+// the time. The request to activate the window leaves on the same
+// connection after the dialog's unmapping, so the window manager takes it
+// after its own choice of focus.
+class FocusReturn {
+ public:
+  explicit FocusReturn(QWidget& window) : window_(&window), control_(window.focusWidget()) {}
+  FocusReturn(const FocusReturn&) = delete;
+  FocusReturn& operator=(const FocusReturn&) = delete;
+  ~FocusReturn() {
+    if (window_ == nullptr || !window_->isVisible()) return;
+    window_->raise();
+    window_->activateWindow();
+    // Set while the window may still be inactive: the window's focus goes
+    // there as soon as it is active.
+    if (control_ != nullptr && control_->window() == window_) {
+      control_->setFocus(Qt::OtherFocusReason);
+    }
+  }
+
+ private:
+  QPointer<QWidget> window_;
+  QPointer<QWidget> control_;
+};
+
 // Lets a window that was restored to a fixed size grow again.
 void LiftSizeLimits(QWidget& window) {
   window.setMinimumSize(0, 0);
   window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
+
+// The directory to open on: `start` when it is an existing directory, else
+// the nearest existing folder above it (a folder chosen before that could
+// not be made leaves its parents), else the home directory. Qt names files
+// by text and cannot open a folder whose name is not UTF-8, so the chooser
+// opens on the nearest folder above that it can name.
+QString StartDirectory(std::string start) {
+  while (!start.empty() && (!utf8::IsValid(start) || !DirectoryExists(start))) {
+    while (start.size() > 1 && start.back() == '/') start.pop_back();
+    const std::string parent = DirectoryPart(start);
+    if (parent == start) break;
+    start = parent;
+  }
+  if (start.empty() || !DirectoryExists(start)) return QDir::homePath();
+  return QString::fromStdString(start);
+}
+
+// The question asked before a directory that does not exist is accepted, and
+// the warning for the name of an existing file (the chooser stays open).
+constexpr char kCreateQuestion[] = "The specified directory does not exist. Create it?";
+constexpr char kNotADirectory[] = "The specified name is a file, not a directory.";
 
 }  // namespace
 
@@ -125,8 +175,9 @@ void TForm1::SetDestination(const std::string& dir_n) {
   destination_ = dir_n;
   destination_shown_ = QString::fromStdString(dir_n);  // invalid UTF-8 shows as U+FFFD
   ui_->DirN->setText(destination_shown_);
-  ui_->DirN->setCursorPosition(0);  // a long path shows its beginning
-  ui_->DirN->setToolTip(FieldToolTip(ui_->DirN->text()));  // the whole path, as shown
+  // A long path shows its beginning; the tip, the whole path as shown.
+  ui_->DirN->setCursorPosition(0);
+  ui_->DirN->setToolTip(FieldToolTip(ui_->DirN->text()));
 }
 
 std::string TForm1::Destination() const {
@@ -171,27 +222,22 @@ void TForm1::FormResize() {
   panel->setGeometry(left, top, panel->width(), panel->height());
 }
 
-void TForm1::FormClose() {
-  showMinimized();
-}
-
 void TForm1::Button2Click() {
   showMinimized();
   close();
 }
 
 void TForm1::Button3Click() {
-  const std::optional<std::string> chosen = AskForFolder();
+  std::optional<std::string> chosen;
+  {
+    const FocusReturn focus_return(*this);  // when the chooser has closed
+    chosen = directory_prompt_(this, Destination());
+  }
   if (!chosen) return;
   const std::string destination = DestinationForFolder(*chosen);
   // May raise (DirN then stays); a level that cannot be made is told by Install.
   if (!DirectoryExists(destination)) (void)CreateFolderPath(destination);
   SetDestination(destination);
-}
-
-std::optional<std::string> TForm1::AskForFolder() {
-  const FocusReturn focus_return(*this);  // when the chooser has closed
-  return directory_prompt_(this, Destination());
 }
 
 void TForm1::btInstallClick() {
@@ -225,7 +271,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  RunHandler([this] { FormClose(); });
+  RunHandler([this] { showMinimized(); });
   event->accept();
 }
 
@@ -297,6 +343,78 @@ void ShowMaximizedOnScreen(QWidget& window) {
   LiftSizeLimits(window);
   if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
   window.showMaximized();
+}
+
+QString FieldToolTip(const QString& text) {
+  QString shown = text;
+  for (QChar& c : shown) {
+    if ((c.unicode() < 0x20 && c != u'\t') || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator) {
+      c = u' ';
+    }
+  }
+  if (!Qt::mightBeRichText(shown)) return shown;
+  return QStringLiteral("<p style=\"white-space:pre\">") + shown.toHtmlEscaped() +
+         QStringLiteral("</p>");
+}
+
+QPixmap ResourcePicture(const std::string& name) {
+  const auto bytes = FindResource(name);
+  QPixmap picture;
+  picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                       static_cast<uint>(bytes.size()));
+  return picture;
+}
+
+DirectoryChooser::DirectoryChooser(QWidget* parent, const std::string& start)
+    : QFileDialog(parent, QStringLiteral("Select Directory"), StartDirectory(start)) {
+  setOption(QFileDialog::DontUseNativeDialog);
+  setOption(QFileDialog::ShowDirsOnly);
+  setFileMode(QFileDialog::Directory);
+  setAcceptMode(QFileDialog::AcceptOpen);
+  // Qt disables the accept button for a typed name that does not exist; keep
+  // it usable whenever a name has been typed (our accept() handles the rest).
+  // This connection is made after Qt's own, so it has the last word.
+  auto* name_edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  if (name_edit != nullptr && buttons != nullptr) {
+    connect(name_edit, &QLineEdit::textChanged, this, [buttons](const QString& text) {
+      if (QPushButton* open = buttons->button(QDialogButtonBox::Open);
+          open != nullptr && !text.trimmed().isEmpty()) {
+        open->setEnabled(true);
+      }
+    });
+  }
+}
+
+void DirectoryChooser::accept() {
+  const QStringList files = selectedFiles();
+  QString path = files.isEmpty() ? directory().absolutePath() : files.first();
+  if (path.isEmpty()) return;
+  path = QDir::cleanPath(QDir(directory()).absoluteFilePath(path));
+  // A path Qt names is UTF-8: its bytes are those of the file system.
+  const std::string bytes = path.toStdString();
+  const Result<struct stat> info = StatPath(bytes);
+  if (info.ok() && !S_ISDIR(info.value().st_mode)) {  // a file: not a choice
+    QMessageBox::warning(this, windowTitle(), QString::fromUtf8(kNotADirectory));
+    return;
+  }
+  if (!info.ok()) {
+    const auto answer =
+        QMessageBox::question(this, QStringLiteral("Confirm"), QString::fromUtf8(kCreateQuestion),
+                              QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) return;
+  }
+  chosen_ = bytes;
+  // QFileDialog::accept() refuses a directory that does not exist; the choice
+  // is made, so close the dialog as accepted directly.
+  QDialog::accept();
+}
+
+std::optional<std::string> ChooseDirectory(QWidget* parent, const std::string& start) {
+  DirectoryChooser chooser(parent, start);
+  if (chooser.exec() != QDialog::Accepted) return std::nullopt;
+  return chooser.chosen();
 }
 
 }  // namespace tessaline

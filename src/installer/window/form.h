@@ -14,6 +14,9 @@
 // Thread use: user-interface thread only.
 #pragma once
 
+#include <QFileDialog>
+#include <QPixmap>
+#include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -34,9 +37,9 @@ class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
-  // Builds the window from its layout and runs FormCreate. A failure while
-  // filling it is shown through the exception display; the window is usable
-  // all the same.
+  // Builds the window from its layout and fills it from the product's
+  // registry values (PanelState::Create). A failure while filling it is
+  // shown through the exception display; the window is usable all the same.
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
@@ -46,25 +49,10 @@ class TForm1 : public QWidget {
       std::function<std::optional<std::string>(QWidget* parent, const std::string& start)>;
   void SetDirectoryPrompt(DirectoryPrompt prompt);
 
- public slots:
-  // Fills the window from the product's registry values (PanelState::Create).
-  void FormCreate();
-  // Centres Panel1 in the client area.
-  void FormResize();
-  // Every way of closing passes here: the window is minimised, then closes.
-  void FormClose();
-  // Exit: minimise, then close.
-  void Button2Click();
-  // Browse (the button or Alt+B): creates the chosen directory when it does
-  // not exist and puts it in DirN as a destination (DestinationForFolder).
-  void Button3Click();
-  // Install: installs the pack into DirN's folder, reports it and closes.
-  void btInstallClick();
-  // Draws the backdrop on the paint box's canvas.
-  void PBPaint(tessaline::Canvas& canvas);
-
  protected:
+  // The paint box fills the client area; Panel1 stays centred in it.
   void resizeEvent(QResizeEvent* event) override;
+  // Every way of closing passes here: the window is minimised, then closes.
   void closeEvent(QCloseEvent* event) override;
   // Enter or Return on a focused push button presses it.
   void keyPressEvent(QKeyEvent* event) override;
@@ -73,9 +61,19 @@ class TForm1 : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  // The directory prompt's answer; when it has closed, this window has the
-  // focus back, on the control that had it (FocusReturn).
-  std::optional<std::string> AskForFolder();
+  void FormCreate();
+  void FormResize();
+  // Exit: minimise, then close.
+  void Button2Click();
+  // Browse (the button or Alt+B): creates the chosen directory when it does
+  // not exist and puts it in DirN as a destination (DestinationForFolder).
+  // When the prompt has closed, this window has the focus back, on the
+  // control that had it.
+  void Button3Click();
+  // Install: installs the pack into DirN's folder, reports it and closes.
+  void btInstallClick();
+  // Draws the backdrop on the paint box's canvas.
+  void PBPaint(Canvas& canvas);
   void ApplyDesignProperties();
   void RestoreDesignGeometry();
   void LoadPictures();
@@ -104,5 +102,49 @@ class TForm1 : public QWidget {
 // Qt would leave a small window that only claims to be maximised, so the
 // geometry is set to the screen's available area first.
 void ShowMaximizedOnScreen(QWidget& window);
+
+// What the tool tip of a line edit holding `text` shows. The line edit draws
+// each control character but the tab, and the line and paragraph
+// separators, as a space; so does the tip. A tip that looks like rich text
+// to Qt ("<b>" or "&lt;" in a folder's name) would be drawn as markup: it is
+// then given as markup that draws exactly those characters, on one line.
+QString FieldToolTip(const QString& text);
+
+// The picture in the executable's resource `name`, in any format Qt reads
+// (BMP, PNG, ICO); a null pixmap when its bytes are no picture Qt can read.
+// Throws the resource lookup's error ("Resource %s not found") when there is
+// no such resource.
+QPixmap ResourcePicture(const std::string& name);
+
+// The directory chooser of Browse: Qt's own (non-native) file dialog in
+// directory mode, showing directories only, that also accepts the name of a
+// directory that does not exist yet. Accepting such a name first asks "The
+// specified directory does not exist. Create it?" (Yes / No); No keeps the
+// chooser open. The name of an existing file is refused with a warning. The
+// chooser itself creates nothing: its caller creates the chosen directory
+// (CreateFolderPath), so that a failure to create it is the caller's to show.
+class DirectoryChooser : public QFileDialog {
+  Q_OBJECT
+
+ public:
+  // Opens on `start` when it is an existing directory, else on the nearest
+  // existing folder above it, else on the user's home directory. A folder
+  // whose path is not UTF-8 cannot be shown: the chooser opens on the nearest
+  // one above it that can.
+  DirectoryChooser(QWidget* parent, const std::string& start);
+
+  // The accepted directory: an absolute path without a trailing "/" (except
+  // the root itself), in UTF-8. Empty until the chooser is accepted.
+  const std::string& chosen() const { return chosen_; }
+
+ public slots:
+  void accept() override;
+
+ private:
+  std::string chosen_;
+};
+
+// Runs the chooser modally; the chosen directory, or nothing on Cancel.
+std::optional<std::string> ChooseDirectory(QWidget* parent, const std::string& start);
 
 }  // namespace tessaline

@@ -1,7 +1,12 @@
 #include "installer/window/installer_main.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QImageWriter>
 #include <QPixmap>
+#include <cerrno>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -9,25 +14,18 @@
 #include <vector>
 
 #include "installer/command_line.h"
-#include "installer/exit_status.h"
+#include "installer/installation.h"
 #include "installer/modules.h"
-#include "installer/pack_list.h"
-#include "installer/pack_verify.h"
-#include "installer/unattended.h"
-#include "installer/uninstall.h"
+#include "installer/pack_commands.h"
 #include "installer/window/application.h"
 #include "installer/window/form.h"
-#include "installer/window/paint_box.h"
-#include "installer/window/resource_picture.h"
-#include "installer/window/screenshot.h"
+#include "installer/window/panel.h"
 #include "installer/window/toolkit.h"
-#include "installer/window/window_platform.h"
 #include "os/files.h"
 #include "os/process.h"
-#include "support/resources.h"
-#include "registry/cipher_reg.h"
 #include "registry/hive_file.h"
 #include "support/dictionary.h"
+#include "support/resources.h"
 #include "support/toolkit.h"
 
 #ifndef TESSALINE_VERSION
@@ -113,20 +111,12 @@ int RunScreenshot(char* argv0, const CommandLine& command) {
   // No boxes: reports go to the standard streams, so nothing waits for a click.
   ConsoleToolkit toolkit(std::cout, std::cerr);
   ScopedToolkit use_toolkit(toolkit);
-  if (ScreenshotFormat(command.screenshot_path).empty()) {
-    // A name the picture cannot have is a mistake on the command line.
-    std::cerr << "tessaline: cannot write a picture named " << command.screenshot_path
-              << ": its suffix is not one of " << ScreenshotFormats() << "\n";
-    return 2;
+  // A name the picture cannot have is a mistake on the command line.
+  const bool named_right = !ScreenshotFormat(command.screenshot_path).empty();
+  if (WriteScreenshot(command.screenshot_path, QSize(command.width, command.height), std::cerr)) {
+    return 0;
   }
-  return WriteScreenshot(command.screenshot_path, QSize(command.width, command.height), std::cerr)
-             ? 0
-             : 1;
-}
-
-int PrintTranslations(const std::vector<std::string>& texts) {
-  for (const std::string& text : texts) std::cout << CommonPage->TranslateOrSame(text) << "\n";
-  return 0;
+  return named_right ? 1 : 2;
 }
 
 // The answers that need no module: help, version, a mistake on the command
@@ -163,15 +153,9 @@ std::optional<int> AnswerBeforeStartUp(const std::string& program, const Command
                    "one, use --install [DIR] to install or --screenshot FILE.png to see "
                    "the window\n";
       return 1;
-    case Mode::kScreenshot:
-    case Mode::kInstall:
-    case Mode::kTranslate:
-    case Mode::kList:
-    case Mode::kVerify:
-    case Mode::kUninstall:
+    default:
       return std::nullopt;
   }
-  return std::nullopt;
 }
 
 // Runs `command` with the modules it needs, started for the run's length. The
@@ -180,7 +164,10 @@ int Run(const std::string& program, const CommandLine& command, char* argv0,
         const PackIdentity& identity) {
   if (command.mode == Mode::kTranslate) {
     const ModuleScope modules({SupportModule(command.dictionary)});
-    return PrintTranslations(command.texts);
+    for (const std::string& text : command.texts) {
+      std::cout << CommonPage->TranslateOrSame(text) << "\n";
+    }
+    return 0;
   }
   const ModuleScope modules(
       {SupportModule(command.dictionary), RegistryModule(), IdentityModule(identity)});
@@ -193,14 +180,47 @@ int Run(const std::string& program, const CommandLine& command, char* argv0,
       return RunVerify({DefaultHivePath(), RunningImagePath(), FindResource("PACK")}, std::cout,
                        std::cerr);
     case Mode::kUninstall:
-      return RunUninstall(
-          {DefaultHivePath(), FindResource("PACK"), command.force}, std::cout,
-          std::cerr);
+      return RunUninstall({DefaultHivePath(), FindResource("PACK"), command.force}, std::cout,
+                          std::cerr);
     case Mode::kScreenshot:
       return RunScreenshot(argv0, command);
     default:
       return RunWindow(program, argv0);
   }
+}
+
+// Opens `path` for writing: a new file (0666 less the umask), else the one
+// there, emptied. `created` tells which.
+Result<UniqueFd> OpenForPicture(const std::string& path, bool& created) {
+  Result<UniqueFd> file = Open(path, O_WRONLY | O_CREAT | O_EXCL, 0666, "create");
+  created = file.ok();
+  if (file.ok() || file.code() != EEXIST) return file;
+  return Open(path, O_WRONLY | O_TRUNC);
+}
+
+// Writes `bytes` to the file `path`. A file this made is removed again when
+// the write fails, so a full disk leaves no half picture behind.
+Status WritePicture(const std::string& path, std::string_view bytes) {
+  bool created = false;
+  Result<UniqueFd> file = OpenForPicture(path, created);
+  if (!file.ok()) return file.status();
+  Status written = WriteAll(file.value().get(), bytes, path);
+  // A delayed write error shows at the close.
+  if (const int closed = file.value().Close(); written.ok() && closed != 0) {
+    written = SystemError("close", path, errno);
+  }
+  if (!written.ok() && created) (void)RemoveFile(path);
+  return written;
+}
+
+// The formats ScreenshotFormat accepts, as a list for messages ("bmp, jpg, ...").
+std::string ScreenshotFormats() {
+  std::string list;
+  for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
+    if (!list.empty()) list += ", ";
+    list += format.toStdString();
+  }
+  return list;
 }
 
 }  // namespace
@@ -217,8 +237,7 @@ int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
   // been shut down, rather than aborting the program.
   std::string failure;
   try {
-    return StatusAfterOutput(Run(program, command, argv0, identity), std::cout, std::cerr,
-                             program);
+    return StatusAfterOutput(Run(program, command, argv0, identity), std::cout, std::cerr, program);
   } catch (const std::exception& error) {
     failure = error.what();
   } catch (...) {
@@ -226,6 +245,45 @@ int InstallerMain(int argc, char** argv, const PackIdentity& identity) {
   }
   std::cerr << program << ": " << ExceptionDisplayText(failure) << "\n";
   return 1;
+}
+
+std::string ScreenshotFormat(const std::string& path) {
+  const QByteArray suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower().toUtf8();
+  if (suffix.isEmpty()) return "png";
+  return QImageWriter::supportedImageFormats().contains(suffix) ? suffix.toStdString() : "";
+}
+
+bool WriteScreenshot(const std::string& path, QSize client_size, std::ostream& err) {
+  const std::string format = ScreenshotFormat(path);
+  if (format.empty()) {
+    err << "tessaline: cannot write a picture named " << path << ": its suffix is not one of "
+        << ScreenshotFormats() << "\n";
+    return false;
+  }
+  TForm1 form;
+  form.setAttribute(Qt::WA_DontShowOnScreen);
+  form.resize(client_size);
+  form.show();
+  QCoreApplication::processEvents();
+  const QImage picture = form.grab().toImage();
+  // Encoded in memory, written through the system layer, which tells why a
+  // write fails.
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format.c_str());
+  if (!writer.write(picture)) {
+    err << "tessaline: cannot write the screenshot to " << path << ": "
+        << writer.errorString().toStdString() << "\n";
+    return false;
+  }
+  const Status written = WritePicture(path, std::string_view(encoded.constData(), encoded.size()));
+  if (!written.ok()) {
+    err << "tessaline: cannot write the screenshot to " << path << ": " << written.error().Reason()
+        << "\n";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tessaline

@@ -6,6 +6,8 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QThread>
+#include <algorithm>
+#include <iterator>
 #include <type_traits>
 #include <utility>
 
@@ -28,64 +30,47 @@ auto OnUiThread(F&& f) -> decltype(f()) {
   }
 }
 
+// The icons of a box's flags (flags & 0xF0, one step each 0x10) and its
+// button sets (flags & 0x0F).
+constexpr QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Critical,
+                                        QMessageBox::Question, QMessageBox::Warning,
+                                        QMessageBox::Information};
+constexpr QMessageBox::StandardButtons kButtonSets[] = {
+    QMessageBox::Ok,
+    QMessageBox::Ok | QMessageBox::Cancel,
+    QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+    QMessageBox::Yes | QMessageBox::No,
+    QMessageBox::Retry | QMessageBox::Cancel,
+};
+// The buttons in the order of the platform's codes, from kIdOk (1) on.
+constexpr QMessageBox::StandardButton kButtonCodes[] = {
+    QMessageBox::Ok,     QMessageBox::Cancel, QMessageBox::Abort, QMessageBox::Retry,
+    QMessageBox::Ignore, QMessageBox::Yes,    QMessageBox::No};
 constexpr int kIdCancel = 2;
-constexpr int kIdAbort = 3;
-constexpr int kIdRetry = 4;
-constexpr int kIdIgnore = 5;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
 
 QMessageBox::Icon IconOf(std::int32_t flags) {
-  switch (flags & 0xF0) {
-    case 0x10:
-      return QMessageBox::Critical;
-    case 0x20:
-      return QMessageBox::Question;
-    case 0x30:
-      return QMessageBox::Warning;
-    case 0x40:
-      return QMessageBox::Information;
-    default:
-      return QMessageBox::NoIcon;
-  }
+  const std::size_t icon = (flags & 0xF0) >> 4;
+  return icon < std::size(kIcons) ? kIcons[icon] : QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ButtonsOf(std::int32_t flags) {
-  switch (flags & 0x0F) {
-    case 1:
-      return QMessageBox::Ok | QMessageBox::Cancel;
-    case 2:
-      return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
-    case 3:
-      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case 4:
-      return QMessageBox::Yes | QMessageBox::No;
-    case 5:
-      return QMessageBox::Retry | QMessageBox::Cancel;
-    default:
-      return QMessageBox::Ok;
-  }
+  const std::size_t set = flags & 0x0F;
+  return set < std::size(kButtonSets) ? kButtonSets[set] : QMessageBox::Ok;
 }
 
 int ButtonCode(QMessageBox::StandardButton button, QMessageBox::StandardButtons offered) {
-  switch (button) {
-    case QMessageBox::Ok:
-      return kIdOk;
-    case QMessageBox::Cancel:
-      return kIdCancel;
-    case QMessageBox::Abort:
-      return kIdAbort;
-    case QMessageBox::Retry:
-      return kIdRetry;
-    case QMessageBox::Ignore:
-      return kIdIgnore;
-    case QMessageBox::Yes:
-      return kIdYes;
-    case QMessageBox::No:
-      return kIdNo;
-    default:
-      return offered == QMessageBox::Ok ? kIdOk : kIdCancel;
-  }
+  const auto* found = std::find(std::begin(kButtonCodes), std::end(kButtonCodes), button);
+  if (found != std::end(kButtonCodes)) return kIdOk + static_cast<int>(found - kButtonCodes);
+  // Closed without a button: Cancel, or OK when that is the only one.
+  return offered == QMessageBox::Ok ? kIdOk : kIdCancel;
+}
+
+// The text as a box shows it: CR LF line breaks made LF.
+QString BoxText(const std::string& text) {
+  QString result = QString::fromStdString(text);
+  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return result;
 }
 
 // Runs a modal box and returns the platform's code of the button that closed it.
@@ -101,49 +86,23 @@ int RunBox(QMessageBox::Icon icon, const std::string& caption, const std::string
   return ButtonCode(which, buttons);
 }
 
+// The screen cursors with a shape of their own; any other is the arrow.
+constexpr std::pair<int, Qt::CursorShape> kCursorShapes[] = {
+    {-1, Qt::BlankCursor},      {-3, Qt::CrossCursor},         {-4, Qt::IBeamCursor},
+    {-6, Qt::SizeBDiagCursor},  {-7, Qt::SizeVerCursor},       {-8, Qt::SizeFDiagCursor},
+    {-9, Qt::SizeHorCursor},    {-10, Qt::UpArrowCursor},      {kCursorWait, Qt::WaitCursor},
+    {-13, Qt::ForbiddenCursor}, {-18, Qt::ForbiddenCursor},    {-19, Qt::BusyCursor},
+    {-20, Qt::WhatsThisCursor}, {-21, Qt::PointingHandCursor}, {-22, Qt::SizeAllCursor},
+};
+
 Qt::CursorShape ShapeOf(int cursor) {
-  switch (cursor) {
-    case -1:
-      return Qt::BlankCursor;
-    case -3:
-      return Qt::CrossCursor;
-    case -4:
-      return Qt::IBeamCursor;
-    case -6:
-      return Qt::SizeBDiagCursor;
-    case -7:
-      return Qt::SizeVerCursor;
-    case -8:
-      return Qt::SizeFDiagCursor;
-    case -9:
-      return Qt::SizeHorCursor;
-    case -10:
-      return Qt::UpArrowCursor;
-    case kCursorWait:
-      return Qt::WaitCursor;
-    case -13:
-    case -18:
-      return Qt::ForbiddenCursor;
-    case -19:
-      return Qt::BusyCursor;
-    case -20:
-      return Qt::WhatsThisCursor;
-    case -21:
-      return Qt::PointingHandCursor;
-    case -22:
-      return Qt::SizeAllCursor;
-    default:
-      return Qt::ArrowCursor;
+  for (const auto& [code, shape] : kCursorShapes) {
+    if (code == cursor) return shape;
   }
+  return Qt::ArrowCursor;
 }
 
 }  // namespace
-
-QString BoxText(const std::string& text) {
-  QString result = QString::fromStdString(text);
-  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return result;
-}
 
 QtToolkit::~QtToolkit() {
   if (cursor_overridden_ && QGuiApplication::instance() != nullptr) {

@@ -10,7 +10,6 @@
 // waits forever. The toolkit must outlive every such call.
 #pragma once
 
-#include <QString>
 #include <mutex>
 #include <string>
 
@@ -48,8 +47,5 @@ class QtToolkit : public Toolkit {
   int cursor_ = kCursorDefault;
   bool cursor_overridden_ = false;  // user-interface thread only
 };
-
-// The text as a box shows it: UTF-8 to QString, CR LF line breaks made LF.
-QString BoxText(const std::string& text);
 
 }  // namespace tessaline

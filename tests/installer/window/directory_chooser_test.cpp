@@ -1,6 +1,6 @@
 // The directory chooser of Browse, driven like a user: cancel, a new name
 // (asked about), an existing directory, and Browse creating what it chose.
-#include "installer/window/directory_chooser.h"
+#include "installer/window/form.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

@@ -9,7 +9,6 @@
 #include <QTextDocument>
 #include <QToolTip>
 
-#include "installer/window/field_tip.h"
 #include "installer/window/form.h"
 #include "window_test_support.h"
 

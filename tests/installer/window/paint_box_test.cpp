@@ -6,7 +6,7 @@
 
 #include "drawing/backdrop.h"
 #include "installer/window/form.h"
-#include "installer/window/paint_box.h"
+#include "installer/window/panel.h"
 #include "drawing/canvas.h"
 #include "support/resources.h"
 #include "window_test_support.h"

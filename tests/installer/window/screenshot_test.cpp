@@ -7,7 +7,7 @@
 
 #include "drawing/backdrop.h"
 #include "installer/window/form.h"
-#include "installer/window/screenshot.h"
+#include "installer/window/installer_main.h"
 #include "common/fault_system.h"
 #include "drawing/canvas.h"
 #include "support/resources.h"

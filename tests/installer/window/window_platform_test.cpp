@@ -1,6 +1,6 @@
 // The platform list the window asks Qt for, and what tells that Qt started
 // on the fallback.
-#include "installer/window/window_platform.h"
+#include "installer/window/application.h"
 
 #include <gtest/gtest.h>
 
