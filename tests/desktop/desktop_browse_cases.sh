@@ -109,16 +109,7 @@ case_browse_from_the_keyboard_cancelled() {
 }
 
 # A mapped tool tip window of the installer; sets tip.
-find_tip() {
-  local id
-  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    if prop "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP; then
-      tip=$id
-      return 0
-    fi
-  done
-  return 1
-}
+find_tip() { find_window_of_type TOOLTIP && tip=$found; }
 
 # hover_destination: the pointer over the middle of DirN (in the panel that
 # is centred in the client area: Panel2 at 7,7, DirN at 12,114, 409 x 24).

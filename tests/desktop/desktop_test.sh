@@ -111,17 +111,21 @@ find_main_window() {
   return 1
 }
 
-# A mapped dialog of the installer's process.
-find_box() {
+# A mapped window of the installer's process of the type $1 (DIALOG,
+# TOOLTIP); sets found.
+find_window_of_type() {
   local id
   for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    if prop "$id" _NET_WM_WINDOW_TYPE | grep -q DIALOG; then
-      box=$id
+    if prop "$id" _NET_WM_WINDOW_TYPE | grep -q "_NET_WM_WINDOW_TYPE_$1"; then
+      found=$id
       return 0
     fi
   done
   return 1
 }
+
+# A mapped dialog of the installer's process; sets box.
+find_box() { find_window_of_type DIALOG && box=$found; }
 
 prop() { xprop -id "$1" "$2" 2>/dev/null; }
 
