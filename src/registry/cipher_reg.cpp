@@ -8,14 +8,8 @@ namespace tessaline {
 
 tCipherReg* CipherReg = nullptr;
 
-tCipherReg::tCipherReg(std::int32_t cipher_key) : cipher_key_(cipher_key) {
-  SetRootKey(HKEY_LOCAL_MACHINE);
-}
-
 tCipherReg::tCipherReg(std::int32_t cipher_key, std::string hive_path)
-    : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {
-  SetRootKey(HKEY_LOCAL_MACHINE);
-}
+    : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {}
 
 bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
   if (CurrentKey() != 0) {
@@ -42,10 +36,7 @@ void tCipherReg::CloseAndMark() {
 
 bool tCipherReg::WriteValue(const std::string& sub_key, const std::string& name,
                             const std::string& data) {
-  if (!OpenGuarded(kProductKeyPath + sub_key, true)) return false;
-  WriteString(name, data);  // raising leaves the key open on purpose
-  CloseAndMark();
-  return true;
+  return WriteValues(sub_key, {{name, data}});
 }
 
 bool tCipherReg::WriteValues(const std::string& sub_key,
@@ -56,31 +47,27 @@ bool tCipherReg::WriteValues(const std::string& sub_key,
   return true;
 }
 
-std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string& name,
-                                  const std::string& default_value) {
-  if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;
-  std::string result;
+template <typename Read>
+auto tCipherReg::ReadAndClose(Read read) -> decltype(read()) {
   try {
-    result = ReadStringIfExists(name).value_or(default_value);
+    auto result = read();
+    CloseAndMark();
+    return result;
   } catch (...) {
     CloseAndMark();
     throw;
   }
-  CloseAndMark();
-  return result;
+}
+
+std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string& name,
+                                  const std::string& default_value) {
+  if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;
+  return ReadAndClose([&] { return ReadStringIfExists(name).value_or(default_value); });
 }
 
 bool tCipherReg::SubKeyExists(const std::string& name) {
   if (!OpenGuarded(kProductKeyPath, false)) return false;
-  bool exists;
-  try {
-    exists = KeyExists(name);
-  } catch (...) {
-    CloseAndMark();
-    throw;
-  }
-  CloseAndMark();
-  return exists;
+  return ReadAndClose([&] { return KeyExists(name); });
 }
 
 void RegistryStartup() {

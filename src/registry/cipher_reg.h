@@ -1,19 +1,17 @@
 // The product registry store: string values under the product's key
 // "\SOFTWARE\Wenlora\" of the local-machine hive.
 //
-// Every operation is self-contained: it opens the key it needs through
-// OpenGuarded, does one thing and closes the key with CloseAndMark. Only a
-// write that raises leaves its key open; the next OpenGuarded reports and
-// closes it ("Registry error 1"). The first close in a store's life flushes
-// the hive to disk; later ones only close.
+// Every operation opens the key it needs through OpenGuarded, does one thing
+// and closes the key with CloseAndMark. Only a write that raises leaves its
+// key open; the next OpenGuarded reports and closes it ("Registry error 1").
+// The first close in a store's life flushes the hive; later ones only close.
 //
 // Thread use: main thread only. OpenGuarded refuses any other thread
 // ("Registry error 2"), so the operations then fail quietly with their
 // failure results.
 //
-// The hive file is chosen when the store is created (see DefaultHivePath in
-// hive_file.h: the environment variable WENLORA_REGISTRY); changing the
-// environment later does not move an existing store.
+// The hive file is chosen when the store is created (DefaultHivePath);
+// changing the environment later does not move an existing store.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +28,8 @@ inline constexpr char kProductKeyPath[] = "\\SOFTWARE\\Wenlora\\";
 
 class tCipherReg : public TRegistry {
  public:
-  // A store on the hive at DefaultHivePath().
-  explicit tCipherReg(std::int32_t cipher_key);
-  // A store on the hive file at `hive_path` (tests and tools).
-  tCipherReg(std::int32_t cipher_key, std::string hive_path);
+  // A store on the hive file at `hive_path`.
+  explicit tCipherReg(std::int32_t cipher_key, std::string hive_path = DefaultHivePath());
 
   // The number given at creation; nothing in the system reads it.
   std::int32_t CipherKey() const { return cipher_key_; }
@@ -45,8 +41,8 @@ class tCipherReg : public TRegistry {
   bool WriteValue(const std::string& sub_key, const std::string& name, const std::string& data);
 
   // WriteValue for several values of one key in one change of the hive, in
-  // their order: all are written, or none when it raises "Failed to set
-  // data for '<first name>'" (the key is then left open, as WriteValue's).
+  // their order: all are written, or none when it raises as WriteValue does
+  // (naming the first name).
   bool WriteValues(const std::string& sub_key,
                    const std::vector<std::pair<std::string, std::string>>& values);
 
@@ -60,18 +56,22 @@ class tCipherReg : public TRegistry {
   // with full access); the empty name tests the product key itself.
   bool SubKeyExists(const std::string& name);
 
-  // The guarded open used by the operations above: reports and closes a key
-  // left open ("Registry error 1", its path, `path`), refuses threads other
-  // than the main thread ("Registry error 2", `path`; false), then opens
-  // `path`, creating it when `can_create`. An exception from the open is shown
-  // with ShowCurrentException and gives false. On true `path` is the current
-  // key.
+  // The guarded open of the operations above: reports and closes a key left
+  // open ("Registry error 1", its path, `path`), refuses threads other than
+  // the main thread ("Registry error 2", `path`; false), then opens `path`,
+  // creating it when `can_create`. An exception from the open is shown with
+  // ShowCurrentException and gives false.
   bool OpenGuarded(const std::string& path, bool can_create);
 
   // Closes the current key, then sets the lazy-write flag.
   void CloseAndMark();
 
  private:
+  // Runs `read` on the open key, then closes it with CloseAndMark, also when
+  // `read` raises.
+  template <typename Read>
+  auto ReadAndClose(Read read) -> decltype(read());
+
   std::int32_t cipher_key_;
 };
 

@@ -5,11 +5,8 @@
 // (HKEY_LOCAL_MACHINE, ...). Key and value names compare ignoring case
 // (SameText, text/compare.h); a name keeps the spelling it was first given.
 // Keys and values keep the order in which they were added. Trees of any
-// depth are freed, copied and compared without recursion.
-//
-// The text form is in hive_parse.h (reading) and hive_write.h (writing).
-//
-// Thread use: a Hive is a plain value; no internal locking.
+// depth are freed and compared without recursion. The text form is in
+// hive_parse.h and hive_write.h. Thread use: plain values, no locking.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +55,9 @@ inline constexpr std::size_t kMaxKeyDepth = 512;
 // -> "HKEY_LOCAL_MACHINE"), or empty when `name` names no root key.
 std::string_view CanonicalRootName(std::string_view name);
 
+// The names of a "\"-separated key path; empty names are kept ("a\\b" has three).
+std::vector<std::string> SplitKeyPath(std::string_view path);
+
 class HiveKey {
  public:
   explicit HiveKey(std::string name) : name_(std::move(name)) {}
@@ -96,8 +96,6 @@ class HiveKey {
 
   // Exact equality: names spelt the same, values and subkeys in the same order.
   bool SameAs(const HiveKey& other) const;
-  // A deep copy.
-  std::unique_ptr<HiveKey> Clone() const;
 
  private:
   std::string name_;
@@ -111,13 +109,6 @@ class HiveKey {
 class Hive {
  public:
   Hive() : top_(std::make_unique<HiveKey>(std::string())) {}
-  Hive(const Hive& other) : top_(other.top_->Clone()) {}
-  Hive& operator=(const Hive& other) {
-    if (this != &other) top_ = other.top_->Clone();
-    return *this;
-  }
-  Hive(Hive&&) = default;
-  Hive& operator=(Hive&&) = default;
 
   // The key at `path`, a sequence of names whose first is a root key name
   // ("HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"); nullptr when missing.

@@ -1,5 +1,7 @@
 #include "registry/hive_parse.h"
 
+#include <algorithm>
+
 #include "text/compare.h"
 
 namespace tessaline {
@@ -51,16 +53,11 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
   if (line.size() < 2 || line.back() != ']') Fail(line_no, "a key line without its closing ']'");
-  std::vector<std::string> path;
-  for (std::string_view rest = line.substr(1, line.size() - 2);;) {
-    if (path.size() == kMaxKeyDepth) {
-      Fail(line_no, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
-    }
-    const std::size_t slash = rest.find('\\');
-    path.emplace_back(rest.substr(0, slash));
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
+  const std::string_view inner = line.substr(1, line.size() - 2);
+  if (std::count(inner.begin(), inner.end(), '\\') >= std::ptrdiff_t{kMaxKeyDepth}) {
+    Fail(line_no, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
   }
+  std::vector<std::string> path = SplitKeyPath(inner);
   const std::string_view root = CanonicalRootName(path.front());
   if (root.empty()) Fail(line_no, "unknown root key '" + path.front() + "'");
   path.front() = std::string(root);
