@@ -150,10 +150,6 @@ const HiveKey* Hive::FindKey(const std::vector<std::string>& path) const {
   return const_cast<Hive*>(this)->FindKey(path);
 }
 
-const HiveKey* Hive::FindKey(std::string_view path) const {
-  return FindKey(SplitKeyPath(path));
-}
-
 HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {
   if (path.empty()) throw ERegistryException("Empty key path");
   if (path.size() > kMaxKeyDepth) {

@@ -28,7 +28,6 @@ inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
-inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
 struct HiveValue {
@@ -39,12 +38,10 @@ struct HiveValue {
   bool operator==(const HiveValue&) const = default;
 };
 
-// Whether `name` can be stored as a value name: valid UTF-8 without NUL, CR
-// or LF. The empty name (the default value) is storable.
+// Whether `name` can be stored as a value name (valid UTF-8 without NUL, CR
+// or LF; the empty name is the default value's), or as a key name (a
+// non-empty storable value name without "\").
 bool IsStorableValueName(std::string_view name);
-
-// Whether `name` can be stored as a key name: a non-empty storable value name
-// without "\".
 bool IsStorableKeyName(std::string_view name);
 
 // The most names a key path may have, its root key included, as in the
@@ -114,8 +111,6 @@ class Hive {
   // ("HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"); nullptr when missing.
   HiveKey* FindKey(const std::vector<std::string>& path);
   const HiveKey* FindKey(const std::vector<std::string>& path) const;
-  // Same with a "\"-separated path ("HKEY_LOCAL_MACHINE\SOFTWARE").
-  const HiveKey* FindKey(std::string_view path) const;
 
   // The key at `path`, created with every missing key on the way. Raises
   // ERegistryException when the first name is no root key, a name cannot be

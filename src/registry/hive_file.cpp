@@ -35,14 +35,9 @@ constexpr char kNoHiveFile[] = "No registry file: HOME is not set";
   }
 }
 
-// The lock file beside the hive file `hive`.
-std::string LockPathOf(const std::string& hive) {
-  return hive + ".lock";
-}
-
 // The exclusive flock on "<hive>.lock", waited for at most `wait`.
 FileLock LockHive(const std::string& hive, std::chrono::milliseconds wait) {
-  const std::string lock_path = LockPathOf(hive);
+  const std::string lock_path = hive + ".lock";
   Result<FileLock> lock = FileLock::Acquire(lock_path, LockKind::kExclusive, wait);
   if (lock.ok()) return std::move(lock.value());
   const SystemError& error = lock.error();
@@ -124,7 +119,7 @@ std::string HiveFile::WhyNotWritable() const {
     return e.what();
   }
   // A lock file in the way would stop every change.
-  if (Status lock = LockFileInTheWay(LockPathOf(target)); !lock.ok()) {
+  if (Status lock = LockFileInTheWay(target + ".lock"); !lock.ok()) {
     return "Cannot open the registry lock file '" + lock.error().path() +
            "': " + lock.error().Reason();
   }
@@ -207,13 +202,6 @@ void HiveFile::Replace(const std::string& target, const std::string& text) {
   if (status.ok()) status = replacement.Sync();
   if (status.ok()) status = replacement.PutInPlace();
   if (!status.ok()) Fail("Cannot write the registry file", status.error());
-}
-
-void HiveFile::Flush() {
-  // Every rewrite has synced the file and its folder before Modify returned
-  // (FileReplacement), so nothing is left to make durable here; a start that
-  // only reads the hive syncs nothing.
-  ++flush_count_;
 }
 
 }  // namespace tessaline

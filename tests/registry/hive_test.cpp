@@ -33,8 +33,8 @@ TEST(HiveKeyTest, NamesIgnoreCaseIncludingCyrillic) {
   EXPECT_EQ(key.value_count(), 1u);
   EXPECT_EQ(key.value_name(0), "Имя");
   EXPECT_EQ(key.value(0).data, "2");
-  EXPECT_EQ(hive.FindKey("hkey_local_machine\\КОЛОДА"), &key);
-  EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\Колодa"), nullptr);  // Latin "a"
+  EXPECT_EQ(hive.FindKey(SplitKeyPath("hkey_local_machine\\КОЛОДА")), &key);
+  EXPECT_EQ(hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\Колодa")), nullptr);  // Latin "a"
   EXPECT_FALSE(key.FindValue("Ёмя"));
   // Е and Ё stay different letters; Ё and ё are one.
   key.SetValue("Ёж", kRegSz, "");
@@ -130,7 +130,7 @@ TEST(HiveTest, DeepTreesAreComparedAndFreedAndEqualityIsExact) {
   b.CreateKey({"HKEY_LOCAL_MACHINE", "K"}).SetValue("Other", kRegSz, "2");
   a.CreateKey({"HKEY_LOCAL_MACHINE", "K"}).SetValue("Other", kRegBinary, "2");
   EXPECT_FALSE(a == b);  // the type counts
-  EXPECT_EQ(b.FindKey("HKEY_LOCAL_MACHINE\\K")->value_count(), 2u);
+  EXPECT_EQ(b.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\K"))->value_count(), 2u);
 }
 
 }  // namespace
