@@ -8,6 +8,17 @@ namespace tessaline {
 
 tCipherReg* CipherReg = nullptr;
 
+namespace {
+
+// Closes the store's key with CloseAndMark when it goes, also while an
+// exception passes.
+struct CloseAndMarkAtEnd {
+  ~CloseAndMarkAtEnd() { store.CloseAndMark(); }
+  tCipherReg& store;
+};
+
+}  // namespace
+
 tCipherReg::tCipherReg(std::int32_t cipher_key, std::string hive_path)
     : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {}
 
@@ -47,27 +58,17 @@ bool tCipherReg::WriteValues(const std::string& sub_key,
   return true;
 }
 
-template <typename Read>
-auto tCipherReg::ReadAndClose(Read read) -> decltype(read()) {
-  try {
-    auto result = read();
-    CloseAndMark();
-    return result;
-  } catch (...) {
-    CloseAndMark();
-    throw;
-  }
-}
-
 std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string& name,
                                   const std::string& default_value) {
   if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;
-  return ReadAndClose([&] { return ReadStringIfExists(name).value_or(default_value); });
+  const CloseAndMarkAtEnd close{*this};
+  return ReadStringIfExists(name).value_or(default_value);
 }
 
 bool tCipherReg::SubKeyExists(const std::string& name) {
   if (!OpenGuarded(kProductKeyPath, false)) return false;
-  return ReadAndClose([&] { return KeyExists(name); });
+  const CloseAndMarkAtEnd close{*this};
+  return KeyExists(name);
 }
 
 void RegistryStartup() {

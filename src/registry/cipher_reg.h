@@ -10,8 +10,8 @@
 // ("Registry error 2"), so the operations then fail quietly with their
 // failure results.
 //
-// The hive file is chosen when the store is created (DefaultHivePath);
-// changing the environment later does not move an existing store.
+// The hive file is chosen when the store is created; changing the
+// environment later does not move an existing store.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,6 @@ inline constexpr char kProductKeyPath[] = "\\SOFTWARE\\Wenlora\\";
 
 class tCipherReg : public TRegistry {
  public:
-  // A store on the hive file at `hive_path`.
   explicit tCipherReg(std::int32_t cipher_key, std::string hive_path = DefaultHivePath());
 
   // The number given at creation; nothing in the system reads it.
@@ -47,8 +46,8 @@ class tCipherReg : public TRegistry {
                    const std::vector<std::pair<std::string, std::string>>& values);
 
   // The string value `name` of the product key + `sub_key`, or `default_value`
-  // when the key cannot be opened or has no such value. Raises the
-  // ERegistryException of ReadString (the key is closed then).
+  // when the key cannot be opened or has no such value. Raises as ReadString
+  // does (the key is closed then).
   std::string ReadValue(const std::string& sub_key, const std::string& name,
                         const std::string& default_value);
 
@@ -67,22 +66,16 @@ class tCipherReg : public TRegistry {
   void CloseAndMark();
 
  private:
-  // Runs `read` on the open key, then closes it with CloseAndMark, also when
-  // `read` raises.
-  template <typename Read>
-  auto ReadAndClose(Read read) -> decltype(read());
-
   std::int32_t cipher_key_;
 };
 
 // The process-wide store; exists between RegistryStartup and RegistryShutdown.
 extern tCipherReg* CipherReg;
 
-// Creates CipherReg with the cipher key 52719 (a second call while it exists
-// does nothing). Runs on the main thread after the support library's start-up.
+// Creates CipherReg with the cipher key 52719 unless it exists; on the main
+// thread after the support library's start-up.
 void RegistryStartup();
-
-// Releases CipherReg (closing a key still open) and sets it to nullptr. Safe
+// Releases CipherReg (closing a key still open) and sets it to nullptr; safe
 // to call when start-up has not run.
 void RegistryShutdown();
 
