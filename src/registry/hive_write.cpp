@@ -78,24 +78,6 @@ void AppendValue(std::string& out, const HiveValue& value, std::string_view eol)
   out.append(eol);
 }
 
-// Each key of `from` -> the key at its path in `to`, or nullptr.
-std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, const Hive& to) {
-  std::unordered_map<const HiveKey*, const HiveKey*> match;
-  std::vector<std::pair<const HiveKey*, const HiveKey*>> pending;
-  for (const auto& root : from.roots()) {
-    pending.emplace_back(root.get(), to.FindKey(std::vector<std::string>{root->name()}));
-  }
-  while (!pending.empty()) {
-    const auto [key, there] = pending.back();
-    pending.pop_back();
-    match[key] = there;
-    for (const auto& sub : key->subkeys()) {
-      pending.emplace_back(sub.get(), there != nullptr ? there->FindSubKey(sub->name()) : nullptr);
-    }
-  }
-  return match;
-}
-
 // Calls visit(key, path) for `root` and every key below it, depth first in
 // order, without recursion; `path` is the key's "\\"-joined path. Stops,
 // returning false, as soon as a visit returns false.
@@ -123,6 +105,18 @@ bool VisitTree(const HiveKey& root, Visit visit) {
     stack.push_back({&sub, 0, path.size()});
   }
   return true;
+}
+
+// Each key of `from` -> the key at its path in `to`, or nullptr.
+std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, const Hive& to) {
+  std::unordered_map<const HiveKey*, const HiveKey*> match;
+  for (const auto& root : from.roots()) {
+    VisitTree(*root, [&](const HiveKey& key, std::string_view path) {
+      match[&key] = to.FindKey(SplitKeyPath(path));
+      return true;
+    });
+  }
+  return match;
 }
 
 // Appends one key's line and values. A root key line adds nothing when the
