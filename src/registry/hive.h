@@ -44,8 +44,8 @@ struct HiveValue {
 bool IsStorableValueName(std::string_view name);
 bool IsStorableKeyName(std::string_view name);
 
-// The most names a key path may have, its root key included, as in the
-// registry the hive imitates. Deeper keys are refused when made or read.
+// The most names a key path may have, its root key included; deeper keys are
+// refused when made or read.
 inline constexpr std::size_t kMaxKeyDepth = 512;
 
 // The canonical name of a root key for any spelling of it ("hkey_local_machine"
@@ -67,23 +67,22 @@ class HiveKey {
   // The subkey named `name` (ignoring case), or nullptr.
   HiveKey* FindSubKey(std::string_view name);
   const HiveKey* FindSubKey(std::string_view name) const;
-  // The subkey named `name`, added (with that spelling) when missing; sets
-  // `created` when it was. The caller ensures IsStorableKeyName(name).
+  // The subkey named `name`, added (with that spelling, which the caller
+  // ensures is storable) when missing, setting `created`.
   HiveKey& AddSubKey(std::string_view name, bool* created = nullptr);
-  // Removes the subkey named `name` (ignoring case) with everything below it,
-  // keeping the others in order. False when there is none.
+  // Removes the subkey `name` (ignoring case) with everything below it,
+  // keeping the others in order; false when there is none.
   bool RemoveSubKey(std::string_view name);
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
 
   // The value named `name` (ignoring case), or nothing; its position.
   std::optional<HiveValue> FindValue(std::string_view name) const;
   std::optional<std::size_t> ValuePosition(std::string_view name) const;
-  // Sets the value `name`, keeping the spelling and position of an existing
-  // one; its position among the values. The caller ensures
-  // IsStorableValueName(name).
+  // Sets the value `name` (storable, as the caller ensures), keeping the
+  // spelling and position of an existing one; its position among the values.
   std::size_t SetValue(std::string_view name, std::uint32_t type, std::string data);
-  // Removes the value `name` (ignoring case), keeping the others in order.
-  // False when there is none.
+  // Removes the value `name` (ignoring case), keeping the others in order;
+  // false when there is none.
   bool RemoveValue(std::string_view name);
 
   // The values in order.
@@ -112,10 +111,9 @@ class Hive {
   HiveKey* FindKey(const std::vector<std::string>& path);
   const HiveKey* FindKey(const std::vector<std::string>& path) const;
 
-  // The key at `path`, created with every missing key on the way. Raises
-  // ERegistryException when the first name is no root key, a name cannot be
-  // stored or the path has more than kMaxKeyDepth names. `created` tells
-  // whether any key was added.
+  // The key at `path`, created with every missing key on the way (`created`
+  // is set when one is). Raises ERegistryException when the first name is no
+  // root key, a name cannot be stored or the path has over kMaxKeyDepth names.
   HiveKey& CreateKey(const std::vector<std::string>& path, bool* created = nullptr);
 
   // The root keys present, in order of appearance.

@@ -81,8 +81,6 @@ std::string DefaultHivePath() {
   return data_home + "/wenlora/system.reg";
 }
 
-HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
-
 std::string HiveFile::Target() const {
   if (path_.empty()) return path_;
   Result<struct stat> link = StatPath(path_, /*follow_links=*/false);
@@ -171,10 +169,6 @@ HiveFile::WriteLock HiveFile::HoldWriteLock() {
   }
   ++holds_;
   return WriteLock(this);
-}
-
-HiveFile::WriteLock::~WriteLock() {
-  if (file_ != nullptr && --file_->holds_ == 0) file_->held_.reset();
 }
 
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {

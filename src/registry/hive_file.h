@@ -40,7 +40,7 @@ std::string DefaultHivePath();
 
 class HiveFile {
  public:
-  explicit HiveFile(std::string path);
+  explicit HiveFile(std::string path) : path_(std::move(path)) {}
   HiveFile(const HiveFile&) = delete;
   HiveFile& operator=(const HiveFile&) = delete;
 
@@ -75,7 +75,9 @@ class HiveFile {
    public:
     WriteLock(WriteLock&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
     WriteLock& operator=(WriteLock&&) = delete;
-    ~WriteLock();
+    ~WriteLock() {
+      if (file_ != nullptr && --file_->holds_ == 0) file_->held_.reset();
+    }
 
    private:
     friend class HiveFile;

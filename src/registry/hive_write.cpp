@@ -59,10 +59,9 @@ void AppendValue(std::string& out, const HiveValue& value, std::string_view eol)
     if (value.type == kRegBinary) {
       out.append("hex:");
     } else {
-      char buf[8];
-      const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value.type, 16);
-      (void)ec;
-      out.append("hex(").append(buf, end).append("):");
+      char type[8];
+      char* end = std::to_chars(type, type + sizeof type, value.type, 16).ptr;
+      out.append("hex(").append(type, end).append("):");
     }
     std::size_t column_start = line_start;
     for (std::size_t i = 0; i < data.size(); ++i) {

@@ -14,12 +14,6 @@ constexpr std::pair<HKEY, std::string_view> kRootKeys[] = {
 
 }  // namespace
 
-TRegistry::TRegistry(std::string hive_path) : hive_(std::move(hive_path)) {}
-
-TRegistry::~TRegistry() {
-  CloseKey();
-}
-
 bool TRegistry::Resolve(std::string_view key, std::vector<std::string>& path) const {
   const bool relative = key.empty() || key.front() != '\\';
   if (!relative) key.remove_prefix(1);

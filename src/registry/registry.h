@@ -39,20 +39,18 @@ class TRegistry {
  public:
   // An accessor on the hive file at `hive_path`: root key HKEY_LOCAL_MACHINE,
   // no key open, lazy-write flag clear.
-  explicit TRegistry(std::string hive_path = DefaultHivePath());
+  explicit TRegistry(std::string hive_path = DefaultHivePath()) : hive_(std::move(hive_path)) {}
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
-  // Closes the open key, if any (flushing it while the lazy-write flag is clear).
-  virtual ~TRegistry();
+  virtual ~TRegistry() { CloseKey(); }
 
-  // Opens the key `key`; with `can_create`, creates it with every missing key
-  // on the way. On success the key that was open is closed and the new one
-  // becomes the current key; the current path becomes the old current path,
-  // "\" and `key` for a relative key opened below an open key, else `key`
-  // without its leading "\". False (nothing changed) when the key does not
-  // exist and may not be created, or access is refused. Raises
-  // ERegistryException when the hive file cannot be read or written or is
-  // damaged (the file is left as it was).
+  // Opens the key `key`, with `can_create` creating it and every missing key
+  // on the way. On success the open key is closed and `key` becomes current;
+  // the current path becomes the old one, "\" and `key` for a relative key
+  // below an open key, else `key` without its leading "\". False (nothing
+  // changed) when the key does not exist and may not be created, or access
+  // is refused. Raises ERegistryException when the hive file cannot be read
+  // or written or is damaged (the file is left as it was).
   bool OpenKey(const std::string& key, bool can_create);
 
   // Closes the current key, flushing the hive to disk first while the
@@ -77,7 +75,7 @@ class TRegistry {
   // Holds the hive's exclusive lock for the caller's scope (HiveFile::WriteLock).
   [[nodiscard]] HiveFile::WriteLock HoldHive() { return hive_.HoldWriteLock(); }
 
-  // Whether the current key holds a value `name`. False when no key is open or
+  // Whether the current key holds a value `name`; false when no key is open or
   // the hive cannot be read.
   bool ValueExists(const std::string& name);
 
