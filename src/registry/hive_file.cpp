@@ -21,20 +21,6 @@ constexpr char kNoHiveFile[] = "No registry file: HOME is not set";
   throw ERegistryException(what + " '" + error.path() + "': " + error.Reason());
 }
 
-// The texts for a hive that could not be read whole.
-[[noreturn]] void FailRead(const SystemError& error) {
-  switch (error.code()) {
-    case kErrorNotRegularFile:
-      throw ERegistryException("The registry file '" + error.path() + "' is not a regular file");
-    case kErrorTooLarge:
-      throw ERegistryException("The registry file '" + error.path() + "' is too large");
-    default:
-      Fail(error.operation() == "open" ? "Cannot open the registry file"
-                                       : "Cannot read the registry file",
-           error);
-  }
-}
-
 // The exclusive flock on "<hive>.lock", waited for at most `wait`.
 FileLock LockHive(const std::string& hive, std::chrono::milliseconds wait) {
   const std::string lock_path = hive + ".lock";
@@ -53,8 +39,19 @@ FileLock LockHive(const std::string& hive, std::chrono::milliseconds wait) {
 std::string ReadHiveText(const std::string& path) {
   Result<std::string> text = ReadRegularFile(path, kMaxHiveSize);
   if (text.ok()) return std::move(text.value());
-  if (text.code() == ENOENT) return {};
-  FailRead(text.error());
+  const SystemError& error = text.error();
+  switch (error.code()) {
+    case ENOENT:
+      return {};
+    case kErrorNotRegularFile:
+      throw ERegistryException("The registry file '" + error.path() + "' is not a regular file");
+    case kErrorTooLarge:
+      throw ERegistryException("The registry file '" + error.path() + "' is too large");
+    default:
+      Fail(error.operation() == "open" ? "Cannot open the registry file"
+                                       : "Cannot read the registry file",
+           error);
+  }
 }
 
 // The hive in `text`, read from the file `path`.
@@ -82,7 +79,7 @@ std::string DefaultHivePath() {
 }
 
 std::string HiveFile::Target() const {
-  if (path_.empty()) return path_;
+  if (path_.empty()) throw ERegistryException(kNoHiveFile);
   Result<struct stat> link = StatPath(path_, /*follow_links=*/false);
   if (!link.ok() || !S_ISLNK(link.value().st_mode)) return path_;
   Result<std::string> resolved = RealPath(path_);
@@ -100,7 +97,6 @@ std::string HiveFile::Target() const {
 }
 
 bool HiveFile::Writable() const {
-  if (path_.empty()) return false;
   try {
     return WhyNoWriteAccess(Target()).empty();
   } catch (const ERegistryException&) {
@@ -109,7 +105,6 @@ bool HiveFile::Writable() const {
 }
 
 std::string HiveFile::WhyNotWritable() const {
-  if (path_.empty()) return kNoHiveFile;
   std::string target;
   try {
     target = Target();
@@ -152,7 +147,6 @@ std::string HiveFile::WhyNoWriteAccess(const std::string& target) {
 }
 
 const Hive& HiveFile::Read() {
-  if (path_.empty()) throw ERegistryException(kNoHiveFile);
   const std::string target = Target();
   read_ = ParseHiveFile(target, ReadHiveText(target));
   return read_;
@@ -160,7 +154,6 @@ const Hive& HiveFile::Read() {
 
 HiveFile::WriteLock HiveFile::HoldWriteLock() {
   if (holds_ == 0) {
-    if (path_.empty()) throw ERegistryException(kNoHiveFile);
     const std::string target = Target();
     if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
       Fail("Cannot create the registry folder", made.error());

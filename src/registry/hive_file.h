@@ -99,6 +99,8 @@ class HiveFile {
 
  private:
   // The file the hive is: path() or, for a trusted link, the file it leads to.
+  // Raises ERegistryException when there is no hive file or another user
+  // controls the link.
   std::string Target() const;
   // Why this process may not write the hive file `target` (Writable).
   static std::string WhyNoWriteAccess(const std::string& target);
