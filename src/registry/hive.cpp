@@ -76,10 +76,6 @@ HiveKey* HiveKey::FindSubKey(std::string_view name) {
   return it == subkey_index_.end() ? nullptr : subkeys_[it->second].get();
 }
 
-const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
-  return const_cast<HiveKey*>(this)->FindSubKey(name);
-}
-
 HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
   const auto [it, inserted] = subkey_index_.try_emplace(FoldCase(name), subkeys_.size());
   if (inserted) {
@@ -91,14 +87,12 @@ HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
 
 std::optional<HiveValue> HiveKey::FindValue(std::string_view name) const {
   const std::optional<std::size_t> at = ValuePosition(name);
-  if (!at) return std::nullopt;
-  return values_[*at];
+  return at ? std::optional(values_[*at]) : std::nullopt;
 }
 
 std::optional<std::size_t> HiveKey::ValuePosition(std::string_view name) const {
   const auto it = value_index_.find(FoldCase(name));
-  if (it == value_index_.end()) return std::nullopt;
-  return it->second;
+  return it == value_index_.end() ? std::nullopt : std::optional(it->second);
 }
 
 std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
@@ -144,10 +138,6 @@ HiveKey* Hive::FindKey(const std::vector<std::string>& path) {
     if (key == nullptr) return nullptr;
   }
   return key;
-}
-
-const HiveKey* Hive::FindKey(const std::vector<std::string>& path) const {
-  return const_cast<Hive*>(this)->FindKey(path);
 }
 
 HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {

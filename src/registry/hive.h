@@ -66,7 +66,9 @@ class HiveKey {
 
   // The subkey named `name` (ignoring case), or nullptr.
   HiveKey* FindSubKey(std::string_view name);
-  const HiveKey* FindSubKey(std::string_view name) const;
+  const HiveKey* FindSubKey(std::string_view name) const {
+    return const_cast<HiveKey*>(this)->FindSubKey(name);
+  }
   // The subkey named `name`, added (with that spelling, which the caller
   // ensures is storable) when missing, setting `created`.
   HiveKey& AddSubKey(std::string_view name, bool* created = nullptr);
@@ -109,7 +111,9 @@ class Hive {
   // The key at `path`, a sequence of names whose first is a root key name
   // ("HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"); nullptr when missing.
   HiveKey* FindKey(const std::vector<std::string>& path);
-  const HiveKey* FindKey(const std::vector<std::string>& path) const;
+  const HiveKey* FindKey(const std::vector<std::string>& path) const {
+    return const_cast<Hive*>(this)->FindKey(path);
+  }
 
   // The key at `path`, created with every missing key on the way (`created`
   // is set when one is). Raises ERegistryException when the first name is no

@@ -118,15 +118,6 @@ std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, c
   return match;
 }
 
-// Appends one key's line and values. A root key line adds nothing when the
-// root holds no values but has subkeys.
-void AppendKeyLines(std::string& out, const HiveKey& key, std::string_view path, bool is_root) {
-  if (is_root && key.value_count() == 0 && !key.subkeys().empty()) return;
-  out.append("[").append(path).append("]\n");
-  for (std::size_t i = 0; i < key.value_count(); ++i) AppendValue(out, key.value(i), "\n");
-  out.push_back('\n');
-}
-
 // What becomes of the lines of the old text: each is kept or dropped; a few
 // get a replacement (for a changed value) or lines added after them; new
 // keys go at the end.
@@ -227,8 +218,13 @@ std::optional<std::string> WritePlanned(std::string_view original, const HiveLay
 std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit) {
   std::string out = "REGEDIT4\n\n";
   for (const auto& root : hive.roots()) {
+    // A root key that holds subkeys but no values gets no line of its own.
     const auto write_key = [&](const HiveKey& key, std::string_view path) {
-      AppendKeyLines(out, key, path, &key == root.get());
+      if (&key != root.get() || key.value_count() != 0 || key.subkeys().empty()) {
+        out.append("[").append(path).append("]\n");
+        for (std::size_t i = 0; i < key.value_count(); ++i) AppendValue(out, key.value(i), "\n");
+        out.push_back('\n');
+      }
       return out.size() <= limit;
     };
     if (!VisitTree(*root, write_key)) return std::nullopt;
