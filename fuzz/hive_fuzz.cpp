@@ -23,7 +23,7 @@ constexpr std::size_t kLimit = std::size_t{1} << 26;
 // `hive` with a few changes to every root key and its subkeys: the first
 // value's data changed, the last value removed, a value added; and a new key.
 Hive Changed(const Hive& hive) {
-  Hive changed = hive;
+  Hive changed = ParseHive(SerializeHive(hive));
   std::vector<HiveKey*> keys;
   for (const auto& root : changed.roots()) {
     keys.push_back(root.get());

@@ -8,14 +8,19 @@ namespace tessaline {
 
 tCipherReg* CipherReg = nullptr;
 
-tCipherReg::tCipherReg(std::int32_t cipher_key) : cipher_key_(cipher_key) {
-  SetRootKey(HKEY_LOCAL_MACHINE);
-}
+namespace {
+
+// Closes the store's key with CloseAndMark when it goes, also while an
+// exception passes.
+struct CloseAndMarkAtEnd {
+  ~CloseAndMarkAtEnd() { store.CloseAndMark(); }
+  tCipherReg& store;
+};
+
+}  // namespace
 
 tCipherReg::tCipherReg(std::int32_t cipher_key, std::string hive_path)
-    : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {
-  SetRootKey(HKEY_LOCAL_MACHINE);
-}
+    : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {}
 
 bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
   if (CurrentKey() != 0) {
@@ -42,10 +47,7 @@ void tCipherReg::CloseAndMark() {
 
 bool tCipherReg::WriteValue(const std::string& sub_key, const std::string& name,
                             const std::string& data) {
-  if (!OpenGuarded(kProductKeyPath + sub_key, true)) return false;
-  WriteString(name, data);  // raising leaves the key open on purpose
-  CloseAndMark();
-  return true;
+  return WriteValues(sub_key, {{name, data}});
 }
 
 bool tCipherReg::WriteValues(const std::string& sub_key,
@@ -59,28 +61,14 @@ bool tCipherReg::WriteValues(const std::string& sub_key,
 std::string tCipherReg::ReadValue(const std::string& sub_key, const std::string& name,
                                   const std::string& default_value) {
   if (!OpenGuarded(kProductKeyPath + sub_key, false)) return default_value;
-  std::string result;
-  try {
-    result = ReadStringIfExists(name).value_or(default_value);
-  } catch (...) {
-    CloseAndMark();
-    throw;
-  }
-  CloseAndMark();
-  return result;
+  const CloseAndMarkAtEnd close{*this};
+  return ReadStringIfExists(name).value_or(default_value);
 }
 
 bool tCipherReg::SubKeyExists(const std::string& name) {
   if (!OpenGuarded(kProductKeyPath, false)) return false;
-  bool exists;
-  try {
-    exists = KeyExists(name);
-  } catch (...) {
-    CloseAndMark();
-    throw;
-  }
-  CloseAndMark();
-  return exists;
+  const CloseAndMarkAtEnd close{*this};
+  return KeyExists(name);
 }
 
 void RegistryStartup() {

@@ -1,18 +1,16 @@
 // The product registry store: string values under the product's key
 // "\SOFTWARE\Wenlora\" of the local-machine hive.
 //
-// Every operation is self-contained: it opens the key it needs through
-// OpenGuarded, does one thing and closes the key with CloseAndMark. Only a
-// write that raises leaves its key open; the next OpenGuarded reports and
-// closes it ("Registry error 1"). The first close in a store's life flushes
-// the hive to disk; later ones only close.
+// Every operation opens the key it needs through OpenGuarded, does one thing
+// and closes the key with CloseAndMark. Only a write that raises leaves its
+// key open; the next OpenGuarded reports and closes it ("Registry error 1").
+// The first close in a store's life flushes the hive; later ones only close.
 //
 // Thread use: main thread only. OpenGuarded refuses any other thread
 // ("Registry error 2"), so the operations then fail quietly with their
 // failure results.
 //
-// The hive file is chosen when the store is created (see DefaultHivePath in
-// hive_file.h: the environment variable WENLORA_REGISTRY); changing the
+// The hive file is chosen when the store is created; changing the
 // environment later does not move an existing store.
 #pragma once
 
@@ -30,10 +28,7 @@ inline constexpr char kProductKeyPath[] = "\\SOFTWARE\\Wenlora\\";
 
 class tCipherReg : public TRegistry {
  public:
-  // A store on the hive at DefaultHivePath().
-  explicit tCipherReg(std::int32_t cipher_key);
-  // A store on the hive file at `hive_path` (tests and tools).
-  tCipherReg(std::int32_t cipher_key, std::string hive_path);
+  explicit tCipherReg(std::int32_t cipher_key, std::string hive_path = DefaultHivePath());
 
   // The number given at creation; nothing in the system reads it.
   std::int32_t CipherKey() const { return cipher_key_; }
@@ -45,14 +40,14 @@ class tCipherReg : public TRegistry {
   bool WriteValue(const std::string& sub_key, const std::string& name, const std::string& data);
 
   // WriteValue for several values of one key in one change of the hive, in
-  // their order: all are written, or none when it raises "Failed to set
-  // data for '<first name>'" (the key is then left open, as WriteValue's).
+  // their order: all are written, or none when it raises as WriteValue does
+  // (naming the first name).
   bool WriteValues(const std::string& sub_key,
                    const std::vector<std::pair<std::string, std::string>>& values);
 
   // The string value `name` of the product key + `sub_key`, or `default_value`
-  // when the key cannot be opened or has no such value. Raises the
-  // ERegistryException of ReadString (the key is closed then).
+  // when the key cannot be opened or has no such value. Raises as ReadString
+  // does (the key is closed then).
   std::string ReadValue(const std::string& sub_key, const std::string& name,
                         const std::string& default_value);
 
@@ -60,12 +55,11 @@ class tCipherReg : public TRegistry {
   // with full access); the empty name tests the product key itself.
   bool SubKeyExists(const std::string& name);
 
-  // The guarded open used by the operations above: reports and closes a key
-  // left open ("Registry error 1", its path, `path`), refuses threads other
-  // than the main thread ("Registry error 2", `path`; false), then opens
-  // `path`, creating it when `can_create`. An exception from the open is shown
-  // with ShowCurrentException and gives false. On true `path` is the current
-  // key.
+  // The guarded open of the operations above: reports and closes a key left
+  // open ("Registry error 1", its path, `path`), refuses threads other than
+  // the main thread ("Registry error 2", `path`; false), then opens `path`,
+  // creating it when `can_create`. An exception from the open is shown with
+  // ShowCurrentException and gives false.
   bool OpenGuarded(const std::string& path, bool can_create);
 
   // Closes the current key, then sets the lazy-write flag.
@@ -78,11 +72,10 @@ class tCipherReg : public TRegistry {
 // The process-wide store; exists between RegistryStartup and RegistryShutdown.
 extern tCipherReg* CipherReg;
 
-// Creates CipherReg with the cipher key 52719 (a second call while it exists
-// does nothing). Runs on the main thread after the support library's start-up.
+// Creates CipherReg with the cipher key 52719 unless it exists; on the main
+// thread after the support library's start-up.
 void RegistryStartup();
-
-// Releases CipherReg (closing a key still open) and sets it to nullptr. Safe
+// Releases CipherReg (closing a key still open) and sets it to nullptr; safe
 // to call when start-up has not run.
 void RegistryShutdown();
 

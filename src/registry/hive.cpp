@@ -15,17 +15,6 @@ constexpr std::array<std::string_view, 6> kRootNames = {
     "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
 };
 
-// Splits a "\"-separated key path; empty parts are kept (FindKey finds none).
-std::vector<std::string> SplitPath(std::string_view path) {
-  std::vector<std::string> parts;
-  for (;;) {
-    const std::size_t slash = path.find('\\');
-    parts.emplace_back(path.substr(0, slash));
-    if (slash == std::string_view::npos) return parts;
-    path.remove_prefix(slash + 1);
-  }
-}
-
 // Drops the entry for `name` from `index` and from `items`, moving the
 // positions after it down by one. False when `index` has no such name.
 template <typename Item>
@@ -55,6 +44,16 @@ bool IsStorableKeyName(std::string_view name) {
   return !name.empty() && name.find('\\') == std::string_view::npos && IsStorableValueName(name);
 }
 
+std::vector<std::string> SplitKeyPath(std::string_view path) {
+  std::vector<std::string> names;
+  for (;;) {
+    const std::size_t slash = path.find('\\');
+    names.emplace_back(path.substr(0, slash));
+    if (slash == std::string_view::npos) return names;
+    path.remove_prefix(slash + 1);
+  }
+}
+
 std::string_view CanonicalRootName(std::string_view name) {
   for (std::string_view root : kRootNames) {
     if (SameTextAscii(root, name)) return root;
@@ -77,10 +76,6 @@ HiveKey* HiveKey::FindSubKey(std::string_view name) {
   return it == subkey_index_.end() ? nullptr : subkeys_[it->second].get();
 }
 
-const HiveKey* HiveKey::FindSubKey(std::string_view name) const {
-  return const_cast<HiveKey*>(this)->FindSubKey(name);
-}
-
 HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
   const auto [it, inserted] = subkey_index_.try_emplace(FoldCase(name), subkeys_.size());
   if (inserted) {
@@ -92,14 +87,12 @@ HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
 
 std::optional<HiveValue> HiveKey::FindValue(std::string_view name) const {
   const std::optional<std::size_t> at = ValuePosition(name);
-  if (!at) return std::nullopt;
-  return values_[*at];
+  return at ? std::optional(values_[*at]) : std::nullopt;
 }
 
 std::optional<std::size_t> HiveKey::ValuePosition(std::string_view name) const {
   const auto it = value_index_.find(FoldCase(name));
-  if (it == value_index_.end()) return std::nullopt;
-  return it->second;
+  return it == value_index_.end() ? std::nullopt : std::optional(it->second);
 }
 
 std::size_t HiveKey::SetValue(std::string_view name, std::uint32_t type, std::string data) {
@@ -137,24 +130,6 @@ bool HiveKey::SameAs(const HiveKey& other) const {
   return true;
 }
 
-std::unique_ptr<HiveKey> HiveKey::Clone() const {
-  auto top = std::make_unique<HiveKey>(name_);
-  std::vector<std::pair<const HiveKey*, HiveKey*>> pending = {{this, top.get()}};
-  while (!pending.empty()) {
-    const auto [from, to] = pending.back();
-    pending.pop_back();
-    to->values_ = from->values_;
-    to->value_index_ = from->value_index_;
-    to->subkey_index_ = from->subkey_index_;
-    to->subkeys_.reserve(from->subkeys_.size());
-    for (const auto& sub : from->subkeys_) {
-      to->subkeys_.push_back(std::make_unique<HiveKey>(sub->name_));
-      pending.emplace_back(sub.get(), to->subkeys_.back().get());
-    }
-  }
-  return top;
-}
-
 HiveKey* Hive::FindKey(const std::vector<std::string>& path) {
   if (path.empty()) return nullptr;
   HiveKey* key = top_.get();
@@ -163,14 +138,6 @@ HiveKey* Hive::FindKey(const std::vector<std::string>& path) {
     if (key == nullptr) return nullptr;
   }
   return key;
-}
-
-const HiveKey* Hive::FindKey(const std::vector<std::string>& path) const {
-  return const_cast<Hive*>(this)->FindKey(path);
-}
-
-const HiveKey* Hive::FindKey(std::string_view path) const {
-  return FindKey(SplitPath(path));
 }
 
 HiveKey& Hive::CreateKey(const std::vector<std::string>& path, bool* created) {

@@ -5,11 +5,8 @@
 // (HKEY_LOCAL_MACHINE, ...). Key and value names compare ignoring case
 // (SameText, text/compare.h); a name keeps the spelling it was first given.
 // Keys and values keep the order in which they were added. Trees of any
-// depth are freed, copied and compared without recursion.
-//
-// The text form is in hive_parse.h (reading) and hive_write.h (writing).
-//
-// Thread use: a Hive is a plain value; no internal locking.
+// depth are freed and compared without recursion. The text form is in
+// hive_parse.h and hive_write.h. Thread use: plain values, no locking.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +28,6 @@ inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
-inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
 struct HiveValue {
@@ -42,21 +38,22 @@ struct HiveValue {
   bool operator==(const HiveValue&) const = default;
 };
 
-// Whether `name` can be stored as a value name: valid UTF-8 without NUL, CR
-// or LF. The empty name (the default value) is storable.
+// Whether `name` can be stored as a value name (valid UTF-8 without NUL, CR
+// or LF; the empty name is the default value's), or as a key name (a
+// non-empty storable value name without "\").
 bool IsStorableValueName(std::string_view name);
-
-// Whether `name` can be stored as a key name: a non-empty storable value name
-// without "\".
 bool IsStorableKeyName(std::string_view name);
 
-// The most names a key path may have, its root key included, as in the
-// registry the hive imitates. Deeper keys are refused when made or read.
+// The most names a key path may have, its root key included; deeper keys are
+// refused when made or read.
 inline constexpr std::size_t kMaxKeyDepth = 512;
 
 // The canonical name of a root key for any spelling of it ("hkey_local_machine"
 // -> "HKEY_LOCAL_MACHINE"), or empty when `name` names no root key.
 std::string_view CanonicalRootName(std::string_view name);
+
+// The names of a "\"-separated key path; empty names are kept ("a\\b" has three).
+std::vector<std::string> SplitKeyPath(std::string_view path);
 
 class HiveKey {
  public:
@@ -69,24 +66,25 @@ class HiveKey {
 
   // The subkey named `name` (ignoring case), or nullptr.
   HiveKey* FindSubKey(std::string_view name);
-  const HiveKey* FindSubKey(std::string_view name) const;
-  // The subkey named `name`, added (with that spelling) when missing; sets
-  // `created` when it was. The caller ensures IsStorableKeyName(name).
+  const HiveKey* FindSubKey(std::string_view name) const {
+    return const_cast<HiveKey*>(this)->FindSubKey(name);
+  }
+  // The subkey named `name`, added (with that spelling, which the caller
+  // ensures is storable) when missing, setting `created`.
   HiveKey& AddSubKey(std::string_view name, bool* created = nullptr);
-  // Removes the subkey named `name` (ignoring case) with everything below it,
-  // keeping the others in order. False when there is none.
+  // Removes the subkey `name` (ignoring case) with everything below it,
+  // keeping the others in order; false when there is none.
   bool RemoveSubKey(std::string_view name);
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
 
   // The value named `name` (ignoring case), or nothing; its position.
   std::optional<HiveValue> FindValue(std::string_view name) const;
   std::optional<std::size_t> ValuePosition(std::string_view name) const;
-  // Sets the value `name`, keeping the spelling and position of an existing
-  // one; its position among the values. The caller ensures
-  // IsStorableValueName(name).
+  // Sets the value `name` (storable, as the caller ensures), keeping the
+  // spelling and position of an existing one; its position among the values.
   std::size_t SetValue(std::string_view name, std::uint32_t type, std::string data);
-  // Removes the value `name` (ignoring case), keeping the others in order.
-  // False when there is none.
+  // Removes the value `name` (ignoring case), keeping the others in order;
+  // false when there is none.
   bool RemoveValue(std::string_view name);
 
   // The values in order.
@@ -96,8 +94,6 @@ class HiveKey {
 
   // Exact equality: names spelt the same, values and subkeys in the same order.
   bool SameAs(const HiveKey& other) const;
-  // A deep copy.
-  std::unique_ptr<HiveKey> Clone() const;
 
  private:
   std::string name_;
@@ -111,25 +107,17 @@ class HiveKey {
 class Hive {
  public:
   Hive() : top_(std::make_unique<HiveKey>(std::string())) {}
-  Hive(const Hive& other) : top_(other.top_->Clone()) {}
-  Hive& operator=(const Hive& other) {
-    if (this != &other) top_ = other.top_->Clone();
-    return *this;
-  }
-  Hive(Hive&&) = default;
-  Hive& operator=(Hive&&) = default;
 
   // The key at `path`, a sequence of names whose first is a root key name
   // ("HKEY_LOCAL_MACHINE", "SOFTWARE", "Wenlora"); nullptr when missing.
   HiveKey* FindKey(const std::vector<std::string>& path);
-  const HiveKey* FindKey(const std::vector<std::string>& path) const;
-  // Same with a "\"-separated path ("HKEY_LOCAL_MACHINE\SOFTWARE").
-  const HiveKey* FindKey(std::string_view path) const;
+  const HiveKey* FindKey(const std::vector<std::string>& path) const {
+    return const_cast<Hive*>(this)->FindKey(path);
+  }
 
-  // The key at `path`, created with every missing key on the way. Raises
-  // ERegistryException when the first name is no root key, a name cannot be
-  // stored or the path has more than kMaxKeyDepth names. `created` tells
-  // whether any key was added.
+  // The key at `path`, created with every missing key on the way (`created`
+  // is set when one is). Raises ERegistryException when the first name is no
+  // root key, a name cannot be stored or the path has over kMaxKeyDepth names.
   HiveKey& CreateKey(const std::vector<std::string>& path, bool* created = nullptr);
 
   // The root keys present, in order of appearance.

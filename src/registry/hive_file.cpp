@@ -21,28 +21,9 @@ constexpr char kNoHiveFile[] = "No registry file: HOME is not set";
   throw ERegistryException(what + " '" + error.path() + "': " + error.Reason());
 }
 
-// The texts for a hive that could not be read whole.
-[[noreturn]] void FailRead(const SystemError& error) {
-  switch (error.code()) {
-    case kErrorNotRegularFile:
-      throw ERegistryException("The registry file '" + error.path() + "' is not a regular file");
-    case kErrorTooLarge:
-      throw ERegistryException("The registry file '" + error.path() + "' is too large");
-    default:
-      Fail(error.operation() == "open" ? "Cannot open the registry file"
-                                       : "Cannot read the registry file",
-           error);
-  }
-}
-
-// The lock file beside the hive file `hive`.
-std::string LockPathOf(const std::string& hive) {
-  return hive + ".lock";
-}
-
 // The exclusive flock on "<hive>.lock", waited for at most `wait`.
 FileLock LockHive(const std::string& hive, std::chrono::milliseconds wait) {
-  const std::string lock_path = LockPathOf(hive);
+  const std::string lock_path = hive + ".lock";
   Result<FileLock> lock = FileLock::Acquire(lock_path, LockKind::kExclusive, wait);
   if (lock.ok()) return std::move(lock.value());
   const SystemError& error = lock.error();
@@ -58,8 +39,19 @@ FileLock LockHive(const std::string& hive, std::chrono::milliseconds wait) {
 std::string ReadHiveText(const std::string& path) {
   Result<std::string> text = ReadRegularFile(path, kMaxHiveSize);
   if (text.ok()) return std::move(text.value());
-  if (text.code() == ENOENT) return {};
-  FailRead(text.error());
+  const SystemError& error = text.error();
+  switch (error.code()) {
+    case ENOENT:
+      return {};
+    case kErrorNotRegularFile:
+      throw ERegistryException("The registry file '" + error.path() + "' is not a regular file");
+    case kErrorTooLarge:
+      throw ERegistryException("The registry file '" + error.path() + "' is too large");
+    default:
+      Fail(error.operation() == "open" ? "Cannot open the registry file"
+                                       : "Cannot read the registry file",
+           error);
+  }
 }
 
 // The hive in `text`, read from the file `path`.
@@ -86,10 +78,8 @@ std::string DefaultHivePath() {
   return data_home + "/wenlora/system.reg";
 }
 
-HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
-
 std::string HiveFile::Target() const {
-  if (path_.empty()) return path_;
+  if (path_.empty()) throw ERegistryException(kNoHiveFile);
   Result<struct stat> link = StatPath(path_, /*follow_links=*/false);
   if (!link.ok() || !S_ISLNK(link.value().st_mode)) return path_;
   Result<std::string> resolved = RealPath(path_);
@@ -107,7 +97,6 @@ std::string HiveFile::Target() const {
 }
 
 bool HiveFile::Writable() const {
-  if (path_.empty()) return false;
   try {
     return WhyNoWriteAccess(Target()).empty();
   } catch (const ERegistryException&) {
@@ -116,7 +105,6 @@ bool HiveFile::Writable() const {
 }
 
 std::string HiveFile::WhyNotWritable() const {
-  if (path_.empty()) return kNoHiveFile;
   std::string target;
   try {
     target = Target();
@@ -124,7 +112,7 @@ std::string HiveFile::WhyNotWritable() const {
     return e.what();
   }
   // A lock file in the way would stop every change.
-  if (Status lock = LockFileInTheWay(LockPathOf(target)); !lock.ok()) {
+  if (Status lock = LockFileInTheWay(target + ".lock"); !lock.ok()) {
     return "Cannot open the registry lock file '" + lock.error().path() +
            "': " + lock.error().Reason();
   }
@@ -159,7 +147,6 @@ std::string HiveFile::WhyNoWriteAccess(const std::string& target) {
 }
 
 const Hive& HiveFile::Read() {
-  if (path_.empty()) throw ERegistryException(kNoHiveFile);
   const std::string target = Target();
   read_ = ParseHiveFile(target, ReadHiveText(target));
   return read_;
@@ -167,7 +154,6 @@ const Hive& HiveFile::Read() {
 
 HiveFile::WriteLock HiveFile::HoldWriteLock() {
   if (holds_ == 0) {
-    if (path_.empty()) throw ERegistryException(kNoHiveFile);
     const std::string target = Target();
     if (Status made = CreateFolders(ContainingFolder(target), 0755); !made.ok()) {
       Fail("Cannot create the registry folder", made.error());
@@ -176,10 +162,6 @@ HiveFile::WriteLock HiveFile::HoldWriteLock() {
   }
   ++holds_;
   return WriteLock(this);
-}
-
-HiveFile::WriteLock::~WriteLock() {
-  if (file_ != nullptr && --file_->holds_ == 0) file_->held_.reset();
 }
 
 void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
@@ -207,13 +189,6 @@ void HiveFile::Replace(const std::string& target, const std::string& text) {
   if (status.ok()) status = replacement.Sync();
   if (status.ok()) status = replacement.PutInPlace();
   if (!status.ok()) Fail("Cannot write the registry file", status.error());
-}
-
-void HiveFile::Flush() {
-  // Every rewrite has synced the file and its folder before Modify returned
-  // (FileReplacement), so nothing is left to make durable here; a start that
-  // only reads the hive syncs nothing.
-  ++flush_count_;
 }
 
 }  // namespace tessaline

@@ -1,5 +1,8 @@
 #include "registry/hive_parse.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "text/compare.h"
 
 namespace tessaline {
@@ -19,13 +22,6 @@ std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
   return s;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
@@ -51,16 +47,11 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
   if (line.size() < 2 || line.back() != ']') Fail(line_no, "a key line without its closing ']'");
-  std::vector<std::string> path;
-  for (std::string_view rest = line.substr(1, line.size() - 2);;) {
-    if (path.size() == kMaxKeyDepth) {
-      Fail(line_no, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
-    }
-    const std::size_t slash = rest.find('\\');
-    path.emplace_back(rest.substr(0, slash));
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
+  const std::string_view inner = line.substr(1, line.size() - 2);
+  if (std::count(inner.begin(), inner.end(), '\\') >= std::ptrdiff_t{kMaxKeyDepth}) {
+    Fail(line_no, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
   }
+  std::vector<std::string> path = SplitKeyPath(inner);
   const std::string_view root = CanonicalRootName(path.front());
   if (root.empty()) Fail(line_no, "unknown root key '" + path.front() + "'");
   path.front() = std::string(root);
@@ -95,13 +86,15 @@ std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t lin
   return out;
 }
 
-std::uint32_t ParseHexNumber(std::string_view digits, std::size_t line_no, const char* reason) {
-  if (digits.empty() || digits.size() > 8) Fail(line_no, reason);
+// The number that `digits` spell in 1 to `max_digits` hex digits; fails with
+// `reason` when they spell none.
+std::uint32_t ParseHex(std::string_view digits, std::size_t max_digits, std::size_t line_no,
+                       const char* reason) {
   std::uint32_t v = 0;
-  for (char c : digits) {
-    const int d = HexDigit(c);
-    if (d < 0) Fail(line_no, reason);
-    v = (v << 4) | static_cast<std::uint32_t>(d);
+  const char* end = digits.data() + digits.size();
+  const auto [stop, ec] = std::from_chars(digits.data(), end, v, 16);
+  if (digits.empty() || digits.size() > max_digits || stop != end || ec != std::errc()) {
+    Fail(line_no, reason);
   }
   return v;
 }
@@ -113,8 +106,8 @@ std::uint32_t ParseHexType(std::string_view& rest, std::size_t line_no) {
   if (!rest.empty() && rest.front() == '(') {
     const std::size_t close = rest.find(')');
     if (close == std::string_view::npos) Fail(line_no, "a value type without its ')'");
-    type = ParseHexNumber(rest.substr(1, close - 1), line_no,
-                          "a value type that is not 1 to 8 hex digits");
+    type = ParseHex(rest.substr(1, close - 1), 8, line_no,
+                    "a value type that is not 1 to 8 hex digits");
     rest.remove_prefix(close + 1);
   }
   if (rest.empty() || rest.front() != ':') Fail(line_no, "a hex value without ':'");
@@ -130,10 +123,8 @@ std::string ParseBytes(std::string_view rest, std::size_t line_no) {
   for (;;) {
     const std::size_t comma = rest.find(',');
     const std::string_view token = TrimBlanks(rest.substr(0, comma));
-    const int hi = token.size() == 2 ? HexDigit(token[0]) : 0;
-    const int lo = token.empty() || token.size() > 2 ? -1 : HexDigit(token.back());
-    if (hi < 0 || lo < 0) Fail(line_no, "a byte that is not 1 or 2 hex digits");
-    data.push_back(static_cast<char>(hi * 16 + lo));
+    data.push_back(
+        static_cast<char>(ParseHex(token, 2, line_no, "a byte that is not 1 or 2 hex digits")));
     if (comma == std::string_view::npos) return data;
     rest.remove_prefix(comma + 1);
   }
@@ -193,7 +184,7 @@ class Parser {
       type = kRegSz;
     } else if (StartsWithNoCase(rest, "dword:")) {
       const std::uint32_t v =
-          ParseHexNumber(rest.substr(6), line_no, "a dword that is not 1 to 8 hex digits");
+          ParseHex(rest.substr(6), 8, line_no, "a dword that is not 1 to 8 hex digits");
       type = kRegDword;
       for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
     } else if (StartsWithNoCase(rest, "hex")) {

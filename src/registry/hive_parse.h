@@ -1,5 +1,5 @@
-// Reading the hive's text form: the registry-export syntax of "REGEDIT4"
-// files, in UTF-8.
+// Reading the hive's text form, the registry-export syntax of "REGEDIT4"
+// files in UTF-8:
 //
 //   REGEDIT4
 //
@@ -9,14 +9,12 @@
 //   "Blob"=hex:01,02,03
 //
 // A hex value's bytes go on over the next lines while a line ends in "\".
-//
 // ParseHive accepts exactly what SerializeHive (hive_write.h) writes plus the
 // usual liberties of hand-edited files: a byte-order mark, comments (";"),
 // blank lines, CR LF line ends, blanks around "=", any letter case in names,
 // "dword:" and "hex" and root key names, a key listed more than once, a
 // value listed more than once (it keeps its first spelling and position and
 // takes its last data). A text value must be UTF-8 without NUL, CR or LF.
-//
 // Thread use: pure functions.
 #pragma once
 

@@ -40,8 +40,8 @@ bool QuotableText(std::string_view data) {
          IsStorableValueName(data.substr(0, data.size() - 1));
 }
 
-// Appends the value's line (and its continuation lines), each ending in '\n'.
-void AppendValue(std::string& out, const HiveValue& value) {
+// Appends the value's line (and its continuation lines), each ending in `eol`.
+void AppendValue(std::string& out, const HiveValue& value, std::string_view eol) {
   const std::size_t line_start = out.size();
   if (value.name.empty()) {
     out.push_back('@');
@@ -59,10 +59,9 @@ void AppendValue(std::string& out, const HiveValue& value) {
     if (value.type == kRegBinary) {
       out.append("hex:");
     } else {
-      char buf[8];
-      const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value.type, 16);
-      (void)ec;
-      out.append("hex(").append(buf, end).append("):");
+      char type[8];
+      char* end = std::to_chars(type, type + sizeof type, value.type, 16).ptr;
+      out.append("hex(").append(type, end).append("):");
     }
     std::size_t column_start = line_start;
     for (std::size_t i = 0; i < data.size(); ++i) {
@@ -70,33 +69,17 @@ void AppendValue(std::string& out, const HiveValue& value) {
       if (i + 1 == data.size()) break;
       out.push_back(',');
       if (out.size() - column_start >= kWrapColumn) {
-        out.append("\\\n  ");
+        out.append("\\").append(eol).append("  ");
         column_start = out.size() - 2;
       }
     }
   }
-  out.push_back('\n');
+  out.append(eol);
 }
 
-// One value's lines, each ending in `eol`.
-std::string ValueLines(const HiveValue& value, std::string_view eol) {
-  std::string out;
-  AppendValue(out, value);
-  if (eol == "\n") return out;
-  std::string lines;
-  for (char c : out) {
-    if (c == '\n') {
-      lines.append(eol);
-    } else {
-      lines.push_back(c);
-    }
-  }
-  return lines;
-}
-
-// Calls visit(key, parent, path) for `root` (parent nullptr) and every key
-// below it, depth first in order, without recursion; `path` is the key's
-// "\"-joined path. Stops, returning false, as soon as a visit returns false.
+// Calls visit(key, path) for `root` and every key below it, depth first in
+// order, without recursion; `path` is the key's "\\"-joined path. Stops,
+// returning false, as soon as a visit returns false.
 template <class Visit>
 bool VisitTree(const HiveKey& root, Visit visit) {
   struct Level {
@@ -105,7 +88,7 @@ bool VisitTree(const HiveKey& root, Visit visit) {
     std::size_t path_length;  // of `path` up to and including this key
   };
   std::string path = root.name();
-  if (!visit(root, nullptr, path)) return false;
+  if (!visit(root, path)) return false;
   std::vector<Level> stack = {{&root, 0, path.size()}};
   while (!stack.empty()) {
     Level& level = stack.back();
@@ -117,21 +100,22 @@ bool VisitTree(const HiveKey& root, Visit visit) {
     path.resize(level.path_length);
     path.push_back('\\');
     path.append(sub.name());
-    if (!visit(sub, level.key, std::string_view(path))) return false;
+    if (!visit(sub, std::string_view(path))) return false;
     stack.push_back({&sub, 0, path.size()});
   }
   return true;
 }
 
-// Appends one key's line and values. A root key line adds nothing when the
-// root holds no values but has subkeys.
-void AppendKeyLines(std::string& out, const HiveKey& key, std::string_view path, bool is_root) {
-  if (is_root && key.value_count() == 0 && !key.subkeys().empty()) return;
-  out.push_back('[');
-  out.append(path);
-  out.append("]\n");
-  for (std::size_t i = 0; i < key.value_count(); ++i) AppendValue(out, key.value(i));
-  out.push_back('\n');
+// Each key of `from` -> the key at its path in `to`, or nullptr.
+std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, const Hive& to) {
+  std::unordered_map<const HiveKey*, const HiveKey*> match;
+  for (const auto& root : from.roots()) {
+    VisitTree(*root, [&](const HiveKey& key, std::string_view path) {
+      match[&key] = to.FindKey(SplitKeyPath(path));
+      return true;
+    });
+  }
+  return match;
 }
 
 // What becomes of the lines of the old text: each is kept or dropped; a few
@@ -152,31 +136,15 @@ struct LinePlan {
 // one gets its new lines in their place) and the lines of keys that went.
 void PlanChangedValues(const Hive& old_hive, const HiveLayout& layout, const Hive& changed,
                        std::string_view eol, LinePlan& plan) {
-  std::unordered_map<const HiveKey*, const HiveKey*> now_of;  // old key -> changed, or nullptr
-  std::vector<std::pair<const HiveKey*, const HiveKey*>> pending;
-  for (const auto& root : old_hive.roots()) {
-    pending.emplace_back(root.get(), changed.FindKey(std::vector<std::string>{root->name()}));
-  }
-  while (!pending.empty()) {
-    const auto [old_key, now] = pending.back();
-    pending.pop_back();
-    now_of[old_key] = now;
-    for (const auto& sub : old_key->subkeys()) {
-      pending.emplace_back(sub.get(), now != nullptr ? now->FindSubKey(sub->name()) : nullptr);
-    }
-  }
+  const auto now_of = MatchKeys(old_hive, changed);
   for (const HiveLayout::ValueLines& lines : layout.values) {
     const HiveKey* now_key = now_of.at(lines.key);
     const HiveValue& before = lines.key->value(lines.position);
-    const HiveValue* now = nullptr;
-    if (now_key != nullptr) {
-      if (const std::optional<std::size_t> at = now_key->ValuePosition(before.name)) {
-        now = &now_key->value(*at);
-      }
-    }
-    if (now != nullptr && *now == before) continue;
+    const std::optional<HiveValue> now =
+        now_key != nullptr ? now_key->FindValue(before.name) : std::nullopt;
+    if (now == before) continue;
     for (std::size_t i = lines.first; i <= lines.last; ++i) plan.keep[i] = false;
-    if (now != nullptr) plan.edits[lines.first].replacement = ValueLines(*now, eol);
+    if (now) AppendValue(plan.edits[lines.first].replacement, *now, eol);
   }
   for (const HiveLayout::KeyLine& line : layout.keys) {
     if (now_of.at(line.key) == nullptr) plan.keep[line.line] = false;
@@ -195,19 +163,13 @@ void PlanNewValues(const Hive& old_hive, const HiveLayout& layout, const Hive& c
   for (const HiveLayout::ValueLines& lines : layout.values) {
     last_line[lines.key] = std::max(last_line[lines.key], lines.last);
   }
-  std::unordered_map<const HiveKey*, const HiveKey*> old_of;  // changed key -> old, or nullptr
-  const auto plan_key = [&](const HiveKey& key, const HiveKey* parent, std::string_view path) {
-    const HiveKey* old = nullptr;
-    if (parent == nullptr) {
-      old = old_hive.FindKey(std::vector<std::string>{key.name()});
-    } else if (const HiveKey* old_parent = old_of.at(parent)) {
-      old = old_parent->FindSubKey(key.name());
-    }
-    old_of[&key] = old;
+  const auto old_of = MatchKeys(changed, old_hive);
+  const auto plan_key = [&](const HiveKey& key, std::string_view path) {
+    const HiveKey* old = old_of.at(&key);
     std::string added;
     for (std::size_t i = 0; i < key.value_count(); ++i) {
       if (old == nullptr || !old->ValuePosition(key.value_name(i))) {
-        added += ValueLines(key.value(i), eol);
+        AppendValue(added, key.value(i), eol);
       }
     }
     const auto where = old != nullptr ? last_line.find(old) : last_line.end();
@@ -255,11 +217,16 @@ std::optional<std::string> WritePlanned(std::string_view original, const HiveLay
 
 std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit) {
   std::string out = "REGEDIT4\n\n";
-  const auto write_key = [&](const HiveKey& key, const HiveKey* parent, std::string_view path) {
-    AppendKeyLines(out, key, path, parent == nullptr);
-    return out.size() <= limit;
-  };
   for (const auto& root : hive.roots()) {
+    // A root key that holds subkeys but no values gets no line of its own.
+    const auto write_key = [&](const HiveKey& key, std::string_view path) {
+      if (&key != root.get() || key.value_count() != 0 || key.subkeys().empty()) {
+        out.append("[").append(path).append("]\n");
+        for (std::size_t i = 0; i < key.value_count(); ++i) AppendValue(out, key.value(i), "\n");
+        out.push_back('\n');
+      }
+      return out.size() <= limit;
+    };
     if (!VisitTree(*root, write_key)) return std::nullopt;
   }
   if (out.size() > limit) return std::nullopt;

@@ -6,9 +6,7 @@
 // as dword:xxxxxxxx when it is REG_DWORD data of four bytes; otherwise as
 // hex: (REG_BINARY) or hex(N): (any other type N, in hex) and its bytes,
 // wrapped onto continuation lines, so that every value's bytes survive
-// exactly.
-//
-// Thread use: pure functions.
+// exactly. Thread use: pure functions.
 #pragma once
 
 #include <cstddef>
@@ -21,13 +19,10 @@
 namespace tessaline {
 
 // The text form of `hive`: every key listed (empty ones too, but not a root
-// key that holds subkeys only), depth first. ParseHive of it gives a hive
-// equal to `hive`.
+// key that holds subkeys only), depth first; ParseHive of it equals `hive`.
+// The limited form gives nothing when the text would be longer than `limit`
+// bytes, checked while writing, so that it never takes the memory for more.
 std::string SerializeHive(const Hive& hive);
-
-// The same, or nothing when the text would be longer than `limit` bytes
-// (checked while writing, so a hive that would grow past any size never
-// takes the memory for it).
 std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 
 // The text `original` changed into `changed` as a person who edits it would

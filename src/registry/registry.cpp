@@ -4,30 +4,15 @@
 
 namespace tessaline {
 
-std::string_view RootKeyName(HKEY root) {
-  switch (root) {
-    case HKEY_CLASSES_ROOT:
-      return "HKEY_CLASSES_ROOT";
-    case HKEY_CURRENT_USER:
-      return "HKEY_CURRENT_USER";
-    case HKEY_LOCAL_MACHINE:
-      return "HKEY_LOCAL_MACHINE";
-    case HKEY_USERS:
-      return "HKEY_USERS";
-    case HKEY_CURRENT_CONFIG:
-      return "HKEY_CURRENT_CONFIG";
-    default:
-      return {};
-  }
-}
+namespace {
 
-TRegistry::TRegistry() : TRegistry(DefaultHivePath()) {}
+constexpr std::pair<HKEY, std::string_view> kRootKeys[] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+};
 
-TRegistry::TRegistry(std::string hive_path) : hive_(std::move(hive_path)) {}
-
-TRegistry::~TRegistry() {
-  CloseKey();
-}
+}  // namespace
 
 bool TRegistry::Resolve(std::string_view key, std::vector<std::string>& path) const {
   const bool relative = key.empty() || key.front() != '\\';
@@ -35,20 +20,20 @@ bool TRegistry::Resolve(std::string_view key, std::vector<std::string>& path) co
   if (relative && current_key_ != 0) {
     path = current_full_path_;
   } else {
-    std::string_view root = RootKeyName(root_key_);
+    std::string_view root;
+    for (const auto& [handle, name] : kRootKeys) {
+      if (handle == root_key_) root = name;
+    }
     if (root.empty()) return false;
     path.assign(1, std::string(root));
   }
   if (!key.empty() && key.back() == '\\') key.remove_suffix(1);
   if (key.empty()) return true;
-  for (;;) {
-    const std::size_t slash = key.find('\\');
-    std::string_view name = key.substr(0, slash);
+  for (std::string& name : SplitKeyPath(key)) {
     if (!IsStorableKeyName(name)) return false;
-    path.emplace_back(name);
-    if (slash == std::string_view::npos) return true;
-    key.remove_prefix(slash + 1);
+    path.push_back(std::move(name));
   }
+  return true;
 }
 
 bool TRegistry::Present(const Hive& hive, const std::vector<std::string>& path) {
@@ -69,12 +54,8 @@ bool TRegistry::OpenKey(const std::string& key, bool can_create) {
     return false;
   }
   const bool relative = key.empty() || key.front() != '\\';
-  std::string new_path;
-  if (relative && current_key_ != 0) {
-    new_path = current_path_ + "\\" + key;
-  } else {
-    new_path = relative ? key : key.substr(1);
-  }
+  std::string new_path = relative ? key : key.substr(1);
+  if (relative && current_key_ != 0) new_path = current_path_ + "\\" + key;
   CloseKey();
   current_key_ = next_handle_++;
   current_path_ = std::move(new_path);
@@ -121,13 +102,9 @@ void TRegistry::WriteStrings(const std::vector<std::pair<std::string, std::strin
   }
 }
 
-const HiveKey* TRegistry::CurrentKeyIn(const Hive& hive) const {
-  return hive.FindKey(current_full_path_);
-}
-
-std::optional<HiveValue> TRegistry::FindCurrentValue(const Hive& hive,
-                                                     const std::string& name) const {
-  const HiveKey* key = CurrentKeyIn(hive);
+std::optional<HiveValue> TRegistry::CurrentValue(const std::string& name) {
+  if (current_key_ == 0) return std::nullopt;
+  const HiveKey* key = hive_.Read().FindKey(current_full_path_);
   return key != nullptr ? key->FindValue(name) : std::nullopt;
 }
 
@@ -140,31 +117,27 @@ std::string TRegistry::TextOf(const std::optional<HiveValue>& value, const std::
 }
 
 bool TRegistry::ValueExists(const std::string& name) {
-  if (current_key_ == 0) return false;
   try {
-    const HiveKey* key = CurrentKeyIn(hive_.Read());
-    return key != nullptr && key->ValuePosition(name).has_value();
+    return CurrentValue(name).has_value();
   } catch (const ERegistryException&) {
     return false;
   }
 }
 
 std::string TRegistry::ReadString(const std::string& name) {
-  if (current_key_ == 0) return {};
-  const Hive* hive;
+  std::optional<HiveValue> value;
   try {
-    hive = &hive_.Read();
+    value = CurrentValue(name);
   } catch (const ERegistryException&) {
     throw ERegistryException("Failed to get data for '" + name + "'");
   }
-  return TextOf(FindCurrentValue(*hive, name), name);
+  return TextOf(value, name);
 }
 
 std::optional<std::string> TRegistry::ReadStringIfExists(const std::string& name) {
-  if (current_key_ == 0) return std::nullopt;
   std::optional<HiveValue> value;
   try {
-    value = FindCurrentValue(hive_.Read(), name);
+    value = CurrentValue(name);
   } catch (const ERegistryException&) {
     return std::nullopt;
   }

@@ -1,18 +1,15 @@
 // The registry accessor: opens one key at a time below a root key and reads,
-// writes and tests the values and subkeys of the open key. The hive behind
-// every root key is the hive file (hive_file.h); the system itself only ever
-// uses HKEY_LOCAL_MACHINE.
+// writes and tests the values and subkeys of the open key. Every root key's
+// hive is the hive file (hive_file.h); the system only uses HKEY_LOCAL_MACHINE.
 //
 // Paths use "\" as separator. A path that begins with "\" is absolute (taken
 // from the root key); any other path is relative to the open key, or to the
 // root key when none is open. One trailing "\" adds no level; an empty path
 // names the base key itself; an empty name in the middle ("a\\b") names no key.
 //
-// The open key is a path, not a snapshot: every operation re-reads the hive,
-// so it sees and keeps what other processes wrote in the meantime.
-//
-// Full access: every open asks for full access, which means write access to
-// the hive file. A key that cannot be written cannot be opened at all.
+// The open key is a path, not a snapshot: every operation re-reads the hive.
+// Every open asks for full access, which means write access to the hive
+// file; a key that cannot be written cannot be opened at all.
 //
 // Thread use: one object per thread; no internal locking.
 #pragma once
@@ -38,29 +35,22 @@ inline constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002;
 inline constexpr HKEY HKEY_USERS = 0x80000003;
 inline constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005;
 
-// The name of a root key handle ("HKEY_LOCAL_MACHINE"); empty for any other.
-std::string_view RootKeyName(HKEY root);
-
 class TRegistry {
  public:
-  // An accessor on the hive file at DefaultHivePath(), resolved now: root key
-  // HKEY_LOCAL_MACHINE, no key open, lazy-write flag clear.
-  TRegistry();
-  // The same on the hive file at `hive_path`.
-  explicit TRegistry(std::string hive_path);
+  // An accessor on the hive file at `hive_path`: root key HKEY_LOCAL_MACHINE,
+  // no key open, lazy-write flag clear.
+  explicit TRegistry(std::string hive_path = DefaultHivePath()) : hive_(std::move(hive_path)) {}
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
-  // Closes the open key, if any (flushing it while the lazy-write flag is clear).
-  virtual ~TRegistry();
+  virtual ~TRegistry() { CloseKey(); }
 
-  // Opens the key `key`; with `can_create`, creates it with every missing key
-  // on the way. On success the key that was open is closed and the new one
-  // becomes the current key; the current path becomes the old current path,
-  // "\" and `key` for a relative key opened below an open key, else `key`
-  // without its leading "\". False (nothing changed) when the key does not
-  // exist and may not be created, or access is refused. Raises
-  // ERegistryException when the hive file cannot be read or written or is
-  // damaged (the file is left as it was).
+  // Opens the key `key`, with `can_create` creating it and every missing key
+  // on the way. On success the open key is closed and `key` becomes current;
+  // the current path becomes the old one, "\" and `key` for a relative key
+  // below an open key, else `key` without its leading "\". False (nothing
+  // changed) when the key does not exist and may not be created, or access
+  // is refused. Raises ERegistryException when the hive file cannot be read
+  // or written or is damaged (the file is left as it was).
   bool OpenKey(const std::string& key, bool can_create);
 
   // Closes the current key, flushing the hive to disk first while the
@@ -74,23 +64,18 @@ class TRegistry {
   void WriteString(const std::string& name, const std::string& value);
 
   // Writes each (name, text) of `values` as WriteString does, in one change
-  // of the hive: all of them or, when it fails, none. Raises
-  // ERegistryException "Failed to set data for '<first name>'", its cause()
-  // saying why, when no key is open, a name cannot be stored or the hive
-  // cannot be written.
+  // of the hive: all of them or, when it raises as WriteString does (naming
+  // the first name), none.
   void WriteStrings(const std::vector<std::pair<std::string, std::string>>& values);
 
   // Why values could not be written now: the hive cannot be read, does not
-  // parse, or cannot be changed (HiveFile::WhyNotWritable). Empty when
-  // nothing stands in the way. Opens no key.
+  // parse, or cannot be changed (HiveFile::WhyNotWritable); empty when they can.
   std::string WhyHiveNotWritable();
 
-  // Holds the hive's exclusive lock for the caller's scope (HiveFile::
-  // WriteLock): the writes of this accessor meanwhile need not take it, and
-  // nobody else's change comes between them and the caller's own work.
+  // Holds the hive's exclusive lock for the caller's scope (HiveFile::WriteLock).
   [[nodiscard]] HiveFile::WriteLock HoldHive() { return hive_.HoldWriteLock(); }
 
-  // Whether the current key holds a value `name`. False when no key is open or
+  // Whether the current key holds a value `name`; false when no key is open or
   // the hive cannot be read.
   bool ValueExists(const std::string& name);
 
@@ -102,8 +87,7 @@ class TRegistry {
   std::string ReadString(const std::string& name);
 
   // ValueExists and ReadString on one reading of the hive: nothing where
-  // ValueExists would answer false, else what ReadString gives (raising
-  // "Invalid data type for '<name>'" as it does).
+  // ValueExists would answer false, else what ReadString gives.
   std::optional<std::string> ReadStringIfExists(const std::string& name);
 
   // Whether the key `key` exists and can be opened with full access; relative
@@ -121,9 +105,7 @@ class TRegistry {
   bool LazyWrite() const { return lazy_write_; }
   void SetLazyWrite(bool lazy_write) { lazy_write_ = lazy_write; }
 
-  // The hive file this accessor works on.
   const std::string& HivePath() const { return hive_.path(); }
-
   // How many closes flushed the hive to disk so far.
   std::uint64_t FlushCount() const { return hive_.flush_count(); }
 
@@ -132,10 +114,9 @@ class TRegistry {
   // it names no key that can exist.
   bool Resolve(std::string_view key, std::vector<std::string>& path) const;
   static bool Present(const Hive& hive, const std::vector<std::string>& path);
-  // The open key in `hive`, or nullptr when it has gone.
-  const HiveKey* CurrentKeyIn(const Hive& hive) const;
-  // The open key's value `name` in `hive`, or nothing.
-  std::optional<HiveValue> FindCurrentValue(const Hive& hive, const std::string& name) const;
+  // The open key's value `name`; nothing when no key is open or either has
+  // gone. Raises ERegistryException when the hive cannot be read.
+  std::optional<HiveValue> CurrentValue(const std::string& name);
   // The text of `value` (see ReadString).
   static std::string TextOf(const std::optional<HiveValue>& value, const std::string& name);
 

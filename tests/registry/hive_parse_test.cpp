@@ -29,7 +29,7 @@ TEST(HiveParseTest, ReadsHandEditedFiles) {
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WENLORA\\Pack]\n"
       "\"a\"=\"two \\\"quoted\\\" C:\\\\games\"\n"
       "\"x\"=hex(3):\n");
-  const HiveKey* product = hive.FindKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora");
+  const HiveKey* product = hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora"));
   ASSERT_NE(product, nullptr);
   // The spelling first met is kept.
   EXPECT_EQ(product->name(), "Wenlora");
@@ -41,7 +41,7 @@ TEST(HiveParseTest, ReadsHandEditedFiles) {
   EXPECT_EQ(product->FindValue("B")->data, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(product->FindValue("c")->data, Bytes({0xff, 0, 0, 0}));
   EXPECT_EQ(product->value_name(3), "");
-  const HiveKey* pack = hive.FindKey("HKEY_LOCAL_MACHINE\\software\\wenlora\\PACK");
+  const HiveKey* pack = hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\software\\wenlora\\PACK"));
   ASSERT_NE(pack, nullptr);
   EXPECT_EQ(pack->FindValue("A")->data, std::string("two \"quoted\" C:\\games") + '\0');
   EXPECT_EQ(pack->FindValue("X")->type, kRegBinary);
@@ -60,7 +60,7 @@ TEST(HiveParseTest, ARepeatedValueTakesItsLastDataInItsFirstPlace) {
   text += "\"aa\"=\"4\"\n\"h\"=hex:01\n\"B\"=\"5\"\n[HKEY_LOCAL_MACHINE\\L]\n\"b\"=\"other\"\n";
   text += "[HKEY_LOCAL_MACHINE\\k]\n\"v3\"=\"6\"\n\"AA\"=\"7\"";
   const Hive hive = ParseHive(text);
-  const HiveKey* key = hive.FindKey("HKEY_LOCAL_MACHINE\\K");
+  const HiveKey* key = hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\K"));
   ASSERT_NE(key, nullptr);
   ASSERT_EQ(key->value_count(), 15u);
   EXPECT_EQ(key->value(0), (HiveValue{"Aa", kRegSz, std::string("7\0", 2)}));
@@ -68,7 +68,8 @@ TEST(HiveParseTest, ARepeatedValueTakesItsLastDataInItsFirstPlace) {
   EXPECT_EQ(key->value(2), (HiveValue{"v0", kRegSz, std::string("x\0", 2)}));
   EXPECT_EQ(key->value(5), (HiveValue{"v3", kRegSz, std::string("6\0", 2)}));
   EXPECT_EQ(key->value(14).name, "h");
-  EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\L")->FindValue("B")->data, std::string("other\0", 6));
+  EXPECT_EQ(hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\L"))->FindValue("B")->data,
+            std::string("other\0", 6));
 }
 
 // Bytes a quoted text may or may not hold, in a name and in data.
@@ -76,7 +77,7 @@ TEST(HiveParseTest, QuotedTextsTakeEscapesAndUtf8AndRefuseBreaksAndOtherBytes) {
   const std::string head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n";
   const auto data = [&](const std::string& quoted) {
     const Hive hive = ParseHive(head + "\"N" + quoted + "\"=\"" + quoted + "\"\n");
-    const HiveKey* key = hive.FindKey("HKEY_LOCAL_MACHINE\\K");
+    const HiveKey* key = hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\K"));
     return key->value(0).data;
   };
   EXPECT_EQ(data("a\\\"b"), std::string("a\"b\0", 4));

@@ -33,8 +33,8 @@ TEST(HiveKeyTest, NamesIgnoreCaseIncludingCyrillic) {
   EXPECT_EQ(key.value_count(), 1u);
   EXPECT_EQ(key.value_name(0), "Имя");
   EXPECT_EQ(key.value(0).data, "2");
-  EXPECT_EQ(hive.FindKey("hkey_local_machine\\КОЛОДА"), &key);
-  EXPECT_EQ(hive.FindKey("HKEY_LOCAL_MACHINE\\Колодa"), nullptr);  // Latin "a"
+  EXPECT_EQ(hive.FindKey(SplitKeyPath("hkey_local_machine\\КОЛОДА")), &key);
+  EXPECT_EQ(hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\Колодa")), nullptr);  // Latin "a"
   EXPECT_FALSE(key.FindValue("Ёмя"));
   // Е and Ё stay different letters; Ё and ё are one.
   key.SetValue("Ёж", kRegSz, "");
@@ -102,28 +102,35 @@ TEST(HiveTest, CreateKeyRefusesNamesTheFileCannotHold) {
   EXPECT_FALSE(created);
 }
 
-// Copies, comparisons and frees of a tree far deeper than a file may hold
-// run without recursion; equality is exact (spelling, order, data).
-TEST(HiveTest, DeepTreesAreCopiedComparedAndFreedAndEqualityIsExact) {
-  Hive hive;
+// A key 100,000 levels deep below HKEY_LOCAL_MACHINE.
+HiveKey& DeepKey(Hive& hive) {
   HiveKey* key = &hive.CreateKey({"HKEY_LOCAL_MACHINE"});
   for (int i = 0; i < 100000; ++i) key = &key->AddSubKey("k");
-  key->SetValue("v", kRegSz, "x");
-  Hive copy = hive;
-  EXPECT_EQ(copy, hive);
-  key->SetValue("v", kRegSz, "y");
-  EXPECT_FALSE(copy == hive);
+  return *key;
+}
+
+// Comparisons and frees of a tree far deeper than a file may hold run
+// without recursion; equality is exact (spelling, order, data).
+TEST(HiveTest, DeepTreesAreComparedAndFreedAndEqualityIsExact) {
+  Hive hive, other;
+  HiveKey& key = DeepKey(hive);
+  key.SetValue("v", kRegSz, "x");
+  DeepKey(other).SetValue("v", kRegSz, "x");
+  EXPECT_EQ(other, hive);
+  key.SetValue("v", kRegSz, "y");
+  EXPECT_FALSE(other == hive);
 
   Hive a, b;
   a.CreateKey({"HKEY_LOCAL_MACHINE", "K"}).SetValue("Name", kRegSz, "1");
   b.CreateKey({"HKEY_LOCAL_MACHINE", "K"}).SetValue("name", kRegSz, "1");
   EXPECT_FALSE(a == b);  // the spelling counts
-  b = a;
+  b.FindKey({"HKEY_LOCAL_MACHINE", "K"})->RemoveValue("name");
+  b.FindKey({"HKEY_LOCAL_MACHINE", "K"})->SetValue("Name", kRegSz, "1");
   EXPECT_EQ(a, b);
   b.CreateKey({"HKEY_LOCAL_MACHINE", "K"}).SetValue("Other", kRegSz, "2");
   a.CreateKey({"HKEY_LOCAL_MACHINE", "K"}).SetValue("Other", kRegBinary, "2");
   EXPECT_FALSE(a == b);  // the type counts
-  EXPECT_EQ(b.FindKey("HKEY_LOCAL_MACHINE\\K")->value_count(), 2u);
+  EXPECT_EQ(b.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\K"))->value_count(), 2u);
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ TEST(HiveWriteTest, LongDataIsWrappedAndReadBack) {
   }
   EXPECT_LE(longest, 80u);
   EXPECT_GT(lines, 30u);
-  EXPECT_EQ(ParseHive(text).FindKey("HKEY_LOCAL_MACHINE\\K")->FindValue("Long")->data, data);
+  EXPECT_EQ(ParseHive(text).FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\K"))->FindValue("Long")->data,
+            data);
 }
 
 TEST(HiveWriteTest, RandomHivesSurviveWritingAndReadingUnchanged) {
