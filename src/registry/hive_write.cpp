@@ -106,14 +106,19 @@ bool VisitTree(const HiveKey& root, Visit visit) {
   return true;
 }
 
-// Each key of `from` -> the key at its path in `to`, or nullptr.
+// Each key of `from` -> the key at its path in `to`, or nullptr: the two
+// trees walked side by side, so that deep keys cost no more than others.
 std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, const Hive& to) {
   std::unordered_map<const HiveKey*, const HiveKey*> match;
-  for (const auto& root : from.roots()) {
-    VisitTree(*root, [&](const HiveKey& key, std::string_view path) {
-      match[&key] = to.FindKey(SplitKeyPath(path));
-      return true;
-    });
+  std::vector<std::pair<const HiveKey*, const HiveKey*>> pending;
+  for (const auto& root : from.roots()) pending.emplace_back(root.get(), to.FindKey({root->name()}));
+  while (!pending.empty()) {
+    const auto [key, other] = pending.back();
+    pending.pop_back();
+    match[key] = other;
+    for (const auto& sub : key->subkeys()) {
+      pending.emplace_back(sub.get(), other != nullptr ? other->FindSubKey(sub->name()) : nullptr);
+    }
   }
   return match;
 }
