@@ -36,7 +36,8 @@ def load(results_dir, name):
         # /real_time); the others the CPU time (of the whole process where
         # the name ends in /process_time), which a busy neighbour on the
         # shared cores disturbs less.
-        name = re.sub(r"/min_time:[0-9.]+|/process_time", "", b["run_name"])
+        name = re.sub(r"/min_time:[0-9.]+|/iterations:[0-9]+|/repeats:[0-9]+|/process_time", "",
+                      b["run_name"])
         wall = name.endswith("/real_time")
         if wall:
             name = name[: -len("/real_time")]
