@@ -11,6 +11,8 @@
 // fresh copy of the hive each round, made and synced to disk outside the
 // timing, so that the record is written anew every time and the copy's own
 // writing is not timed: a user's hive has long been on disk).
+// BM_DurableRewrite is the floor under it: what recording a pack must write
+// whatever the program.
 // BM_PackFileSize reports the size of the pack file every install writes.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -168,6 +170,37 @@ void BM_CpThenSync(benchmark::State& state) {
   SetBytes(state);
 }
 BENCHMARK(BM_CpThenSync)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The floor under BM_InstallWithPacks: the hive of `packs` packs written to
+// a new file, synced, renamed over the hive and its folder synced, once (the
+// record is one change of the hive), in-process.
+void BM_DurableRewrite(benchmark::State& state) {
+  const std::string text = test::ReadFile(HiveWithOtherPacks(static_cast<int>(state.range(0))));
+  const std::string dir = Scratch() / ("rewrite" + std::to_string(state.range(0)));
+  fs::create_directories(dir);
+  const std::string hive = dir + "/system.reg", temp = hive + ".tmp";
+  for (auto _ : state) {
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int folder = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool done = fd >= 0 && folder >= 0 &&
+                      write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                      fsync(fd) == 0 && rename(temp.c_str(), hive.c_str()) == 0 &&
+                      fsync(folder) == 0;
+    if (fd >= 0) close(fd);
+    if (folder >= 0) close(folder);
+    if (!done) {
+      state.SkipWithError("writing the hive failed");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_DurableRewrite)
+    ->ArgName("packs")
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(1000)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Not a time: the size of the file every install copies, reported as the
 // counter "bytes" (the stripped executable, resources included).

@@ -152,6 +152,17 @@ def registry_rows(results_dir):
     return rows
 
 
+def durable_floor(runs, one, packs):
+    """The floor's times at `packs` and 1, and the ratio they leave at least."""
+    base = median(runs, one)
+    floor_many = median(runs, f"BM_DurableRewrite/packs:{packs}")
+    floor_one = median(runs, "BM_DurableRewrite/packs:1")
+    if None in (base, floor_many, floor_one):
+        return "n/a"
+    least = (base + floor_many - floor_one) / base
+    return f"{duration(floor_many)}; {duration(floor_one)}; {fmt(least)}"
+
+
 def install_rows(results_dir):
     runs = load(results_dir, "install_bench")
     a, b = "BM_InstallProcess", "BM_CpThenSync"
@@ -163,6 +174,10 @@ def install_rows(results_dir):
              ratio(runs, a, b)),
             ("`install_bench`: `tessaline --install DIR` with N packs recorded",
              f"vs 1 pack ({duration(median(runs, one))})", "; ".join(many)),
+            ("`install_bench`: the floor under it: the hive written anew, synced and renamed "
+             "(the record is one change)",
+             "time at 100 packs; at 1; the least ratio above these leave for 100 packs",
+             durable_floor(runs, one, 100)),
             ("`install_bench`: the pack file every install writes (the stripped program)",
              "(size, not a ratio)", "n/a" if size is None else f"{size / 1024:.0f} KiB")]
 
