@@ -11,8 +11,8 @@
 #include <cstddef>
 #include <string>
 
-#include "support/exception.h"
 #include "os/file_replacement.h"
+#include "support/exception.h"
 
 namespace tessaline {
 

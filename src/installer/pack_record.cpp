@@ -97,9 +97,9 @@ void WritePackRecord(const std::string& pack_path) {
   const std::string failed = "Failed to set data for '" + names.path + "'";
   bool written;
   try {
-    written = CipherReg->WriteValues(kPackSubKey, {{names.path, pack_path},
-                                                   {names.title, PackName},
-                                                   {names.cyrillic_title, PackNameCyr}});
+    written = CipherReg->WriteValues(
+        kPackSubKey,
+        {{names.path, pack_path}, {names.title, PackName}, {names.cyrillic_title, PackNameCyr}});
   } catch (const ERegistryException& e) {
     throw ERegistryException(WithCause(e.what(), e.cause()));
   }

@@ -111,7 +111,9 @@ bool VisitTree(const HiveKey& root, Visit visit) {
 std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, const Hive& to) {
   std::unordered_map<const HiveKey*, const HiveKey*> match;
   std::vector<std::pair<const HiveKey*, const HiveKey*>> pending;
-  for (const auto& root : from.roots()) pending.emplace_back(root.get(), to.FindKey({root->name()}));
+  for (const auto& root : from.roots()) {
+    pending.emplace_back(root.get(), to.FindKey({root->name()}));
+  }
   while (!pending.empty()) {
     const auto [key, other] = pending.back();
     pending.pop_back();
