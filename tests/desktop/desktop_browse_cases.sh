@@ -19,15 +19,8 @@ chooser_open() {
   find_titled_box "Select Directory" && is_active "$box" && chooser=$box
 }
 
-# The main window has the keyboard again: the window manager has made it the
-# active window and the X focus is in it (not on the window manager's own).
-main_has_the_keyboard() {
-  local focused
-  is_active "$main" || return 1
-  focused=$(xdotool getwindowfocus 2>/dev/null) || return 1
-  [ $((focused)) -eq $((main)) ] || xwininfo -children -id "$main" 2>/dev/null |
-    grep -qi "$(printf '0x%x' "$focused")"
-}
+# The main window has the keyboard again.
+main_has_the_keyboard() { has_the_keyboard "$main"; }
 
 # open_chooser: Alt+B opens Browse's chooser.
 open_chooser() {

@@ -160,9 +160,22 @@ expect_exit() {
 }
 
 # The keyboard goes to the window the window manager made active.
+# activate WINDOW: makes WINDOW active and waits until the keyboard is in it,
+# so that the keys sent next reach it (the window manager marks a window
+# active a moment before the X focus follows).
 activate() {
   timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
-  poll 10 is_active "$1" || fail "window $1 never became active"
+  poll 10 has_the_keyboard "$1" || fail "window $1 never became active with the keyboard in it"
+}
+
+# has_the_keyboard WINDOW: the window manager has made WINDOW the active
+# window and the X focus is in it (not on the window manager's own).
+has_the_keyboard() {
+  local focused
+  is_active "$1" || return 1
+  focused=$(xdotool getwindowfocus 2>/dev/null) || return 1
+  [ $((focused)) -eq $(($1)) ] || xwininfo -children -id "$1" 2>/dev/null |
+    grep -qi "$(printf '0x%x' "$focused")"
 }
 
 is_active() {
