@@ -79,7 +79,12 @@ case_browse_from_the_keyboard_chooses_a_folder() {
   start_display 1280x1024
   start_tessaline
   activate "$main"
+  local start
+  start=$(probe hash "$main") || fail "cannot read the window's pixels"
   keys Tab  # the focus on Exit
+  # Alt+B only once the Tab has moved the focus: sent at once, it was now
+  # and then taken before the Tab was.
+  poll 10 hash_differs "$start" || fail "Tab did not move the focus"
   open_chooser
   choose "$work/existing"
   chooser_closes
