@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the hive parser. Whatever parses must write out as
+// Feeds arbitrary bytes to the hive parser, and to the check that builds
+// nothing, which must find the same damage. Whatever parses must write out as
 // a text that parses back to the same hive and writes out identically; the
 // text rewritten line by line must stay byte for byte when nothing changed,
 // and read back as the changed hive after values are changed, added and
@@ -23,7 +24,8 @@ constexpr std::size_t kLimit = std::size_t{1} << 26;
 // `hive` with a few changes to every root key and its subkeys: the first
 // value's data changed, the last value removed, a value added; and a new key.
 Hive Changed(const Hive& hive) {
-  Hive changed = ParseHive(SerializeHive(hive));
+  Hive changed = hive.Copy();
+  if (!(changed == hive)) std::abort();
   std::vector<HiveKey*> keys;
   for (const auto& root : changed.roots()) {
     keys.push_back(root.get());
@@ -49,12 +51,21 @@ Hive Changed(const Hive& hive) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   Hive hive;
+  std::size_t damaged_line = 0;
   try {
     hive = ParseHive(text);
   } catch (const HiveSyntaxError& e) {
     if (e.line() == 0) std::abort();
-    return 0;
+    damaged_line = e.line();
   }
+  // The check that builds nothing finds the same damage at the same line.
+  try {
+    CheckHive(text);
+    if (damaged_line != 0) std::abort();
+  } catch (const HiveSyntaxError& e) {
+    if (e.line() != damaged_line) std::abort();
+  }
+  if (damaged_line != 0) return 0;
   const std::string written = SerializeHive(hive);
   const Hive again = ParseHive(written);  // must not raise
   if (!(again == hive)) std::abort();

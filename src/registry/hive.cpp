@@ -34,10 +34,19 @@ bool RemoveIndexed(std::unordered_map<std::string, std::size_t>& index, std::vec
 }  // namespace
 
 bool IsStorableValueName(std::string_view name) {
-  for (const char c : name) {
-    if (c == '\0' || c == '\r' || c == '\n') return false;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    // Plain ASCII, by far the most of any name or text, needs no decoding.
+    if (c < 0x80) {
+      if (c == '\0' || c == '\r' || c == '\n') return false;
+      ++i;
+      continue;
+    }
+    const std::size_t length = utf8::CharacterLength(name, i);
+    if (length == 0) return false;
+    i += length;
   }
-  return utf8::IsValid(name);
+  return true;
 }
 
 bool IsStorableKeyName(std::string_view name) {
@@ -128,6 +137,24 @@ bool HiveKey::SameAs(const HiveKey& other) const {
     }
   }
   return true;
+}
+
+Hive Hive::Copy() const {
+  Hive copy;
+  std::vector<std::pair<const HiveKey*, HiveKey*>> pending = {{top_.get(), copy.top_.get()}};
+  while (!pending.empty()) {
+    const auto [from, to] = pending.back();
+    pending.pop_back();
+    to->values_ = from->values_;
+    to->value_index_ = from->value_index_;
+    to->subkey_index_ = from->subkey_index_;
+    to->subkeys_.reserve(from->subkeys_.size());
+    for (const auto& sub : from->subkeys_) {
+      to->subkeys_.push_back(std::make_unique<HiveKey>(sub->name_));
+      pending.emplace_back(sub.get(), to->subkeys_.back().get());
+    }
+  }
+  return copy;
 }
 
 HiveKey* Hive::FindKey(const std::vector<std::string>& path) {

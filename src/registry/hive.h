@@ -5,7 +5,7 @@
 // (HKEY_LOCAL_MACHINE, ...). Key and value names compare ignoring case
 // (SameText, text/compare.h); a name keeps the spelling it was first given.
 // Keys and values keep the order in which they were added. Trees of any
-// depth are freed and compared without recursion. The text form is in
+// depth are freed, copied and compared without recursion. The text form is in
 // hive_parse.h and hive_write.h. Thread use: plain values, no locking.
 #pragma once
 
@@ -96,6 +96,8 @@ class HiveKey {
   bool SameAs(const HiveKey& other) const;
 
  private:
+  friend class Hive;
+
   std::string name_;
   std::vector<std::unique_ptr<HiveKey>> subkeys_;
   std::vector<HiveValue> values_;
@@ -122,6 +124,9 @@ class Hive {
 
   // The root keys present, in order of appearance.
   const std::vector<std::unique_ptr<HiveKey>>& roots() const { return top_->subkeys(); }
+
+  // A hive of its own equal to this one: every key and value copied.
+  Hive Copy() const;
 
   bool operator==(const Hive& other) const { return top_->SameAs(*other.top_); }
 

@@ -54,10 +54,12 @@ std::string ReadHiveText(const std::string& path) {
   }
 }
 
-// The hive in `text`, read from the file `path`.
-Hive ParseHiveFile(const std::string& path, std::string_view text) {
+// What `parse` makes of the text of the file `path`, a damaged text raised
+// as an error that names the file and the line.
+template <class Parse>
+auto ParseHiveFile(const std::string& path, Parse parse) {
   try {
-    return ParseHive(text);
+    return parse();
   } catch (const HiveSyntaxError& e) {
     throw ERegistryException("The registry file '" + path + "' is damaged at line " +
                              std::to_string(e.line()) + ": " + e.reason());
@@ -146,10 +148,16 @@ std::string HiveFile::WhyNoWriteAccess(const std::string& target) {
   }
 }
 
-const Hive& HiveFile::Read() {
+Hive HiveFile::Read() const {
   const std::string target = Target();
-  read_ = ParseHiveFile(target, ReadHiveText(target));
-  return read_;
+  const std::string text = ReadHiveText(target);
+  return ParseHiveFile(target, [&] { return ParseHive(text); });
+}
+
+void HiveFile::Check() const {
+  const std::string target = Target();
+  const std::string text = ReadHiveText(target);
+  ParseHiveFile(target, [&] { CheckHive(text); });
 }
 
 HiveFile::WriteLock HiveFile::HoldWriteLock() {
@@ -168,9 +176,12 @@ void HiveFile::Modify(const std::function<bool(Hive&)>& change) {
   const WriteLock lock = HoldWriteLock();
   const std::string target = Target();
   const std::string text = ReadHiveText(target);
-  Hive hive = ParseHiveFile(target, text);
+  HiveLayout layout;
+  Hive before = ParseHiveFile(target, [&] { return ParseHive(text, layout); });
+  Hive hive = before.Copy();
   if (!change(hive)) return;
-  const std::optional<std::string> rewritten = RewriteHiveText(text, hive, kMaxHiveSize);
+  const std::optional<std::string> rewritten =
+      RewriteHiveText(text, std::move(before), std::move(layout), hive, kMaxHiveSize);
   if (!rewritten) {
     throw ERegistryException("The registry file '" + target +
                              "' would grow too large; the change was not written");

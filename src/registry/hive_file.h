@@ -55,10 +55,12 @@ class HiveFile {
   // lock file and the system's reason; empty when it can.
   std::string WhyNotWritable() const;
 
-  // The hive as it is on disk now (a missing file is an empty hive), valid
-  // until the next call on this object. Raises ERegistryException, naming the
-  // file (and the line for a damaged one), when it cannot be read or parsed.
-  const Hive& Read();
+  // The hive as it is on disk now (a missing file is an empty hive). Raises
+  // ERegistryException, naming the file (and the line for a damaged one),
+  // when it cannot be read or parsed.
+  Hive Read() const;
+  // Raises as Read does, building no hive: whether the hive can be read.
+  void Check() const;
 
   // Under the exclusive lock: reads the hive, lets `change` modify it and,
   // when `change` returns true, replaces the file with the result rewritten
@@ -107,7 +109,6 @@ class HiveFile {
   void Replace(const std::string& target, const std::string& text);
 
   std::string path_;
-  Hive read_;  // what Read gave last
   std::uint64_t flush_count_ = 0;
   std::chrono::milliseconds lock_wait_{5000};
   std::optional<FileLock> held_;  // while a WriteLock holds it

@@ -36,6 +36,7 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 std::vector<std::string_view> SplitLines(std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::vector<std::string_view> lines;
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     lines.push_back(text.substr(0, end));
@@ -45,7 +46,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
+// The full path of a key line, its root key name in canonical spelling.
+std::vector<std::string> ParseKeyLine(std::string_view line, std::size_t line_no) {
   if (line.size() < 2 || line.back() != ']') Fail(line_no, "a key line without its closing ']'");
   const std::string_view inner = line.substr(1, line.size() - 2);
   if (std::count(inner.begin(), inner.end(), '\\') >= std::ptrdiff_t{kMaxKeyDepth}) {
@@ -58,16 +60,17 @@ HiveKey& ParseKeyLine(Hive& hive, std::string_view line, std::size_t line_no) {
   for (std::size_t i = 1; i < path.size(); ++i) {
     if (!IsStorableKeyName(path[i])) Fail(line_no, "an invalid key name");
   }
-  return hive.CreateKey(path);
+  return path;
 }
 
 // A quoted text starting at line[pos] == '"', unescaped; leaves pos after its
-// closing quote.
+// closing quote. Room is left for one more byte (the NUL a text value gets).
 std::string ParseQuoted(std::string_view line, std::size_t& pos, std::size_t line_no) {
   std::string out;
   for (++pos;; ++pos) {
     std::size_t run = pos;  // the bytes up to the next quote or backslash go as they are
     while (run < line.size() && line[run] != '"' && line[run] != '\\') ++run;
+    if (out.empty()) out.reserve(run - pos + 1);
     out.append(line, pos, run - pos);
     pos = run;
     if (pos >= line.size()) Fail(line_no, "a text without its closing quote");
@@ -130,70 +133,76 @@ std::string ParseBytes(std::string_view rest, std::size_t line_no) {
   }
 }
 
-// Reads the lines of a text one after another into a hive.
+// Reads the lines of a text one after another into a hive, noting where
+// each key and value stands when given a layout; only checks them when given
+// no hive.
 class Parser {
  public:
-  explicit Parser(HiveLayout& layout) : layout_(layout) {}
+  Parser(const std::vector<std::string_view>& lines, Hive* hive, HiveLayout* layout)
+      : lines_(lines), hive_(hive), layout_(layout) {}
 
-  Hive Parse() {
-    Hive hive;
-    const std::vector<std::string_view>& lines = layout_.lines;
-    if (lines.empty()) return hive;
+  void Parse() {
+    const std::vector<std::string_view>& lines = lines_;
+    if (lines.empty()) return;
     if (TrimBlanks(lines[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
+    if (layout_ != nullptr) layout_->values.reserve(lines.size());
     HiveKey* key = nullptr;
+    bool in_key = false;
     for (next_ = 1; next_ < lines.size();) {
       const std::size_t first = next_++;
       const std::string_view line = TrimBlanks(lines[first]);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
-        key = &ParseKeyLine(hive, line, first + 1);
-        layout_.keys.push_back({key, first});
-      } else if (key == nullptr) {
+        const std::vector<std::string> path = ParseKeyLine(line, first + 1);
+        in_key = true;
+        if (hive_ == nullptr) continue;
+        key = &hive_->CreateKey(path);
+        if (layout_ != nullptr) layout_->keys.push_back({key, first});
+      } else if (!in_key) {
         Fail(first + 1, "a value outside of any key");
       } else {
-        const std::size_t position = ParseValueLine(*key, line, first + 1);
-        layout_.values.push_back({key, position, first, next_ - 1});
+        HiveValue value = ParseValueLine(line, first + 1);
+        if (hive_ == nullptr) continue;
+        const std::size_t position = key->SetValue(value.name, value.type, std::move(value.data));
+        if (layout_ != nullptr) layout_->values.push_back({key, position, first, next_ - 1});
       }
     }
-    return hive;
   }
 
  private:
-  // Parses one value line (and its continuation lines) into `key`; the
-  // value's position in the key.
-  std::size_t ParseValueLine(HiveKey& key, std::string_view line, std::size_t line_no) {
+  // Parses one value line and its continuation lines.
+  HiveValue ParseValueLine(std::string_view line, std::size_t line_no) {
+    HiveValue value;
     std::size_t pos = 0;
-    std::string name;
     if (line.front() == '@') {
       pos = 1;
     } else if (line.front() == '"') {
-      name = ParseQuoted(line, pos, line_no);
+      value.name = ParseQuoted(line, pos, line_no);
     } else {
       Fail(line_no, "a line that is neither a key, a value nor a comment");
     }
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != '=') Fail(line_no, "a value name without '='");
     std::string_view rest = TrimBlanks(line.substr(pos + 1));
-    std::uint32_t type;
-    std::string data;
+    std::string& data = value.data;
     if (!rest.empty() && rest.front() == '"') {
       std::size_t end = 0;
       data = ParseQuoted(rest, end, line_no);
       if (end != rest.size()) Fail(line_no, "text after the closing quote");
       data.push_back('\0');
-      type = kRegSz;
+      value.type = kRegSz;
     } else if (StartsWithNoCase(rest, "dword:")) {
       const std::uint32_t v =
           ParseHex(rest.substr(6), 8, line_no, "a dword that is not 1 to 8 hex digits");
-      type = kRegDword;
+      value.type = kRegDword;
       for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
     } else if (StartsWithNoCase(rest, "hex")) {
-      type = ParseHexType(rest, line_no);
+      value.type = ParseHexType(rest, line_no);
       data = ParseBytes(JoinContinuations(rest, line_no), line_no);
     } else {
       Fail(line_no, "a value of unknown form");
     }
-    return key.SetValue(name, type, std::move(data));
+    return value;
   }
 
   // `first` and the lines that follow it while a line ends with "\", joined
@@ -202,13 +211,15 @@ class Parser {
     std::string joined(first);
     while (!joined.empty() && joined.back() == '\\') {
       joined.pop_back();
-      if (next_ >= layout_.lines.size()) Fail(line_no, "a continued value at the end of the file");
-      joined.append(TrimBlanks(layout_.lines[next_++]));
+      if (next_ >= lines_.size()) Fail(line_no, "a continued value at the end of the file");
+      joined.append(TrimBlanks(lines_[next_++]));
     }
     return joined;
   }
 
-  HiveLayout& layout_;
+  const std::vector<std::string_view>& lines_;
+  Hive* hive_;            // nullptr: the lines are only checked
+  HiveLayout* layout_;    // nullptr: no positions are noted
   std::size_t next_ = 0;  // the next line to read, from 0
 };
 
@@ -216,12 +227,19 @@ class Parser {
 
 Hive ParseHive(std::string_view text, HiveLayout& layout) {
   layout = HiveLayout{SplitLines(text), {}, {}};
-  return Parser(layout).Parse();
+  Hive hive;
+  Parser(layout.lines, &hive, &layout).Parse();
+  return hive;
 }
 
 Hive ParseHive(std::string_view text) {
-  HiveLayout layout;
-  return ParseHive(text, layout);
+  Hive hive;
+  Parser(SplitLines(text), &hive, nullptr).Parse();
+  return hive;
+}
+
+void CheckHive(std::string_view text) {
+  Parser(SplitLines(text), nullptr, nullptr).Parse();
 }
 
 }  // namespace tessaline

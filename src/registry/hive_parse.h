@@ -44,6 +44,10 @@ class HiveSyntaxError : public ERegistryException {
 // at the first line that does not parse.
 Hive ParseHive(std::string_view text);
 
+// Raises HiveSyntaxError where ParseHive would, building no hive: for a
+// reader that only needs to know the text is sound.
+void CheckHive(std::string_view text);
+
 // Where each key line and value of a parsed text stands, for rewriting the
 // text line by line (hive_write.cpp).
 struct HiveLayout {

@@ -125,6 +125,13 @@ std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, c
   return match;
 }
 
+// The position of the value `name` in `key`; most often `hint`, the one it
+// had before, as a value keeps its position unless one before it went.
+std::optional<std::size_t> PositionOf(const HiveKey& key, std::string_view name, std::size_t hint) {
+  if (hint < key.value_count() && key.value_name(hint) == name) return hint;
+  return key.ValuePosition(name);
+}
+
 // What becomes of the lines of the old text: each is kept or dropped; a few
 // get a replacement (for a changed value) or lines added after them; new
 // keys go at the end.
@@ -147,11 +154,15 @@ void PlanChangedValues(const Hive& old_hive, const HiveLayout& layout, const Hiv
   for (const HiveLayout::ValueLines& lines : layout.values) {
     const HiveKey* now_key = now_of.at(lines.key);
     const HiveValue& before = lines.key->value(lines.position);
-    const std::optional<HiveValue> now =
-        now_key != nullptr ? now_key->FindValue(before.name) : std::nullopt;
-    if (now == before) continue;
+    const HiveValue* now = nullptr;
+    if (now_key != nullptr) {
+      if (const std::optional<std::size_t> at = PositionOf(*now_key, before.name, lines.position)) {
+        now = &now_key->value(*at);
+      }
+    }
+    if (now != nullptr && *now == before) continue;
     for (std::size_t i = lines.first; i <= lines.last; ++i) plan.keep[i] = false;
-    if (now) AppendValue(plan.edits[lines.first].replacement, *now, eol);
+    if (now != nullptr) AppendValue(plan.edits[lines.first].replacement, *now, eol);
   }
   for (const HiveLayout::KeyLine& line : layout.keys) {
     if (now_of.at(line.key) == nullptr) plan.keep[line.line] = false;
@@ -175,7 +186,7 @@ void PlanNewValues(const Hive& old_hive, const HiveLayout& layout, const Hive& c
     const HiveKey* old = old_of.at(&key);
     std::string added;
     for (std::size_t i = 0; i < key.value_count(); ++i) {
-      if (old == nullptr || !old->ValuePosition(key.value_name(i))) {
+      if (old == nullptr || !PositionOf(*old, key.value_name(i), i)) {
         AppendValue(added, key.value(i), eol);
       }
     }
@@ -247,19 +258,29 @@ std::string SerializeHive(const Hive& hive) {
 std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
                                            std::size_t limit) {
   HiveLayout layout;
-  Hive old_hive;
+  Hive before;
   try {
-    old_hive = ParseHive(original, layout);
+    before = ParseHive(original, layout);
   } catch (const HiveSyntaxError&) {
     return SerializeHive(changed, limit);
   }
+  return RewriteHiveText(original, std::move(before), std::move(layout), changed, limit);
+}
+
+std::optional<std::string> RewriteHiveText(std::string_view original, Hive before,
+                                           HiveLayout layout, const Hive& changed,
+                                           std::size_t limit) {
   if (layout.lines.empty()) return SerializeHive(changed, limit);
   const std::string_view eol = layout.lines[0].ends_with('\r') ? "\r\n" : "\n";
   LinePlan plan(layout.lines.size());
-  PlanChangedValues(old_hive, layout, changed, eol, plan);
-  PlanNewValues(old_hive, layout, changed, eol, plan);
+  PlanChangedValues(before, layout, changed, eol, plan);
+  PlanNewValues(before, layout, changed, eol, plan);
   std::optional<std::string> out = WritePlanned(original, layout, plan, eol, limit);
   if (!out) return std::nullopt;
+  // The old text's hive goes before the new text is read back.
+  plan = LinePlan(0);
+  layout = HiveLayout();
+  before = Hive();
   // The text must read back as exactly the changed hive; anything this does
   // not foresee is written out whole instead.
   try {

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "registry/hive.h"
+#include "registry/hive_parse.h"
 
 namespace tessaline {
 
@@ -35,6 +36,11 @@ std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 // as `changed` (or `original` does not parse, or is empty) the text is
 // SerializeHive(changed) instead. Nothing when the text would pass `limit`.
 std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
+                                           std::size_t limit);
+// The same for an `original` that ParseHive(original, layout) has read into
+// `before` already; both are used up, and freed before the result is read back.
+std::optional<std::string> RewriteHiveText(std::string_view original, Hive before,
+                                           HiveLayout layout, const Hive& changed,
                                            std::size_t limit);
 
 }  // namespace tessaline

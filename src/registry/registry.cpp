@@ -104,7 +104,8 @@ void TRegistry::WriteStrings(const std::vector<std::pair<std::string, std::strin
 
 std::optional<HiveValue> TRegistry::CurrentValue(const std::string& name) {
   if (current_key_ == 0) return std::nullopt;
-  const HiveKey* key = hive_.Read().FindKey(current_full_path_);
+  const Hive hive = hive_.Read();
+  const HiveKey* key = hive.FindKey(current_full_path_);
   return key != nullptr ? key->FindValue(name) : std::nullopt;
 }
 
@@ -157,7 +158,7 @@ bool TRegistry::KeyExists(const std::string& key) {
 
 std::string TRegistry::WhyHiveNotWritable() {
   try {
-    hive_.Read();
+    hive_.Check();
   } catch (const ERegistryException& e) {
     return e.what();
   }

@@ -60,6 +60,10 @@ void AppendEscaped(std::string& out, unsigned char b) {
 
 }  // namespace
 
+std::size_t CharacterLength(std::string_view text, std::size_t i) {
+  return CharacterAt(text, i, nullptr);
+}
+
 bool IsValid(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     // Plain ASCII, by far the most of any text, needs no decoding.

@@ -16,6 +16,10 @@ constexpr bool IsContinuation(unsigned char c) {
   return (c & 0xC0) == 0x80;
 }
 
+// The length of the well-formed character that starts at byte `i` of `text`
+// (1 to 4), or 0 when none does.
+std::size_t CharacterLength(std::string_view text, std::size_t i);
+
 // Whether `text` is well-formed UTF-8: no overlong forms, no surrogates,
 // nothing past U+10FFFF, no cut-off character at the end.
 bool IsValid(std::string_view text);

@@ -140,7 +140,8 @@ TEST(RegistryAccessorTest, WritesTextAsRegSzWithItsTerminatingNul) {
   reg.WriteString("Cir1", "Кестрел");
   reg.WriteString("Empty", "");
   HiveFile file(dir / "system.reg");
-  const HiveKey* key = file.Read().FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora"));
+  const Hive hive = file.Read();
+  const HiveKey* key = hive.FindKey(SplitKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wenlora"));
   ASSERT_NE(key, nullptr);
   ASSERT_TRUE(key->FindValue("Cir1"));
   EXPECT_EQ(key->FindValue("Cir1")->type, kRegSz);
