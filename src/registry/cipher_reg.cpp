@@ -22,7 +22,7 @@ struct CloseAndMarkAtEnd {
 tCipherReg::tCipherReg(std::int32_t cipher_key, std::string hive_path)
     : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {}
 
-bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
+bool tCipherReg::Guard(const std::string& path) {
   if (CurrentKey() != 0) {
     const std::string stale = CurrentPath();
     CloseKey();
@@ -32,6 +32,11 @@ bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
     ShowMsg({MsgArg::Text("Registry error 2"), MsgArg::Text(path)});
     return false;
   }
+  return true;
+}
+
+bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
+  if (!Guard(path)) return false;
   try {
     return OpenKey(path, can_create);
   } catch (...) {
@@ -52,8 +57,15 @@ bool tCipherReg::WriteValue(const std::string& sub_key, const std::string& name,
 
 bool tCipherReg::WriteValues(const std::string& sub_key,
                              const std::vector<std::pair<std::string, std::string>>& values) {
-  if (!OpenGuarded(kProductKeyPath + sub_key, true)) return false;
-  WriteStrings(values);  // raising leaves the key open on purpose
+  const std::string path = kProductKeyPath + sub_key;
+  if (!Guard(path)) return false;
+  try {
+    if (!CreateKeyWithStrings(path, values)) return false;
+  } catch (...) {
+    if (CurrentKey() != 0) throw;  // the write failed: its key stays open on purpose
+    ShowCurrentException();        // the key could not be opened
+    return false;
+  }
   CloseAndMark();
   return true;
 }

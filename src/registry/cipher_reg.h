@@ -1,12 +1,13 @@
 // The product registry store: string values under the product's key
 // "\SOFTWARE\Wenlora\" of the local-machine hive.
 //
-// Every operation opens the key it needs through OpenGuarded, does one thing
+// Every operation opens the key it needs under the guard of OpenGuarded (a
+// write opens its key and writes in one change of the hive), does one thing
 // and closes the key with CloseAndMark. Only a write that raises leaves its
-// key open; the next OpenGuarded reports and closes it ("Registry error 1").
+// key open; the next operation reports and closes it ("Registry error 1").
 // The first close in a store's life flushes the hive; later ones only close.
 //
-// Thread use: main thread only. OpenGuarded refuses any other thread
+// Thread use: main thread only. The guard refuses any other thread
 // ("Registry error 2"), so the operations then fail quietly with their
 // failure results.
 //
@@ -39,9 +40,9 @@ class tCipherReg : public TRegistry {
   // "Failed to set data for '<name>'" and leaves the key open.
   bool WriteValue(const std::string& sub_key, const std::string& name, const std::string& data);
 
-  // WriteValue for several values of one key in one change of the hive, in
-  // their order: all are written, or none when it raises as WriteValue does
-  // (naming the first name).
+  // WriteValue for several values of one key, in their order. The missing
+  // keys and the values are written in one change of the hive: all of them,
+  // or none when it raises as WriteValue does (naming the first name).
   bool WriteValues(const std::string& sub_key,
                    const std::vector<std::pair<std::string, std::string>>& values);
 
@@ -66,6 +67,10 @@ class tCipherReg : public TRegistry {
   void CloseAndMark();
 
  private:
+  // The guard of every open: reports and closes a key left open, refuses
+  // other threads (see OpenGuarded); false when the open may not go on.
+  bool Guard(const std::string& path);
+
   std::int32_t cipher_key_;
 };
 

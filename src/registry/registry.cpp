@@ -53,6 +53,11 @@ bool TRegistry::OpenKey(const std::string& key, bool can_create) {
   } else if (!Present(hive_.Read(), path)) {
     return false;
   }
+  MakeCurrent(key, std::move(path));
+  return true;
+}
+
+void TRegistry::MakeCurrent(const std::string& key, std::vector<std::string> path) {
   const bool relative = key.empty() || key.front() != '\\';
   std::string new_path = relative ? key : key.substr(1);
   if (relative && current_key_ != 0) new_path = current_path_ + "\\" + key;
@@ -60,7 +65,6 @@ bool TRegistry::OpenKey(const std::string& key, bool can_create) {
   current_key_ = next_handle_++;
   current_path_ = std::move(new_path);
   current_full_path_ = std::move(path);
-  return true;
 }
 
 void TRegistry::CloseKey() {
@@ -75,31 +79,73 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
   WriteStrings({{name, value}});
 }
 
+namespace {
+
+std::string FailedToSet(const std::vector<std::pair<std::string, std::string>>& values) {
+  return "Failed to set data for '" + values.front().first + "'";
+}
+
+// Sets each (name, text) of `values` in `key` as REG_SZ; whether any changed.
+// Raises FailedToSet when a name cannot be stored.
+bool SetStrings(HiveKey& key, const std::vector<std::pair<std::string, std::string>>& values) {
+  for (const auto& [name, text] : values) {
+    if (!IsStorableValueName(name)) throw ERegistryException(FailedToSet(values));
+  }
+  bool changed = false;
+  for (const auto& [name, text] : values) {
+    std::string data = text + '\0';
+    const std::optional<std::size_t> at = key.ValuePosition(name);
+    if (at && key.value(*at).type == kRegSz && key.value(*at).data == data) continue;
+    key.SetValue(name, kRegSz, std::move(data));
+    changed = true;
+  }
+  return changed;
+}
+
+// The failure to write `values` that `e` caused, saying why on its second line.
+ERegistryException FailedToSet(const std::vector<std::pair<std::string, std::string>>& values,
+                               const ERegistryException& e) {
+  const std::string failed = FailedToSet(values);
+  return ERegistryException(failed, e.what() == failed ? e.cause() : std::string(e.what()));
+}
+
+}  // namespace
+
 void TRegistry::WriteStrings(const std::vector<std::pair<std::string, std::string>>& values) {
   if (values.empty()) return;
-  const std::string failed = "Failed to set data for '" + values.front().first + "'";
-  if (current_key_ == 0) throw ERegistryException(failed);
-  for (const auto& [name, text] : values) {
-    if (!IsStorableValueName(name)) throw ERegistryException(failed);
-  }
+  if (current_key_ == 0) throw ERegistryException(FailedToSet(values));
   try {
     hive_.Modify([&](Hive& hive) {
       HiveKey* key = current_full_path_.size() == 1 ? &hive.CreateKey(current_full_path_)
                                                     : hive.FindKey(current_full_path_);
-      if (key == nullptr) throw ERegistryException(failed);  // removed meanwhile
-      bool changed = false;
-      for (const auto& [name, text] : values) {
-        std::string data = text + '\0';
-        const std::optional<HiveValue> old = key->FindValue(name);
-        if (old && old->type == kRegSz && old->data == data) continue;
-        key->SetValue(name, kRegSz, std::move(data));
-        changed = true;
-      }
-      return changed;
+      if (key == nullptr) throw ERegistryException(FailedToSet(values));  // removed meanwhile
+      return SetStrings(*key, values);
     });
   } catch (const ERegistryException& e) {
-    throw ERegistryException(failed, e.what() == failed ? e.cause() : std::string(e.what()));
+    throw FailedToSet(values, e);
   }
+}
+
+bool TRegistry::CreateKeyWithStrings(
+    const std::string& key, const std::vector<std::pair<std::string, std::string>>& values) {
+  std::vector<std::string> path;
+  if (values.empty()) return OpenKey(key, true);
+  if (!Resolve(key, path) || !hive_.Writable()) return false;
+  bool read = false;
+  try {
+    hive_.Modify([&](Hive& hive) {
+      read = true;
+      bool created = false;
+      HiveKey& opened = hive.CreateKey(path, &created);
+      return SetStrings(opened, values) || created;
+    });
+  } catch (const ERegistryException& e) {
+    if (!read) throw;  // the key could not be opened
+    MakeCurrent(key, std::move(path));
+    throw FailedToSet(values, e);
+  }
+  MakeCurrent(key, std::move(path));
+  return true;
 }
 
 std::optional<HiveValue> TRegistry::CurrentValue(const std::string& name) {

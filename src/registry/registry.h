@@ -68,6 +68,15 @@ class TRegistry {
   // the first name), none.
   void WriteStrings(const std::vector<std::pair<std::string, std::string>>& values);
 
+  // OpenKey(key, true) and WriteStrings(values) in one change of the hive:
+  // the key, every missing key on its way and the values are written
+  // together, or nothing is. False, nothing changed, where OpenKey gives
+  // false; raises where OpenKey raises (the hive cannot be read or locked,
+  // no key then open). Once the hive is read, raises as WriteStrings does
+  // and leaves `key` open.
+  bool CreateKeyWithStrings(const std::string& key,
+                            const std::vector<std::pair<std::string, std::string>>& values);
+
   // Why values could not be written now: the hive cannot be read, does not
   // parse, or cannot be changed (HiveFile::WhyNotWritable); empty when they can.
   std::string WhyHiveNotWritable();
@@ -113,6 +122,8 @@ class TRegistry {
   // The full path (root name first) that `key` names from here, or false when
   // it names no key that can exist.
   bool Resolve(std::string_view key, std::vector<std::string>& path) const;
+  // Closes the open key and makes `key`, whose full path is `path`, current.
+  void MakeCurrent(const std::string& key, std::vector<std::string> path);
   static bool Present(const Hive& hive, const std::vector<std::string>& path);
   // The open key's value `name`; nothing when no key is open or either has
   // gone. Raises ERegistryException when the hive cannot be read.

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/fault_system.h"
 #include "common/test_support.h"
 #include "registry/hive_file.h"
 
@@ -158,6 +159,27 @@ TEST_F(CipherRegTest, FailedWriteLeavesTheKeyOpenAndTheNextOpenReportsIt) {
   EXPECT_EQ(toolkit_.boxes.size(), 1u);
 }
 
+// The missing keys and the values go in one rewrite of the hive, and a
+// write that fails creates no key either.
+TEST_F(CipherRegTest, AWriteCreatesItsKeysWithItsValuesOrNothing) {
+  EXPECT_THROW(store_.WriteValue("Pack", "bad\nname", "x"), ERegistryException);
+  store_.CloseKey();
+  EXPECT_FALSE(std::filesystem::exists(hive_path_));
+  int rewrites = 0;
+  {
+    test::ScopedFaults fs;
+    fs.FailWhen(
+        [&](const test::FaultSystem::Call& call) {
+          rewrites += call.op == test::FsOp::kRename && call.path == hive_path_;
+          return false;
+        },
+        0);
+    EXPECT_TRUE(store_.WriteValues("Pack", {{"Pack1", "/p"}, {"Comm1", "T"}}));
+  }
+  EXPECT_EQ(rewrites, 1);
+  EXPECT_EQ(store_.ReadValue("Pack", "Comm1", "d"), "T");
+}
+
 TEST_F(CipherRegTest, OtherThreadsAreRefusedAndOpenNothing) {
   bool wrote = true, exists = true;
   std::string read;
@@ -304,6 +326,7 @@ TEST_F(CipherRegTest, StaleKeyIsClosedBeforeItsReportAndTheReportPrecedesTheThre
 }
 
 TEST_F(CipherRegTest, ClosingAStaleKeyLeavesTheFlagAsItWas) {
+  Seed("Pack", "Other", kRegSz, std::string("x\0", 2));
   LeaveKeyOpen(store_);  // the store's first operation: the flag is clear
   EXPECT_EQ(store_.FlushCount(), 0u);
   EXPECT_EQ(store_.ReadValue("Pack", "Pack1", "d"), "d");
