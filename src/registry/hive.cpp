@@ -119,6 +119,11 @@ bool HiveKey::RemoveValue(std::string_view name) {
   return RemoveIndexed(value_index_, values_, name);
 }
 
+void HiveKey::ReserveValues(std::size_t more) {
+  values_.reserve(values_.size() + more);
+  value_index_.reserve(value_index_.size() + more);
+}
+
 bool HiveKey::RemoveSubKey(std::string_view name) {
   return RemoveIndexed(subkey_index_, subkeys_, name);
 }

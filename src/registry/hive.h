@@ -86,6 +86,9 @@ class HiveKey {
   // Removes the value `name` (ignoring case), keeping the others in order;
   // false when there is none.
   bool RemoveValue(std::string_view name);
+  // Makes room for `more` values besides those held, so that adding them
+  // moves nothing.
+  void ReserveValues(std::size_t more);
 
   // The values in order.
   std::size_t value_count() const { return values_.size(); }

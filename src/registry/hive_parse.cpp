@@ -157,6 +157,7 @@ class Parser {
         in_key = true;
         if (hive_ == nullptr) continue;
         key = &hive_->CreateKey(path);
+        key->ReserveValues(ValueLinesBeforeNextKey());
         if (layout_ != nullptr) layout_->keys.push_back({key, first});
       } else if (!in_key) {
         Fail(first + 1, "a value outside of any key");
@@ -203,6 +204,20 @@ class Parser {
       Fail(line_no, "a value of unknown form");
     }
     return value;
+  }
+
+  // How many lines that begin like a value come, from the next line on,
+  // before the next key line: at most that many values follow. (Never more
+  // than the text holds, so that a hostile text costs no more room than one
+  // whose values all differ.)
+  std::size_t ValueLinesBeforeNextKey() const {
+    std::size_t count = 0;
+    for (std::size_t i = next_; i < lines_.size(); ++i) {
+      const std::string_view line = TrimBlanks(lines_[i]);
+      if (line.starts_with('[')) break;
+      count += line.starts_with('"') || line.starts_with('@');
+    }
+    return count;
   }
 
   // `first` and the lines that follow it while a line ends with "\", joined
