@@ -128,8 +128,8 @@ void TRegistry::WriteStrings(const std::vector<std::pair<std::string, std::strin
 
 bool TRegistry::CreateKeyWithStrings(
     const std::string& key, const std::vector<std::pair<std::string, std::string>>& values) {
-  std::vector<std::string> path;
   if (values.empty()) return OpenKey(key, true);
+  std::vector<std::string> path;
   if (!Resolve(key, path) || !hive_.Writable()) return false;
   bool read = false;
   try {
