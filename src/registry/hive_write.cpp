@@ -255,18 +255,6 @@ std::string SerializeHive(const Hive& hive) {
   return *SerializeHive(hive, std::string().max_size());
 }
 
-std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
-                                           std::size_t limit) {
-  HiveLayout layout;
-  Hive before;
-  try {
-    before = ParseHive(original, layout);
-  } catch (const HiveSyntaxError&) {
-    return SerializeHive(changed, limit);
-  }
-  return RewriteHiveText(original, std::move(before), std::move(layout), changed, limit);
-}
-
 std::optional<std::string> RewriteHiveText(std::string_view original, Hive before,
                                            HiveLayout layout, const Hive& changed,
                                            std::size_t limit) {

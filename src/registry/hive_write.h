@@ -26,19 +26,17 @@ namespace tessaline {
 std::string SerializeHive(const Hive& hive);
 std::optional<std::string> SerializeHive(const Hive& hive, std::size_t limit);
 
-// The text `original` changed into `changed` as a person who edits it would
-// want: comments, blank lines, order, line ends (CR LF or LF, as its first
-// line has), a byte-order mark, a missing last line end and the spelling of
-// every line whose value did not change stay as they are; a changed value's
-// lines are rewritten in place (each of its listings), a removed value goes
-// with its continuation lines, a new value follows its key's last line, a
-// new key goes at the end. Whenever the result would not read back exactly
-// as `changed` (or `original` does not parse, or is empty) the text is
-// SerializeHive(changed) instead. Nothing when the text would pass `limit`.
-std::optional<std::string> RewriteHiveText(std::string_view original, const Hive& changed,
-                                           std::size_t limit);
-// The same for an `original` that ParseHive(original, layout) has read into
-// `before` already; both are used up, and freed before the result is read back.
+// The text `original`, which ParseHive(original, layout) read into `before`,
+// changed into `changed` as a person who edits it would want: comments, blank
+// lines, order, line ends (CR LF or LF, as its first line has), a byte-order
+// mark, a missing last line end and the spelling of every line whose value
+// did not change stay as they are; a changed value's lines are rewritten in
+// place (each of its listings), a removed value goes with its continuation
+// lines, a new value follows its key's last line, a new key goes at the end.
+// Whenever the result would not read back exactly as `changed` (or `original`
+// is empty) the text is SerializeHive(changed) instead. Nothing when the text
+// would pass `limit`. `before` and `layout` are used up, and freed before the
+// result is read back.
 std::optional<std::string> RewriteHiveText(std::string_view original, Hive before,
                                            HiveLayout layout, const Hive& changed,
                                            std::size_t limit);

@@ -75,10 +75,6 @@ void TRegistry::CloseKey() {
   current_full_path_.clear();
 }
 
-void TRegistry::WriteString(const std::string& name, const std::string& value) {
-  WriteStrings({{name, value}});
-}
-
 namespace {
 
 std::string FailedToSet(const std::vector<std::pair<std::string, std::string>>& values) {
@@ -111,8 +107,8 @@ ERegistryException FailedToSet(const std::vector<std::pair<std::string, std::str
 
 }  // namespace
 
-void TRegistry::WriteStrings(const std::vector<std::pair<std::string, std::string>>& values) {
-  if (values.empty()) return;
+void TRegistry::WriteString(const std::string& name, const std::string& value) {
+  const std::vector<std::pair<std::string, std::string>> values = {{name, value}};
   if (current_key_ == 0) throw ERegistryException(FailedToSet(values));
   try {
     hive_.Modify([&](Hive& hive) {

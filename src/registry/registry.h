@@ -63,17 +63,12 @@ class TRegistry {
   // stored, or the hive cannot be written (its cause() then says why).
   void WriteString(const std::string& name, const std::string& value);
 
-  // Writes each (name, text) of `values` as WriteString does, in one change
-  // of the hive: all of them or, when it raises as WriteString does (naming
-  // the first name), none.
-  void WriteStrings(const std::vector<std::pair<std::string, std::string>>& values);
-
-  // OpenKey(key, true) and WriteStrings(values) in one change of the hive:
-  // the key, every missing key on its way and the values are written
-  // together, or nothing is. False, nothing changed, where OpenKey gives
-  // false; raises where OpenKey raises (the hive cannot be read or locked,
-  // no key then open). Once the hive is read, raises as WriteStrings does
-  // and leaves `key` open.
+  // OpenKey(key, true), then WriteString of each (name, text) of `values`,
+  // in one change of the hive: the key, every missing key on its way and the
+  // values are written together, or nothing is. False, nothing changed,
+  // where OpenKey gives false; raises where OpenKey raises (the hive cannot
+  // be read or locked; no key open). Once the hive is read, raises as
+  // WriteString does, naming the first name, and leaves `key` open.
   bool CreateKeyWithStrings(const std::string& key,
                             const std::vector<std::pair<std::string, std::string>>& values);
 
