@@ -42,17 +42,9 @@ bool TRegistry::Present(const Hive& hive, const std::vector<std::string>& path) 
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool can_create) {
+  if (can_create) return CreateKeyWithStrings(key, {});
   std::vector<std::string> path;
-  if (!Resolve(key, path) || !hive_.Writable()) return false;
-  if (can_create) {
-    hive_.Modify([&](Hive& hive) {
-      bool created = false;
-      hive.CreateKey(path, &created);
-      return created;
-    });
-  } else if (!Present(hive_.Read(), path)) {
-    return false;
-  }
+  if (!Resolve(key, path) || !hive_.Writable() || !Present(hive_.Read(), path)) return false;
   MakeCurrent(key, std::move(path));
   return true;
 }
@@ -77,15 +69,20 @@ void TRegistry::CloseKey() {
 
 namespace {
 
-std::string FailedToSet(const std::vector<std::pair<std::string, std::string>>& values) {
-  return "Failed to set data for '" + values.front().first + "'";
+// The failure to write `values` (naming the first), saying why on its second
+// line when `e` caused it.
+ERegistryException FailedToSet(const std::vector<std::pair<std::string, std::string>>& values,
+                               const ERegistryException* e = nullptr) {
+  const std::string failed = "Failed to set data for '" + values.front().first + "'";
+  if (e == nullptr) return ERegistryException(failed);
+  return ERegistryException(failed, e->what() == failed ? e->cause() : std::string(e->what()));
 }
 
 // Sets each (name, text) of `values` in `key` as REG_SZ; whether any changed.
 // Raises FailedToSet when a name cannot be stored.
 bool SetStrings(HiveKey& key, const std::vector<std::pair<std::string, std::string>>& values) {
   for (const auto& [name, text] : values) {
-    if (!IsStorableValueName(name)) throw ERegistryException(FailedToSet(values));
+    if (!IsStorableValueName(name)) throw FailedToSet(values);
   }
   bool changed = false;
   for (const auto& [name, text] : values) {
@@ -98,33 +95,25 @@ bool SetStrings(HiveKey& key, const std::vector<std::pair<std::string, std::stri
   return changed;
 }
 
-// The failure to write `values` that `e` caused, saying why on its second line.
-ERegistryException FailedToSet(const std::vector<std::pair<std::string, std::string>>& values,
-                               const ERegistryException& e) {
-  const std::string failed = FailedToSet(values);
-  return ERegistryException(failed, e.what() == failed ? e.cause() : std::string(e.what()));
-}
-
 }  // namespace
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
   const std::vector<std::pair<std::string, std::string>> values = {{name, value}};
-  if (current_key_ == 0) throw ERegistryException(FailedToSet(values));
+  if (current_key_ == 0) throw FailedToSet(values);
   try {
     hive_.Modify([&](Hive& hive) {
       HiveKey* key = current_full_path_.size() == 1 ? &hive.CreateKey(current_full_path_)
                                                     : hive.FindKey(current_full_path_);
-      if (key == nullptr) throw ERegistryException(FailedToSet(values));  // removed meanwhile
+      if (key == nullptr) throw FailedToSet(values);  // removed meanwhile
       return SetStrings(*key, values);
     });
   } catch (const ERegistryException& e) {
-    throw FailedToSet(values, e);
+    throw FailedToSet(values, &e);
   }
 }
 
 bool TRegistry::CreateKeyWithStrings(
     const std::string& key, const std::vector<std::pair<std::string, std::string>>& values) {
-  if (values.empty()) return OpenKey(key, true);
   std::vector<std::string> path;
   if (!Resolve(key, path) || !hive_.Writable()) return false;
   bool read = false;
@@ -136,9 +125,9 @@ bool TRegistry::CreateKeyWithStrings(
       return SetStrings(opened, values) || created;
     });
   } catch (const ERegistryException& e) {
-    if (!read) throw;  // the key could not be opened
+    if (!read || values.empty()) throw;  // the key could not be opened or made
     MakeCurrent(key, std::move(path));
-    throw FailedToSet(values, e);
+    throw FailedToSet(values, &e);
   }
   MakeCurrent(key, std::move(path));
   return true;
