@@ -27,7 +27,7 @@ bool IsPackNumber(std::string_view text) {
 // The text of a string value (its data up to the first NUL); nothing when
 // the value is missing or not a string.
 std::optional<std::string> StringValue(const HiveKey& key, std::string_view name) {
-  const std::optional<HiveValue> value = key.FindValue(name);
+  const HiveValue* value = key.FindValue(name);
   if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return std::nullopt;
   return value->data.substr(0, value->data.find('\0'));
 }

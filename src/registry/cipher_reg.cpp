@@ -22,7 +22,8 @@ struct CloseAndMarkAtEnd {
 tCipherReg::tCipherReg(std::int32_t cipher_key, std::string hive_path)
     : TRegistry(std::move(hive_path)), cipher_key_(cipher_key) {}
 
-bool tCipherReg::Guard(const std::string& path) {
+bool tCipherReg::OpenGuarded(const std::string& path, bool can_create,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
   if (CurrentKey() != 0) {
     const std::string stale = CurrentPath();
     CloseKey();
@@ -32,14 +33,10 @@ bool tCipherReg::Guard(const std::string& path) {
     ShowMsg({MsgArg::Text("Registry error 2"), MsgArg::Text(path)});
     return false;
   }
-  return true;
-}
-
-bool tCipherReg::OpenGuarded(const std::string& path, bool can_create) {
-  if (!Guard(path)) return false;
   try {
-    return OpenKey(path, can_create);
+    return values.empty() ? OpenKey(path, can_create) : CreateKeyWithStrings(path, values);
   } catch (...) {
+    if (CurrentKey() != 0) throw;  // the write failed: its key stays open on purpose
     ShowCurrentException();
     return false;
   }
@@ -57,15 +54,7 @@ bool tCipherReg::WriteValue(const std::string& sub_key, const std::string& name,
 
 bool tCipherReg::WriteValues(const std::string& sub_key,
                              const std::vector<std::pair<std::string, std::string>>& values) {
-  const std::string path = kProductKeyPath + sub_key;
-  if (!Guard(path)) return false;
-  try {
-    if (!CreateKeyWithStrings(path, values)) return false;
-  } catch (...) {
-    if (CurrentKey() != 0) throw;  // the write failed: its key stays open on purpose
-    ShowCurrentException();        // the key could not be opened
-    return false;
-  }
+  if (!OpenGuarded(kProductKeyPath + sub_key, true, values)) return false;
   CloseAndMark();
   return true;
 }

@@ -1,13 +1,13 @@
 // The product registry store: string values under the product's key
 // "\SOFTWARE\Wenlora\" of the local-machine hive.
 //
-// Every operation opens the key it needs under the guard of OpenGuarded (a
-// write opens its key and writes in one change of the hive), does one thing
-// and closes the key with CloseAndMark. Only a write that raises leaves its
+// Every operation opens the key it needs through OpenGuarded (a write opens
+// its key and writes in one change of the hive), does one thing and closes
+// the key with CloseAndMark. Only a write that raises leaves its
 // key open; the next operation reports and closes it ("Registry error 1").
 // The first close in a store's life flushes the hive; later ones only close.
 //
-// Thread use: main thread only. The guard refuses any other thread
+// Thread use: main thread only. OpenGuarded refuses any other thread
 // ("Registry error 2"), so the operations then fail quietly with their
 // failure results.
 //
@@ -59,18 +59,17 @@ class tCipherReg : public TRegistry {
   // The guarded open of the operations above: reports and closes a key left
   // open ("Registry error 1", its path, `path`), refuses threads other than
   // the main thread ("Registry error 2", `path`; false), then opens `path`,
-  // creating it when `can_create`. An exception from the open is shown with
-  // ShowCurrentException and gives false.
-  bool OpenGuarded(const std::string& path, bool can_create);
+  // creating it when `can_create`, and writes `values` into it in the same
+  // change of the hive (TRegistry::CreateKeyWithStrings). An exception from
+  // the open is shown with ShowCurrentException and gives false; one from the
+  // write goes to the caller, the key left open.
+  bool OpenGuarded(const std::string& path, bool can_create,
+                   const std::vector<std::pair<std::string, std::string>>& values = {});
 
   // Closes the current key, then sets the lazy-write flag.
   void CloseAndMark();
 
  private:
-  // The guard of every open: reports and closes a key left open, refuses
-  // other threads (see OpenGuarded); false when the open may not go on.
-  bool Guard(const std::string& path);
-
   std::int32_t cipher_key_;
 };
 

@@ -94,9 +94,9 @@ HiveKey& HiveKey::AddSubKey(std::string_view name, bool* created) {
   return *subkeys_[it->second];
 }
 
-std::optional<HiveValue> HiveKey::FindValue(std::string_view name) const {
+const HiveValue* HiveKey::FindValue(std::string_view name) const {
   const std::optional<std::size_t> at = ValuePosition(name);
-  return at ? std::optional(values_[*at]) : std::nullopt;
+  return at ? &values_[*at] : nullptr;
 }
 
 std::optional<std::size_t> HiveKey::ValuePosition(std::string_view name) const {

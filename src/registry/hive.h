@@ -77,8 +77,9 @@ class HiveKey {
   bool RemoveSubKey(std::string_view name);
   const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return subkeys_; }
 
-  // The value named `name` (ignoring case), or nothing; its position.
-  std::optional<HiveValue> FindValue(std::string_view name) const;
+  // The value named `name` (ignoring case), valid until the key changes, or
+  // nullptr; its position.
+  const HiveValue* FindValue(std::string_view name) const;
   std::optional<std::size_t> ValuePosition(std::string_view name) const;
   // Sets the value `name` (storable, as the caller ensures), keeping the
   // spelling and position of an existing one; its position among the values.

@@ -142,15 +142,14 @@ class Parser {
       : lines_(lines), hive_(hive), layout_(layout) {}
 
   void Parse() {
-    const std::vector<std::string_view>& lines = lines_;
-    if (lines.empty()) return;
-    if (TrimBlanks(lines[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
-    if (layout_ != nullptr) layout_->values.reserve(lines.size());
+    if (lines_.empty()) return;
+    if (TrimBlanks(lines_[0]) != "REGEDIT4") Fail(1, "the file does not begin with REGEDIT4");
+    if (layout_ != nullptr) layout_->values.reserve(lines_.size());
     HiveKey* key = nullptr;
     bool in_key = false;
-    for (next_ = 1; next_ < lines.size();) {
+    for (next_ = 1; next_ < lines_.size();) {
       const std::size_t first = next_++;
-      const std::string_view line = TrimBlanks(lines[first]);
+      const std::string_view line = TrimBlanks(lines_[first]);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         const std::vector<std::string> path = ParseKeyLine(line, first + 1);
@@ -206,10 +205,8 @@ class Parser {
     return value;
   }
 
-  // How many lines that begin like a value come, from the next line on,
-  // before the next key line: at most that many values follow. (Never more
-  // than the text holds, so that a hostile text costs no more room than one
-  // whose values all differ.)
+  // How many lines that begin like a value come before the next key line: at
+  // most that many values follow (so a hostile text takes no more room).
   std::size_t ValueLinesBeforeNextKey() const {
     std::size_t count = 0;
     for (std::size_t i = next_; i < lines_.size(); ++i) {

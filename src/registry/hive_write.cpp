@@ -125,13 +125,6 @@ std::unordered_map<const HiveKey*, const HiveKey*> MatchKeys(const Hive& from, c
   return match;
 }
 
-// The position of the value `name` in `key`; most often `hint`, the one it
-// had before, as a value keeps its position unless one before it went.
-std::optional<std::size_t> PositionOf(const HiveKey& key, std::string_view name, std::size_t hint) {
-  if (hint < key.value_count() && key.value_name(hint) == name) return hint;
-  return key.ValuePosition(name);
-}
-
 // What becomes of the lines of the old text: each is kept or dropped; a few
 // get a replacement (for a changed value) or lines added after them; new
 // keys go at the end.
@@ -154,12 +147,7 @@ void PlanChangedValues(const Hive& old_hive, const HiveLayout& layout, const Hiv
   for (const HiveLayout::ValueLines& lines : layout.values) {
     const HiveKey* now_key = now_of.at(lines.key);
     const HiveValue& before = lines.key->value(lines.position);
-    const HiveValue* now = nullptr;
-    if (now_key != nullptr) {
-      if (const std::optional<std::size_t> at = PositionOf(*now_key, before.name, lines.position)) {
-        now = &now_key->value(*at);
-      }
-    }
+    const HiveValue* now = now_key != nullptr ? now_key->FindValue(before.name) : nullptr;
     if (now != nullptr && *now == before) continue;
     for (std::size_t i = lines.first; i <= lines.last; ++i) plan.keep[i] = false;
     if (now != nullptr) AppendValue(plan.edits[lines.first].replacement, *now, eol);
@@ -186,7 +174,7 @@ void PlanNewValues(const Hive& old_hive, const HiveLayout& layout, const Hive& c
     const HiveKey* old = old_of.at(&key);
     std::string added;
     for (std::size_t i = 0; i < key.value_count(); ++i) {
-      if (old == nullptr || !PositionOf(*old, key.value_name(i), i)) {
+      if (old == nullptr || !old->ValuePosition(key.value_name(i))) {
         AppendValue(added, key.value(i), eol);
       }
     }

@@ -97,21 +97,6 @@ bool SetStrings(HiveKey& key, const std::vector<std::pair<std::string, std::stri
 
 }  // namespace
 
-void TRegistry::WriteString(const std::string& name, const std::string& value) {
-  const std::vector<std::pair<std::string, std::string>> values = {{name, value}};
-  if (current_key_ == 0) throw FailedToSet(values);
-  try {
-    hive_.Modify([&](Hive& hive) {
-      HiveKey* key = current_full_path_.size() == 1 ? &hive.CreateKey(current_full_path_)
-                                                    : hive.FindKey(current_full_path_);
-      if (key == nullptr) throw FailedToSet(values);  // removed meanwhile
-      return SetStrings(*key, values);
-    });
-  } catch (const ERegistryException& e) {
-    throw FailedToSet(values, &e);
-  }
-}
-
 bool TRegistry::CreateKeyWithStrings(
     const std::string& key, const std::vector<std::pair<std::string, std::string>>& values) {
   std::vector<std::string> path;
@@ -133,48 +118,22 @@ bool TRegistry::CreateKeyWithStrings(
   return true;
 }
 
-std::optional<HiveValue> TRegistry::CurrentValue(const std::string& name) {
+std::optional<std::string> TRegistry::ReadStringIfExists(const std::string& name) {
   if (current_key_ == 0) return std::nullopt;
-  const Hive hive = hive_.Read();
+  Hive hive;
+  try {
+    hive = hive_.Read();
+  } catch (const ERegistryException&) {
+    return std::nullopt;
+  }
   const HiveKey* key = hive.FindKey(current_full_path_);
-  return key != nullptr ? key->FindValue(name) : std::nullopt;
-}
-
-std::string TRegistry::TextOf(const std::optional<HiveValue>& value, const std::string& name) {
-  if (!value || value->data.empty()) return {};
+  const HiveValue* value = key != nullptr ? key->FindValue(name) : nullptr;
+  if (value == nullptr) return std::nullopt;
+  if (value->data.empty()) return std::string();
   if (value->type != kRegSz && value->type != kRegExpandSz) {
     throw ERegistryException("Invalid data type for '" + name + "'");
   }
   return value->data.substr(0, value->data.find('\0'));
-}
-
-bool TRegistry::ValueExists(const std::string& name) {
-  try {
-    return CurrentValue(name).has_value();
-  } catch (const ERegistryException&) {
-    return false;
-  }
-}
-
-std::string TRegistry::ReadString(const std::string& name) {
-  std::optional<HiveValue> value;
-  try {
-    value = CurrentValue(name);
-  } catch (const ERegistryException&) {
-    throw ERegistryException("Failed to get data for '" + name + "'");
-  }
-  return TextOf(value, name);
-}
-
-std::optional<std::string> TRegistry::ReadStringIfExists(const std::string& name) {
-  std::optional<HiveValue> value;
-  try {
-    value = CurrentValue(name);
-  } catch (const ERegistryException&) {
-    return std::nullopt;
-  }
-  if (!value) return std::nullopt;
-  return TextOf(value, name);
 }
 
 bool TRegistry::KeyExists(const std::string& key) {

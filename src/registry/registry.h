@@ -57,18 +57,14 @@ class TRegistry {
   // lazy-write flag is clear. Nothing when no key is open.
   void CloseKey();
 
-  // Writes `value` as the REG_SZ value `name` of the current key (data: the
-  // text and a terminating NUL). Raises ERegistryException "Failed to set data
-  // for '<name>'" when no key is open, the key has gone, the name cannot be
-  // stored, or the hive cannot be written (its cause() then says why).
-  void WriteString(const std::string& name, const std::string& value);
-
-  // OpenKey(key, true), then WriteString of each (name, text) of `values`,
-  // in one change of the hive: the key, every missing key on its way and the
-  // values are written together, or nothing is. False, nothing changed,
-  // where OpenKey gives false; raises where OpenKey raises (the hive cannot
-  // be read or locked; no key open). Once the hive is read, raises as
-  // WriteString does, naming the first name, and leaves `key` open.
+  // OpenKey(key, true) and each (name, text) of `values` written as a REG_SZ
+  // value of it (data: the text and a terminating NUL), in one change of the
+  // hive: the key, every missing key on its way and the values are written
+  // together, or nothing is. False, nothing changed, where OpenKey gives
+  // false; raises where OpenKey raises (the hive cannot be read or locked; no
+  // key open). Once the hive is read, raises ERegistryException "Failed to set
+  // data for '<first name>'" when a name cannot be stored or the hive cannot
+  // be written (its cause() then says why), and leaves `key` open.
   bool CreateKeyWithStrings(const std::string& key,
                             const std::vector<std::pair<std::string, std::string>>& values);
 
@@ -79,19 +75,11 @@ class TRegistry {
   // Holds the hive's exclusive lock for the caller's scope (HiveFile::WriteLock).
   [[nodiscard]] HiveFile::WriteLock HoldHive() { return hive_.HoldWriteLock(); }
 
-  // Whether the current key holds a value `name`; false when no key is open or
-  // the hive cannot be read.
-  bool ValueExists(const std::string& name);
-
-  // The text of the value `name` of the current key, up to its first NUL.
-  // Empty when the value is missing or has no data. Raises ERegistryException
-  // "Failed to get data for '<name>'" when the hive cannot be read, "Invalid
-  // data type for '<name>'" when the value is neither REG_SZ nor REG_EXPAND_SZ
-  // (REG_EXPAND_SZ comes back unexpanded).
-  std::string ReadString(const std::string& name);
-
-  // ValueExists and ReadString on one reading of the hive: nothing where
-  // ValueExists would answer false, else what ReadString gives.
+  // The text of the value `name` of the current key, up to its first NUL, or
+  // empty when it has no data; nothing when no key is open, the value is
+  // missing or the hive cannot be read. Raises ERegistryException "Invalid
+  // data type for '<name>'" when the value is neither REG_SZ nor
+  // REG_EXPAND_SZ (REG_EXPAND_SZ comes back unexpanded).
   std::optional<std::string> ReadStringIfExists(const std::string& name);
 
   // Whether the key `key` exists and can be opened with full access; relative
@@ -120,11 +108,6 @@ class TRegistry {
   // Closes the open key and makes `key`, whose full path is `path`, current.
   void MakeCurrent(const std::string& key, std::vector<std::string> path);
   static bool Present(const Hive& hive, const std::vector<std::string>& path);
-  // The open key's value `name`; nothing when no key is open or either has
-  // gone. Raises ERegistryException when the hive cannot be read.
-  std::optional<HiveValue> CurrentValue(const std::string& name);
-  // The text of `value` (see ReadString).
-  static std::string TextOf(const std::optional<HiveValue>& value, const std::string& name);
 
   HiveFile hive_;
   HKEY current_key_ = 0;

@@ -24,8 +24,8 @@ inline void Put(HiveFile& file, const std::string& name, const std::string& text
 // The text of the value `name` of the pack key (without its NUL), or nothing.
 inline std::optional<std::string> Get(const Hive& hive, const std::string& name) {
   const HiveKey* key = hive.FindKey(kPackKey);
-  const std::optional<HiveValue> value = key != nullptr ? key->FindValue(name) : std::nullopt;
-  if (!value) return std::nullopt;
+  const HiveValue* value = key != nullptr ? key->FindValue(name) : nullptr;
+  if (value == nullptr) return std::nullopt;
   return value->data.substr(0, value->data.size() - 1);
 }
 
