@@ -20,15 +20,6 @@ namespace tessaline {
 
 namespace {
 
-// A record that cannot be written is found out before anything is made or
-// put in place, so that a refused install changes nothing.
-void CheckRecordCanBeWritten() {
-  const std::string why_not = CipherReg->WhyHiveNotWritable();
-  if (why_not.empty()) return;
-  throw ERegistryException(WithCause(
-      "Failed to set data for '" + RecordNamesOf(std::to_string(PackNo)).path + "'", why_not));
-}
-
 // The copy of `source_path` at `pack_path`, written but not yet in place;
 // its folder must stand.
 std::unique_ptr<PendingCopy> WriteCopy(const std::string& source_path,

@@ -32,6 +32,12 @@ std::optional<std::string> StringValue(const HiveKey& key, std::string_view name
   return value->data.substr(0, value->data.find('\0'));
 }
 
+// The record refused (pack_record.h), `why` on the second line.
+ERegistryException RecordRefused(const std::string& why) {
+  return ERegistryException(WithCause(
+      "Failed to set data for '" + RecordNamesOf(std::to_string(PackNo)).path + "'", why));
+}
+
 PackRecord RecordOf(const HiveKey& key, const std::string& number) {
   const RecordNames names = RecordNamesOf(number);
   return PackRecord{number, StringValue(key, names.path), StringValue(key, names.title),
@@ -83,18 +89,21 @@ std::string ReadRecordedPackPath() {
   return CipherReg->ReadValue(kPackSubKey, RecordNamesOf(std::to_string(PackNo)).path, "");
 }
 
+void CheckRecordCanBeWritten() {
+  const std::string why = CipherReg->WhyHiveNotWritable();
+  if (!why.empty()) throw RecordRefused(why);
+}
+
 HiveFile::WriteLock HoldRecordLock() {
   try {
     return CipherReg->HoldHive();
   } catch (const ERegistryException& e) {
-    throw ERegistryException(WithCause(
-        "Failed to set data for '" + RecordNamesOf(std::to_string(PackNo)).path + "'", e.what()));
+    throw RecordRefused(e.what());
   }
 }
 
 void WritePackRecord(const std::string& pack_path) {
   const RecordNames names = RecordNamesOf(std::to_string(PackNo));
-  const std::string failed = "Failed to set data for '" + names.path + "'";
   bool written;
   try {
     written = CipherReg->WriteValues(
@@ -105,7 +114,7 @@ void WritePackRecord(const std::string& pack_path) {
   }
   // The store writes nothing when it cannot open or create the key; that
   // must not pass for a recorded pack.
-  if (!written) throw ERegistryException(WithCause(failed, CipherReg->WhyHiveNotWritable()));
+  if (!written) throw RecordRefused(CipherReg->WhyHiveNotWritable());
 }
 
 namespace {

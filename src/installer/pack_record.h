@@ -8,8 +8,9 @@
 // the window, the installation, --list, --verify and --uninstall all read,
 // write and remove records through it.
 //
-// Thread use: the functions on a Hive are plain; the others use the registry
-// store CipherReg (main thread only).
+// A record refused raises ERegistryException "Failed to set data for
+// 'Pack<N>'", its second line saying why. Thread use: the functions on a Hive
+// are plain; the others use the registry store CipherReg (main thread only).
 #pragma once
 
 #include <cstdint>
@@ -59,17 +60,19 @@ PackRecord FindPackRecord(const Hive& hive, std::int32_t number);
 // store's "Invalid data type" for a value that is not text.
 std::string ReadRecordedPackPath();
 
+// Refuses the record when it could not be written now, so that an install
+// finds that out before it makes anything or puts anything in place.
+void CheckRecordCanBeWritten();
+
 // Holds the hive's exclusive lock through CipherReg for the caller's scope,
 // so that the record and the caller's work on the pack file go together.
-// Raises ERegistryException "Failed to set data for 'Pack<N>'", its second
-// line saying why, when the lock cannot be had.
+// Refuses the record when the lock cannot be had.
 [[nodiscard]] HiveFile::WriteLock HoldRecordLock();
 
 // Writes this pack's record (`pack_path`, PackName, PackNameCyr) through
 // CipherReg in one change of the hive, in the record's order: all three
-// values or none. Raises ERegistryException "Failed to set data for
-// 'Pack<N>'", with a second line saying why, when the store cannot open or
-// create the key or the hive cannot be written.
+// values or none. Refuses the record when the store cannot open or create
+// the key or the hive cannot be written.
 void WritePackRecord(const std::string& pack_path);
 
 // Removes the values of `seen` (all three) in one change of `hive`, provided

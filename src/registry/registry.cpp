@@ -87,8 +87,8 @@ bool SetStrings(HiveKey& key, const std::vector<std::pair<std::string, std::stri
   bool changed = false;
   for (const auto& [name, text] : values) {
     std::string data = text + '\0';
-    const std::optional<std::size_t> at = key.ValuePosition(name);
-    if (at && key.value(*at).type == kRegSz && key.value(*at).data == data) continue;
+    const HiveValue* old = key.FindValue(name);
+    if (old != nullptr && old->type == kRegSz && old->data == data) continue;
     key.SetValue(name, kRegSz, std::move(data));
     changed = true;
   }

@@ -57,14 +57,12 @@ class TRegistry {
   // lazy-write flag is clear. Nothing when no key is open.
   void CloseKey();
 
-  // OpenKey(key, true) and each (name, text) of `values` written as a REG_SZ
-  // value of it (data: the text and a terminating NUL), in one change of the
-  // hive: the key, every missing key on its way and the values are written
-  // together, or nothing is. False, nothing changed, where OpenKey gives
-  // false; raises where OpenKey raises (the hive cannot be read or locked; no
-  // key open). Once the hive is read, raises ERegistryException "Failed to set
-  // data for '<first name>'" when a name cannot be stored or the hive cannot
-  // be written (its cause() then says why), and leaves `key` open.
+  // OpenKey(key, true) and each (name, text) of `values` written into it as
+  // REG_SZ (the text and a NUL), all in one change of the hive or none. False
+  // where OpenKey gives false; raises where OpenKey raises (no key open). Once
+  // the hive is read, raises ERegistryException "Failed to set data for '<first
+  // name>'" when a name cannot be stored or the hive cannot be written (its
+  // cause() then says why), and leaves `key` open.
   bool CreateKeyWithStrings(const std::string& key,
                             const std::vector<std::pair<std::string, std::string>>& values);
 
