@@ -28,12 +28,15 @@ open_chooser() {
   poll 10 chooser_open || fail "Alt+B did not open the chooser with the keyboard in it"
 }
 
-# chooser_closes: the chooser went and the main window has the keyboard.
+# chooser_closes: the chooser went, the main window has the keyboard, and
+# its pixels have settled: it has drawn what the chooser's end changed (the
+# destination, the focus given back), so a key sent now finds it done.
 chooser_closes() {
   poll 10 box_gone "$chooser" || fail "the chooser did not close"
   poll 10 main_has_the_keyboard ||
     fail "after the chooser the focus is on $(xdotool getwindowfocus), active window" \
       "$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}'), not the main window $main"
+  settled_hash >/dev/null || fail "the window never settled after the chooser"
 }
 
 # choose FOLDER: types FOLDER in the chooser and accepts it.
@@ -80,7 +83,9 @@ case_browse_from_the_keyboard_chooses_a_folder() {
   start_tessaline
   activate "$main"
   local start
-  start=$(probe hash "$main") || fail "cannot read the window's pixels"
+  # The window as drawn with its first focus frame, so that a change seen
+  # after Tab is the Tab's.
+  start=$(settled_hash) || fail "the window's pixels never settled"
   keys Tab  # the focus on Exit
   # Alt+B only once the Tab has moved the focus: sent at once, it was now
   # and then taken before the Tab was.

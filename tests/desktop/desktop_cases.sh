@@ -169,6 +169,21 @@ case_focus_frame_shown_at_start() {
 }
 
 hash_is() { [ "$(probe hash "$main")" = "$1" ]; }
+
+# settled_hash: the main window's pixels once they have stayed the same for a
+# tenth of a second (the focus frame that the first activation marks is drawn
+# a moment after the window became active).
+settled_hash() {
+  local before now _
+  before=$(probe hash "$main") || return 1
+  for _ in $(seq 50); do
+    sleep 0.1
+    now=$(probe hash "$main") || return 1
+    [ "$now" = "$before" ] && { echo "$now"; return 0; }
+    before=$now
+  done
+  return 1
+}
 hash_differs() { local now; now=$(probe hash "$main") && [ "$now" != "$1" ]; }
 
 # The information box of a registry report, on the window system: empty
